@@ -1,0 +1,98 @@
+# Windows build (mingw-w64): the library, the stand-ins of the workstation's
+# modules, the host, and the test suites that run under Wine.
+include(${MCR_ROOT}/cmake/gendef.cmake)
+enable_language(RC)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(MCR_ARCH i686)
+else()
+  set(MCR_ARCH x86_64)
+endif()
+find_program(MCR_DLLTOOL ${MCR_ARCH}-w64-mingw32-dlltool REQUIRED)
+find_program(MCR_OBJDUMP ${MCR_ARCH}-w64-mingw32-objdump REQUIRED)
+
+add_compile_options(-Wall -Wextra -Wno-cast-function-type)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+# --- stand-ins for the workstation's own modules -------------------------
+mcr_import_library(dlgframe_imports ${MCR_ROOT}/standins/dlgframe/dlgframe.def)
+add_library(dlgframe SHARED standins/dlgframe/dlgframe.cpp
+  ${CMAKE_BINARY_DIR}/dlgframe.imp.def)
+set_target_properties(dlgframe PROPERTIES PREFIX "" OUTPUT_NAME dlgframe)
+if(MCR_ARCH STREQUAL "i686")
+  target_link_options(dlgframe PRIVATE -Wl,--kill-at)
+endif()
+
+# --- the library ----------------------------------------------------------
+mcr_generate_def(${CMAKE_BINARY_DIR}/MCRPAK.def ${MCR_ARCH})
+file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
+  ${MCR_ROOT}/mcrpak/bridge/*.cpp ${MCR_ROOT}/mcrpak/util/*.cpp
+  ${MCR_ROOT}/mcrpak/instfiles/*.cpp ${MCR_ROOT}/mcrpak/windows/*.cpp
+  ${MCR_ROOT}/mcrpak/fileops/*.cpp ${MCR_ROOT}/mcrpak/dialogs/*.cpp
+  ${MCR_ROOT}/mcrpak/batch/*.cpp)
+get_target_property(MCR_PURE_SOURCES mcrpak_pure SOURCES)
+foreach(src IN LISTS MCR_PURE_SOURCES)
+  list(REMOVE_ITEM MCR_LIBRARY_SOURCES ${MCR_ROOT}/${src})
+endforeach()
+file(GLOB_RECURSE MCR_RESOURCE_DEPS CONFIGURE_DEPENDS ${MCR_ROOT}/mcrpak/resources/*)
+add_library(mcrpak SHARED ${MCR_LIBRARY_SOURCES} mcrpak/resources/mcrpak.rc
+  ${CMAKE_BINARY_DIR}/MCRPAK.def)
+set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS "${MCR_RESOURCE_DEPS}")
+set_target_properties(mcrpak PROPERTIES PREFIX "" OUTPUT_NAME MCRPAK)
+target_link_libraries(mcrpak PRIVATE mcrpak_pure dlgframe_imports
+  user32 gdi32 advapi32 shell32 shlwapi ole32 winmm comctl32 comdlg32)
+if(MCR_ARCH STREQUAL "i686")
+  target_link_options(mcrpak PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
+add_dependencies(mcrpak dlgframe)
+
+# --- the host ---------------------------------------------------------------
+add_library(mcrhost_core STATIC host/core/hostcore.cpp)
+target_include_directories(mcrhost_core PUBLIC ${MCR_ROOT}/host/core ${MCR_ROOT}/mcrpak)
+target_link_libraries(mcrhost_core PUBLIC mcrhost_vars user32 gdi32)
+
+file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/*.cpp ${MCR_ROOT}/host/lang/*.cpp)
+if(MCR_HOST_SOURCES)
+  add_executable(mcrhost ${MCR_HOST_SOURCES})
+  target_link_libraries(mcrhost PRIVATE mcrhost_core)
+  add_dependencies(mcrhost mcrpak)
+endif()
+
+if(MCR_ARCH STREQUAL "i686")
+  # The shipped 32-bit library cannot run here; check its export table.
+  if(MCR_EXPORTCHECK)
+    add_test(NAME i686_exports
+      COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak> | ${MCR_EXPORTCHECK}")
+  endif()
+  return()
+endif()
+
+# --- tests under Wine ---------------------------------------------------------
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB MCR_TEST_SUPPORT CONFIGURE_DEPENDS ${MCR_ROOT}/tests/support/*.cpp)
+add_library(mcr_test_support STATIC ${MCR_TEST_SUPPORT})
+target_include_directories(mcr_test_support PUBLIC ${MCR_ROOT}/tests/support ${MCR_ROOT}/mcrpak)
+target_link_libraries(mcr_test_support PUBLIC mcrhost_core gtest shell32)
+
+# One executable per subsystem keeps Wine start-ups few.
+function(mcr_wine_suite name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
+  add_dependencies(${name} mcrpak dlgframe)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+file(GLOB MCR_WINE_SUITES CONFIGURE_DEPENDS ${MCR_ROOT}/tests/wine/*_test.cpp)
+foreach(src IN LISTS MCR_WINE_SUITES)
+  get_filename_component(n ${src} NAME_WE)
+  mcr_wine_suite(${n} ${src})
+endforeach()
+
+# The platform-free tests once more, under Wine, so both builds are held to
+# the same answers.
+mcr_wine_suite(pure_tests_wine ${MCR_ROOT}/tests/native/pure_test.cpp)

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The project's one driver: set-up, builds, tests and the demo.
+#   ./mcr test         install what is missing, build everything, run every test
+#   ./mcr demo [ARGS]  build, lay out the sample workstation, run the tour macro
+#   ./mcr build        the three builds only
+#   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
+#   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
+# MCR_BUILD chooses the build folder (default: build/ beside this script).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+BUILD=${MCR_BUILD:-$ROOT/build}
+JOBS=${MCR_JOBS:-$(nproc)}
+PACKAGES=(cmake g++ clang libgtest-dev googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686
+          wine wine64 fonts-ipafont-gothic locales)
+
+say() { printf '== %s\n' "$*" >&2; }
+
+setup() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    say "installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+  # Wine takes its code page (932) from LC_ALL; the shell wants the locale to exist.
+  locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
+
+build() {
+  say "native build (pure code, sanitizers)"
+  cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_C_COMPILER=clang >/dev/null
+  cmake --build "$BUILD/native" -j "$JOBS"
+  say "x86_64 build (runs under Wine)"
+  cmake -S "$ROOT" -B "$BUILD/x64" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" >/dev/null
+  cmake --build "$BUILD/x64" -j "$JOBS"
+  say "i686 build (the shipped library)"
+  cmake -S "$ROOT" -B "$BUILD/i686" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+        -DMCR_EXPORTCHECK="$BUILD/native/bin/exportcheck" >/dev/null
+  cmake --build "$BUILD/i686" -j "$JOBS"
+}
+
+wine_env() {
+  export WINEPREFIX="$BUILD/wine" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
+  export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+  unset DISPLAY WAYLAND_DISPLAY
+}
+
+# A prefix made once per build folder: headless graphics, no crash dialog.
+wine_prefix() {
+  wine_env
+  if [[ ! -f "$WINEPREFIX/.mcr-ready" ]]; then
+    say "creating the Wine prefix"
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.mcr-ready"
+  fi
+}
+
+# One persistent wineserver for the whole run keeps each test process cheap.
+wine_start() {
+  wine_prefix
+  wineserver -p
+  wine wineboot >/dev/null 2>&1 || true
+  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+}
+
+# Sums the GoogleTest reports of a run into one closing line.
+summary() {
+  local dir=$1 passed=0 failed=0 t f
+  for x in "$dir"/*.xml; do
+    [[ -f $x ]] || continue
+    t=$(grep -m1 -o '<testsuites tests="[0-9]*"' "$x" | grep -o '[0-9]*')
+    f=$(grep -m1 -o '<testsuites[^>]* failures="[0-9]*"' "$x" | grep -o 'failures="[0-9]*"' | grep -o '[0-9]*')
+    passed=$((passed + t - f)); failed=$((failed + f))
+  done
+  echo "$passed passed, $failed failed"
+}
+
+run_tests() {
+  local reports="$BUILD/reports" status=0
+  rm -rf "$reports"; mkdir -p "$reports"
+  export GTEST_OUTPUT="xml:$reports/"
+  say "native tests (ASan, UBSan)"
+  (cd "$BUILD/native" && ctest --output-on-failure) || status=1
+  say "Wine tests"
+  wine_start
+  export GTEST_OUTPUT="xml:$(winepath -w "$reports" 2>/dev/null)\\"
+  (cd "$BUILD/x64" && ctest --output-on-failure -j 2) || status=1
+  say "i686 static checks"
+  (cd "$BUILD/i686" && ctest --output-on-failure) || status=1
+  unset GTEST_OUTPUT
+  echo "tests: $(summary "$reports")"
+  return $status
+}
+
+case ${1:-help} in
+  test)
+    start=$(date +%s)
+    setup; build; run_tests && rc=0 || rc=$?
+    say "./mcr test took $(( $(date +%s) - start )) s"
+    exit $rc ;;
+  build) setup; build ;;
+  demo)
+    shift
+    setup; build; wine_start
+    exec_status=0
+    "$ROOT/sample/demo.sh" "$BUILD" "$@" || exec_status=$?
+    exit $exec_status ;;
+  host)
+    shift; wine_prefix
+    exec wine "$BUILD/x64/bin/mcrhost.exe" "$@" ;;
+  wine)
+    shift; wine_prefix
+    exec "$@" ;;
+  *)
+    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2 ;;
+esac

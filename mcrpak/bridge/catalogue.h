@@ -1,0 +1,65 @@
+// The message catalogue and the way handlers report errors through it.
+#pragma once
+#include <cstdint>
+
+#include "boundary.h"
+
+namespace mcr {
+
+// Message ids the handlers share.
+enum MessageId : int {
+  kMsgCannotOpen = 1002,
+  kMsgCannotRead = 1003,
+  kMsgCannotWrite = 1004,
+  kMsgGiveVariable = 1006,
+  kMsgTooLong = 1007,
+  kMsgOmitted = 1008,
+  kMsgUndefined = 1009,
+  kMsgBelowMin = 1010,
+  kMsgOutOfRange = 1011,
+  kMsgNeedVariable = 1012,
+  kMsgNeedString = 1013,
+  kMsgHubexFailed = 1014,
+  kMsgV2VarsFailed = 1015,
+  kMsgSeqCannotOpen = 1016,
+  kMsgNotAParameter = 1017,
+  kMsgInvalidFile = 1019,
+  kMsgNoGlobalMemory = 1020,
+  kMsgGiveDataFile = 1023,
+  kMsgNoResourceMemory = 1024,
+  kMsgInvalidVariable = 1025,
+  kMsgInvalidMethod = 1036,
+  kLabelFirst = 1204,  // "第 1"; 1205 to 1208 follow
+};
+
+// The size a formatted message may reach (the platform formatter's limit).
+constexpr int kMessageMax = 1024;
+
+// Loads text id into the library's one static buffer (overwritten by the
+// next call); a missing id gives "".
+const char* LoadMessage(int id);
+
+// Shows text id through the host without failing the macro.
+void ShowMessageById(HostContext ctx, int id);
+
+// Raises message id, formatted with the arguments, as the macro error.
+void RaiseMessage(HostContext ctx, int id, ...);
+// RaiseMessage, then the handler's failure status 1.
+std::uint16_t Fail(HostContext ctx, int id, ...);
+
+// The common argument failures: position is the parameter's place (1 to 5).
+std::uint16_t FailOutOfRange(HostContext ctx, int position, int lo, int hi);
+std::uint16_t FailBelow(HostContext ctx, int position, int min);
+std::uint16_t FailPosition(HostContext ctx, int id, int position);  // 1012, 1013
+void RaisePosition(HostContext ctx, int id, int position);
+
+// Message ids for error numbers; when destination is given (at least 256
+// bytes) the text is copied there.
+int ErrnoMessageId(int errorNumber, char* destination);
+int SystemErrorMessageId(unsigned long code, char* destination);
+
+// Reports "<error text>: <name>" as the macro error; returns 1.
+std::uint16_t FailErrno(HostContext ctx, int errorNumber, const char* name);
+std::uint16_t FailSystemError(HostContext ctx, unsigned long code, const char* name);
+
+}  // namespace mcr

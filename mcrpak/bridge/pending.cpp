@@ -1,0 +1,35 @@
+// What answers for a word or callback whose code is not written yet: a clear
+// macro error instead of a missing export or a silent success.
+#include <windows.h>
+
+#include "handlers.h"
+#include "hostops.h"
+
+namespace {
+const char kNotAvailable[] = "This word is not available in this build of MCRPAK.";
+}
+
+extern "C" std::uint16_t MCR_CALLER McrPendingFunction(mcr::HostHandle, mcr::HostHandle,
+                                                       mcr::HostContext ctx) {
+  mcr::RaiseError(ctx, mcr::kRaiseError, kNotAvailable);
+  return 1;
+}
+
+extern "C" std::uint16_t MCR_CALLER McrPendingCommand(mcr::HostHandle, mcr::HostContext ctx) {
+  mcr::RaiseError(ctx, mcr::kRaiseError, kNotAvailable);
+  return 1;
+}
+
+// Stand-ins for exported callbacks of the same shapes.
+extern "C" INT_PTR CALLBACK McrPendingDlgProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+extern "C" int WINAPI McrPendingSvMethCalUI(HWND, HINSTANCE, int, const char*, const char*,
+                                            const char*, const char*, char*, char*, char*) {
+  return -1;
+}
+
+extern "C" DWORD CALLBACK McrPendingProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
+                                             LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
+                                             LPVOID) {
+  return PROGRESS_CONTINUE;
+}

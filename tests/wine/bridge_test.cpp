@@ -1,0 +1,224 @@
+// The library as the workstation meets it: loading, the server codes,
+// connections, registration of the vocabulary, and the export table.
+#include <windows.h>
+
+#include <cstring>
+#include <set>
+
+#include "bridge/wordtable.h"
+#include "testhost.h"
+
+namespace mcrtest {
+namespace {
+
+using mcr::kWords;
+
+TEST(Registration, OffersAllWordsInTableOrderWithTheirKinds) {
+  auto host = OpenHost();
+  const auto& words = host->words();
+  ASSERT_EQ(words.size(), 94u);
+  EXPECT_EQ(host->offered(), 94);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const Word& w = words[i];
+    SCOPED_TRACE(w.name);
+    EXPECT_EQ(w.name, kWords[i].name);
+    EXPECT_EQ(w.function, i < 30);
+    ASSERT_EQ(w.kinds.size(), std::strlen(kWords[i].params));
+    for (std::size_t k = 0; k < w.kinds.size(); ++k)
+      EXPECT_EQ(w.kinds[k], mcr::KindByte(kWords[i].params[k]));
+    EXPECT_EQ(w.recordZeros, 0u);
+    // The kind bytes are filled in place and never cleared: what lies past
+    // this row's count is what the rows before it left there.
+    for (std::size_t k = w.kinds.size(); i > 0 && k < 8; ++k)
+      EXPECT_EQ(w.kindBytesSeen[k], words[i - 1].kindBytesSeen[k]) << "byte " << k;
+  }
+  // A few rows spelled out independently of the table.
+  EXPECT_EQ(words[0].name, "Left$");
+  EXPECT_EQ(words[0].kinds, (std::vector<std::uint8_t>{0x01, 0x00}));
+  EXPECT_EQ(words[13].name, "GetTickCount");
+  EXPECT_TRUE(words[13].kinds.empty());
+  EXPECT_EQ(words[30].name, "SplitPath");
+  EXPECT_EQ(words[30].kinds, (std::vector<std::uint8_t>{0x01, 0xFE, 0xFE, 0xFE, 0xFE}));
+  EXPECT_EQ(words[93].name, "BringDAToTop");
+  // "Space$" (N) follows "Right$" (S N): its second byte is Right$'s leftover 0x00,
+  // and "Trim$" (S) after it leaves Space$'s... second byte still 0x00.
+  EXPECT_EQ(words[2].kindBytesSeen[1], 0x00);
+  EXPECT_EQ(words[5].kindBytesSeen[0], 0x01);
+}
+
+TEST(Registration, HandlersAreTheExportsByNameAndOrdinal) {
+  auto host = OpenHost();
+  HMODULE lib = host->library();
+  for (std::size_t i = 0; i < host->words().size(); ++i) {
+    const Word& w = host->words()[i];
+    SCOPED_TRACE(w.name);
+    void* registered = w.function ? reinterpret_cast<void*>(w.functionHandler)
+                                  : reinterpret_cast<void*>(w.commandHandler);
+    EXPECT_EQ(registered, reinterpret_cast<void*>(GetProcAddress(lib, kWords[i].exportName)));
+    EXPECT_EQ(registered,
+              reinterpret_cast<void*>(GetProcAddress(lib, MAKEINTRESOURCEA(kWords[i].ordinal))));
+  }
+  for (const auto& e : mcr::kOtherExports) {
+    SCOPED_TRACE(e.name);
+    FARPROC byName = GetProcAddress(lib, e.name);
+    EXPECT_NE(byName, nullptr);
+    EXPECT_EQ(byName, GetProcAddress(lib, MAKEINTRESOURCEA(e.ordinal)));
+  }
+}
+
+TEST(Registration, HostRefusalStopsAtOnceWithItsStatus) {
+  struct Case { int refuseAt; std::uint16_t status; } cases[] = {{0, 7}, {1, 2}, {29, 9}, {30, 5}, {93, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refuseAt);
+    mcrhost::HostOptions options;
+    options.refuseAt = c.refuseAt;
+    options.refuseStatus = c.status;
+    Host host(options);
+    EXPECT_EQ(host.open(LibraryPath().c_str()), c.status);
+    EXPECT_EQ(host.offered(), c.refuseAt + 1);
+    EXPECT_EQ(host.words().size(), static_cast<std::size_t>(c.refuseAt));
+  }
+}
+
+// Words whose handler is not written yet answer with one clear error. This
+// list shrinks as the vocabulary is completed.
+TEST(Registration, PendingWordsSayTheyAreNotAvailable) {
+  auto host = OpenHost();
+  std::string pending;
+  for (const auto& w : kWords) {
+    if (w.ready) continue;
+    pending += std::string(pending.empty() ? "" : " ") + w.name;
+    Outcome o = host->call(w.name, std::vector<Arg>(8, Arg{}));
+    EXPECT_EQ(o.status, 1) << w.name;
+    ASSERT_NE(o.error(), nullptr) << w.name;
+    EXPECT_NE(o.error()->find("not available"), std::string::npos) << w.name;
+  }
+  RecordProperty("pending", pending);
+  std::printf("pending words: %s\n", pending.empty() ? "none" : pending.c_str());
+}
+
+TEST(ServerCodes, UnknownCodesFailAndChangeNothing) {
+  auto host = OpenHost();
+  struct Case { std::uint32_t code; std::uint16_t status; } cases[] = {
+      {0, 1}, {1, 1}, {4, 0}, {7, 1}, {9, 1}, {100, 1}, {0xFFFF, 1}};
+  for (const Case& c : cases) EXPECT_EQ(host->server(c.code), c.status) << c.code;
+  Outcome o = host->call("Left$", {S("abc"), N(2)});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.result->text, "ab");
+}
+
+TEST(Connections, EachConnectionKeepsItsOwnCallbackAfterGrowthAndRemoval) {
+  std::vector<std::unique_ptr<Host>> hosts;
+  for (int i = 0; i < 7; ++i) hosts.push_back(OpenHost());  // past the first growth to 10
+  std::set<mcr::HostContext> contexts;
+  for (auto& h : hosts) contexts.insert(h->context());
+  EXPECT_EQ(contexts.size(), hosts.size());
+  hosts[0]->close();  // the first slot goes; the rest keep their order
+  hosts[3]->close();
+  for (std::size_t i = 0; i < hosts.size(); ++i) {
+    if (i == 0 || i == 3) continue;
+    Outcome o = hosts[i]->call("GetToken", {S("a,b,c"), S(","), N(2), S("T$")});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(StrVar(*hosts[i], "T$"), "b") << i;
+  }
+  // A connection made after removals lands in a freed place and works too.
+  hosts.push_back(OpenHost());
+  EXPECT_EQ(hosts.back()->call("Trim$", {S(" x ")}).result->text, "x");
+}
+
+TEST(Connections, ConnectWritesTheEntryAndAContext) {
+  HMODULE lib = LoadLibraryA(LibraryPath().c_str());
+  ASSERT_NE(lib, nullptr);
+  auto entry = reinterpret_cast<mcr::OocpsrvEntry>(
+      reinterpret_cast<void*>(GetProcAddress(lib, "OOCPSRV")));
+  ASSERT_EQ(entry, reinterpret_cast<mcr::OocpsrvEntry>(
+                       reinterpret_cast<void*>(GetProcAddress(lib, MAKEINTRESOURCEA(3)))));
+  mcr::ConnectPacket packet{};
+  packet.reserved = 0xBEEF;
+  packet.cookie = 42;
+  ASSERT_EQ(entry(nullptr, 2, reinterpret_cast<std::uintptr_t>(&packet), 0), 0);
+  EXPECT_EQ(packet.entry, entry);
+  EXPECT_NE(packet.context, nullptr);
+  EXPECT_EQ(packet.reserved, 0xBEEF);
+  // Without a callback every host operation fails quietly: registration
+  // ends at once with status 1.
+  EXPECT_EQ(entry(packet.context, 3, 0, 0), 1);
+  EXPECT_EQ(entry(packet.context, 6, 0, 0), 0);
+  FreeLibrary(lib);
+}
+
+struct IconWatch {
+  static int count;
+  static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_SETICON && lp == 0) ++count;
+    return DefWindowProcA(w, m, wp, lp);
+  }
+};
+int IconWatch::count = 0;
+
+TEST(Connections, DisconnectClearsIconsOnlyAfterTheyWereSet) {
+  auto host = OpenHost();
+  SetWindowLongPtrA(host->window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IconWatch::Proc));
+  IconWatch::count = 0;
+  host->close();
+  EXPECT_EQ(IconWatch::count, 0);
+
+  ASSERT_EQ(host->open(LibraryPath().c_str()), 0);
+  HICON icon = CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+  ASSERT_NE(icon, nullptr);
+  SetPropA(host->window(), "HICON", icon);
+  host->close();
+  EXPECT_EQ(IconWatch::count, 2);
+  ICONINFO info;
+  EXPECT_FALSE(GetIconInfo(icon, &info)) << "the icon is destroyed";
+
+  // A later disconnect on the same window finds nothing left to destroy.
+  ASSERT_EQ(host->open(LibraryPath().c_str()), 0);
+  host->close();
+  EXPECT_EQ(IconWatch::count, 2);
+}
+
+TEST(Connections, DetachWithOpenConnectionsDoesNotCallTheHost) {
+  auto host = OpenHost();
+  int calls = 0;
+  host->onTrace = [&](const char*, const std::string&, std::uint16_t) { ++calls; };
+  HMODULE lib = host->library();
+  host->abandon();
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(GetModuleHandleA("MCRPAK.dll"), nullptr) << "still loaded: " << lib;
+  // Loading again starts from a clean table.
+  auto again = OpenHost();
+  EXPECT_EQ(again->words().size(), 94u);
+}
+
+TEST(Resources, PopupFontDescription) {
+  auto host = OpenHost();
+  HRSRC info = FindResourceA(host->library(), "MSGPOPUP_FONT", "MCRPAK_RES");
+  ASSERT_NE(info, nullptr);
+  ASSERT_EQ(SizeofResource(host->library(), info), 42u);
+  auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(host->library(), info)));
+  const unsigned char expected[42] = {
+      13, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x90, 1, 0, 0,  // height 13, weight 400
+      0, 0, 0, 8, 0, 0, 2, 1,                                          // charset 8, quality 2, pitch 1
+      0x82, 0x6c, 0x82, 0x72, 0x20, 0x83, 0x53, 0x83, 0x56, 0x83, 0x62, 0x83, 0x4e, 0};
+  EXPECT_EQ(std::memcmp(bytes, expected, 42), 0);
+}
+
+TEST(HostCore, GetStrVarNeverWritesPastItsBound) {
+  Host host;
+  host.vars().setString("LONG$", std::string(1000, 'x'));
+  std::vector<char> buffer(2000, '#');
+  EXPECT_EQ(Host::Callback(reinterpret_cast<std::uintptr_t>(&host), mcr::kOpGetStrVar,
+                           reinterpret_cast<std::uintptr_t>("long$"),
+                           reinterpret_cast<std::uintptr_t>(buffer.data())),
+            0);
+  EXPECT_EQ(std::strlen(buffer.data()), mcr::kStrVarBound - 1);
+  EXPECT_EQ(buffer[mcr::kStrVarBound], '#');
+  EXPECT_EQ(Host::Callback(reinterpret_cast<std::uintptr_t>(&host), mcr::kOpGetStrVar,
+                           reinterpret_cast<std::uintptr_t>("NONE$"),
+                           reinterpret_cast<std::uintptr_t>(buffer.data())),
+            1);
+}
+
+}  // namespace
+}  // namespace mcrtest
