@@ -6,11 +6,13 @@ add_link_options(${MCR_SANITIZE})
 
 find_package(GTest REQUIRED)
 
-add_executable(pure_tests
-  tests/native/pure_test.cpp
-)
-target_link_libraries(pure_tests PRIVATE mcrpak_pure mcrhost_vars GTest::gtest_main)
-add_test(NAME pure_tests COMMAND pure_tests)
+foreach(src IN LISTS MCR_NATIVE_SUITES)
+  get_filename_component(n ${src} NAME_WE)
+  add_executable(${n} ${src})
+  target_include_directories(${n} PRIVATE ${MCR_ROOT}/tests/native ${MCR_ROOT}/tests/support)
+  target_link_libraries(${n} PRIVATE mcrpak_pure mcrhost_pure GTest::gtest_main)
+  add_test(NAME ${n} COMMAND ${n})
+endforeach()
 
 add_executable(exportcheck tools/exportcheck.cpp)
 target_include_directories(exportcheck PRIVATE ${MCR_ROOT}/mcrpak)

@@ -31,10 +31,7 @@ file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
   ${MCR_ROOT}/mcrpak/instfiles/*.cpp ${MCR_ROOT}/mcrpak/windows/*.cpp
   ${MCR_ROOT}/mcrpak/fileops/*.cpp ${MCR_ROOT}/mcrpak/dialogs/*.cpp
   ${MCR_ROOT}/mcrpak/batch/*.cpp)
-get_target_property(MCR_PURE_SOURCES mcrpak_pure SOURCES)
-foreach(src IN LISTS MCR_PURE_SOURCES)
-  list(REMOVE_ITEM MCR_LIBRARY_SOURCES ${MCR_ROOT}/${src})
-endforeach()
+list(REMOVE_ITEM MCR_LIBRARY_SOURCES ${MCR_PURE_SOURCES})
 file(GLOB_RECURSE MCR_RESOURCE_DEPS CONFIGURE_DEPENDS ${MCR_ROOT}/mcrpak/resources/*)
 add_library(mcrpak SHARED ${MCR_LIBRARY_SOURCES} mcrpak/resources/mcrpak.rc
   ${CMAKE_BINARY_DIR}/MCRPAK.def)
@@ -50,13 +47,13 @@ add_dependencies(mcrpak dlgframe)
 # --- the host ---------------------------------------------------------------
 add_library(mcrhost_core STATIC host/core/hostcore.cpp)
 target_include_directories(mcrhost_core PUBLIC ${MCR_ROOT}/host/core ${MCR_ROOT}/mcrpak)
-target_link_libraries(mcrhost_core PUBLIC mcrhost_vars user32 gdi32)
+target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 
-file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/*.cpp ${MCR_ROOT}/host/lang/*.cpp)
+file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/app/*.cpp)
 if(MCR_HOST_SOURCES)
   add_executable(mcrhost ${MCR_HOST_SOURCES})
   target_link_libraries(mcrhost PRIVATE mcrhost_core)
-  add_dependencies(mcrhost mcrpak)
+  add_dependencies(mcrhost mcrpak dlgframe)
 endif()
 
 if(MCR_ARCH STREQUAL "i686")
@@ -95,4 +92,8 @@ endforeach()
 
 # The platform-free tests once more, under Wine, so both builds are held to
 # the same answers.
-mcr_wine_suite(pure_tests_wine ${MCR_ROOT}/tests/native/pure_test.cpp)
+foreach(src IN LISTS MCR_NATIVE_SUITES)
+  get_filename_component(n ${src} NAME_WE)
+  mcr_wine_suite(${n}_wine ${src})
+  target_include_directories(${n}_wine PRIVATE ${MCR_ROOT}/tests/native)
+endforeach()
