@@ -2,6 +2,7 @@
 // handlers that answer for the ones that are not.
 #pragma once
 #include <cstdint>
+#include <exception>
 
 #include "boundary.h"
 
@@ -19,3 +20,42 @@
 extern "C" std::uint16_t MCR_CALLER McrPendingFunction(mcr::HostHandle, mcr::HostHandle,
                                                        mcr::HostContext);
 extern "C" std::uint16_t MCR_CALLER McrPendingCommand(mcr::HostHandle, mcr::HostContext);
+
+namespace mcr {
+// Runs a handler body so that no C++ exception reaches the host: a failed
+// allocation is reported as the memory message, anything else as an
+// internal error; either way the macro gets status 1.
+template <typename Body>
+std::uint16_t Guarded(HostContext ctx, Body body) noexcept;
+std::uint16_t ReportException(HostContext ctx, const std::exception* e) noexcept;
+}  // namespace mcr
+
+// Handler definitions: MCR_FUNCTION(LeftProc) { ... uses args, result, ctx ... }
+#define MCR_FUNCTION(name)                                                                    \
+  static std::uint16_t name##Body(mcr::HostHandle args, mcr::HostHandle result,              \
+                                  mcr::HostContext ctx);                                     \
+  extern "C" std::uint16_t MCR_CALLER name(mcr::HostHandle args, mcr::HostHandle result,     \
+                                           mcr::HostContext ctx) {                           \
+    return mcr::Guarded(ctx, [&] { return name##Body(args, result, ctx); });                 \
+  }                                                                                           \
+  static std::uint16_t name##Body([[maybe_unused]] mcr::HostHandle args,                     \
+                                  [[maybe_unused]] mcr::HostHandle result,                   \
+                                  [[maybe_unused]] mcr::HostContext ctx)
+#define MCR_COMMAND(name)                                                                     \
+  static std::uint16_t name##Body(mcr::HostHandle args, mcr::HostContext ctx);               \
+  extern "C" std::uint16_t MCR_CALLER name(mcr::HostHandle args, mcr::HostContext ctx) {     \
+    return mcr::Guarded(ctx, [&] { return name##Body(args, ctx); });                         \
+  }                                                                                           \
+  static std::uint16_t name##Body([[maybe_unused]] mcr::HostHandle args,                     \
+                                  [[maybe_unused]] mcr::HostContext ctx)
+
+template <typename Body>
+std::uint16_t mcr::Guarded(HostContext ctx, Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    return ReportException(ctx, &e);
+  } catch (...) {
+    return ReportException(ctx, nullptr);
+  }
+}

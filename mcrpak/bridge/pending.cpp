@@ -2,6 +2,9 @@
 // macro error instead of a missing export or a silent success.
 #include <windows.h>
 
+#include <new>
+
+#include "catalogue.h"
 #include "handlers.h"
 #include "hostops.h"
 
@@ -33,3 +36,15 @@ extern "C" DWORD CALLBACK McrPendingProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE
                                              LPVOID) {
   return PROGRESS_CONTINUE;
 }
+
+namespace mcr {
+
+std::uint16_t ReportException(HostContext ctx, const std::exception* e) noexcept {
+  if (dynamic_cast<const std::bad_alloc*>(e)) return Fail(ctx, kMsgNoGlobalMemory);
+  char text[300];
+  wsprintfA(text, "MCRPAK internal error: %.200s", e ? e->what() : "unknown exception");
+  RaiseError(ctx, kRaiseError, text);
+  return 1;
+}
+
+}  // namespace mcr

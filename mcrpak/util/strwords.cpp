@@ -41,15 +41,15 @@ std::uint16_t LeftOrRight(HostHandle args, HostHandle result, HostContext ctx, b
 
 }  // namespace
 
-extern "C" std::uint16_t LeftProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(LeftProc) {
   return LeftOrRight(args, result, ctx, true);
 }
 
-extern "C" std::uint16_t RightProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(RightProc) {
   return LeftOrRight(args, result, ctx, false);
 }
 
-extern "C" std::uint16_t SpaceProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(SpaceProc) {
   const double* count = GetNumberArg(ctx, args, 1);
   if (!count) return Fail(ctx, kMsgOmitted);
   std::int32_t n = RoundToInt(*count);
@@ -57,14 +57,14 @@ extern "C" std::uint16_t SpaceProc(HostHandle args, HostHandle result, HostConte
   return SetResult(ctx, result, std::string(n < 1 ? 0 : static_cast<std::size_t>(n), ' '));
 }
 
-extern "C" std::uint16_t TrimProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(TrimProc) {
   const char* text = GetStringArg(ctx, args, 1);
   if (!text) return Fail(ctx, kMsgOmitted);
   if (TooLong(text, kTrimLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kTrimLimit));
   return SetResult(ctx, result, TrimBlanks(text));
 }
 
-extern "C" std::uint16_t GetEnvProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(GetEnvProc) {
   const char* name = GetStringArg(ctx, args, 1);
   if (!name) return Fail(ctx, kMsgOmitted);
   if (TooLong(name, kTextLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kTextLimit));
@@ -76,7 +76,7 @@ extern "C" std::uint16_t GetEnvProc(HostHandle args, HostHandle result, HostCont
   return 0;
 }
 
-extern "C" std::uint16_t ExistProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(ExistProc) {
   const char* path = GetStringArg(ctx, args, 1);
   if (!path) return Fail(ctx, kMsgOmitted);
   if (TooLong(path, kPathLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kPathLimit));
@@ -88,7 +88,7 @@ extern "C" std::uint16_t ExistProc(HostHandle args, HostHandle result, HostConte
   return 0;
 }
 
-extern "C" std::uint16_t CountTokenProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(CountTokenProc) {
   const char* text = GetStringArg(ctx, args, 1);
   const char* sep = GetStringArg(ctx, args, 2);
   // This word reports its errors but still answers 0 with status 0.
@@ -105,7 +105,7 @@ extern "C" std::uint16_t CountTokenProc(HostHandle args, HostHandle result, Host
   return 0;
 }
 
-extern "C" std::uint16_t GetTokenProc(HostHandle args, HostContext ctx) {
+MCR_COMMAND(GetTokenProc) {
   const char* text = GetStringArg(ctx, args, 1);
   const char* sep = GetStringArg(ctx, args, 2);
   const double* number = GetNumberArg(ctx, args, 3);
@@ -122,7 +122,7 @@ extern "C" std::uint16_t GetTokenProc(HostHandle args, HostContext ctx) {
   return 0;
 }
 
-extern "C" std::uint16_t CompactPathProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(CompactPathProc) {
   const char* path = GetStringArg(ctx, args, 1);
   const double* width = GetNumberArg(ctx, args, 2);
   if (!path || !width) return Fail(ctx, kMsgOmitted);
@@ -136,12 +136,12 @@ extern "C" std::uint16_t CompactPathProc(HostHandle args, HostHandle result, Hos
   return 0;
 }
 
-extern "C" std::uint16_t GetTickCountProc(HostHandle, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(GetTickCountProc) {
   SetNumberResult(ctx, result, static_cast<double>(GetTickCount()));
   return 0;
 }
 
-extern "C" std::uint16_t SplitPathProc(HostHandle args, HostContext ctx) {
+MCR_COMMAND(SplitPathProc) {
   const char* path = GetStringArg(ctx, args, 1);
   if (!path) return Fail(ctx, kMsgOmitted);
   const char* vars[4];
@@ -156,7 +156,7 @@ extern "C" std::uint16_t SplitPathProc(HostHandle args, HostContext ctx) {
   return 0;
 }
 
-extern "C" std::uint16_t GetTempFileNameProc(HostHandle args, HostContext ctx) {
+MCR_COMMAND(GetTempFileNameProc) {
   const char* dir = GetStringArg(ctx, args, 1);
   const char* prefix = GetStringArg(ctx, args, 2);
   const double* unique = GetNumberArg(ctx, args, 3);
@@ -180,7 +180,7 @@ extern "C" std::uint16_t GetTempFileNameProc(HostHandle args, HostContext ctx) {
   return 0;
 }
 
-extern "C" std::uint16_t GetVName4FuncProc(HostHandle args, HostContext ctx) {
+MCR_COMMAND(GetVName4FuncProc) {
   const char* a = GetStringArg(ctx, args, 1);
   const char* b = GetStringArg(ctx, args, 2);
   if (!a || !b) return 1;
