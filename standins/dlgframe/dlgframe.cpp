@@ -28,6 +28,13 @@ LRESULT CALLBACK DlgInfoProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 
 void CopyBounded(char* dst, const char* src) { lstrcpynA(dst, src, MAX_PATH); }
 
+// Read through the process environment, so a caller's SetEnvironmentVariable
+// is seen at once.
+bool Env(const char* name, char* value, DWORD size) {
+  DWORD n = GetEnvironmentVariableA(name, value, size);
+  return n > 0 && n < size;
+}
+
 }  // namespace
 
 extern "C" void WINAPI DlgFrameInit(void) {
@@ -47,7 +54,8 @@ extern "C" void WINAPI DlgFrameInit(void) {
 extern "C" int WINAPI SelectMethodFile(HWND owner, int kind, const char* title,
                                        const char* pattern, char* dir, char* file,
                                        DWORD* result) {
-  if (const char* log = std::getenv("MCR_DLGFRAME_LOG")) {
+  char log[MAX_PATH];
+  if (Env("MCR_DLGFRAME_LOG", log, sizeof log)) {
     if (FILE* f = std::fopen(log, "a")) {
       std::fprintf(f, "SelectMethodFile owner=%d kind=%d title=%s pattern=%s dir=%s file=%s\n",
                    owner != nullptr, kind, title ? title : "", pattern ? pattern : "",
@@ -55,9 +63,9 @@ extern "C" int WINAPI SelectMethodFile(HWND owner, int kind, const char* title,
       std::fclose(f);
     }
   }
-  const char* pick = std::getenv("MCR_DLGFRAME_PICK");
+  char pick[2 * MAX_PATH];
   if (result) *result = 0;
-  if (!pick || !*pick || !dir || !file) return 0;
+  if (!Env("MCR_DLGFRAME_PICK", pick, sizeof pick) || !dir || !file) return 0;
   const char* bar = std::strchr(pick, '|');
   std::size_t n = bar ? static_cast<std::size_t>(bar - pick) : std::strlen(pick);
   lstrcpynA(dir, pick, static_cast<int>(n < MAX_PATH - 1 ? n + 1 : MAX_PATH));
