@@ -1,0 +1,216 @@
+#include "numfmt.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace mcr {
+
+namespace {
+
+// Large enough for any double in fixed notation with six decimals.
+constexpr std::size_t kTextBuffer = 400;
+// The full mantissa of the first step: six decimals, as "%E" gives them.
+constexpr int kFullDecimals = 6;
+
+// A number in exponent notation: the mantissa as printed ("-1.23") and the
+// exponent as a number, so that no runtime's exponent width matters.
+struct Scientific {
+  std::string mantissa;
+  int exponent = 0;
+};
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+Scientific ToScientific(double value, int decimals) {
+  char buffer[kTextBuffer];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
+                         decimals);
+  std::string_view text(buffer, static_cast<std::size_t>(r.ptr - buffer));
+  std::size_t e = text.find('e');
+  Scientific s;
+  s.mantissa = std::string(text.substr(0, e));
+  std::string_view exp = text.substr(e + 1);
+  bool negative = exp.front() == '-';
+  for (char c : exp.substr(1)) s.exponent = s.exponent * 10 + (c - '0');
+  if (negative) s.exponent = -s.exponent;
+  return s;
+}
+
+double FromScientific(const std::string& mantissa, int exponent) {
+  return ReadDecimal(mantissa + "E" + std::to_string(exponent));
+}
+
+// The value rounded to `digits` significant digits, as a number and in the
+// notation of a "%.<digits-1>E" conversion. The cut-and-carry on the text
+// (rather than a rounding of the binary value) is what makes 0.125 round to
+// 0.13. A carry past the largest double gives an infinite value and no text.
+struct Rounded {
+  double value = 0;
+  Scientific text;
+};
+
+Rounded RoundText(double value, int digits) {
+  Scientific full = ToScientific(value, kFullDecimals);
+  bool negative = full.mantissa.front() == '-';
+  std::size_t keep = static_cast<std::size_t>(digits) + 2 + (negative ? 1 : 0);
+  double truncated = FromScientific(full.mantissa.substr(0, keep) + "0", full.exponent);
+
+  Scientific wide = ToScientific(truncated, digits);
+  std::string& m = wide.mantissa;
+  char deciding = m.back();
+  m.back() = '0';
+  if (deciding >= '5') {
+    std::size_t first = negative ? 1 : 0;
+    bool carry = true;
+    for (std::size_t i = m.size() - 1; carry && i > first;) {
+      char& c = m[--i];
+      if (c == '.' || c == ',') continue;
+      if (c == '9') {
+        c = '0';
+      } else {
+        ++c;
+        carry = false;
+      }
+    }
+    if (carry) m.insert(first, "1");
+  }
+  Rounded r;
+  r.value = FromScientific(m, wide.exponent);
+  if (!std::isfinite(r.value)) return r;
+  r.text = ToScientific(r.value, digits - 1);
+  r.value = FromScientific(r.text.mantissa, r.text.exponent);
+  return r;
+}
+
+bool DigitsInRange(int digits) { return digits >= kSignificantMin && digits <= kSignificantMax; }
+
+std::string ExponentText(int exponent, int exponentDigits) {
+  std::size_t width = exponentDigits >= 3 ? 3 : 2;
+  std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return (exponent < 0 ? "-" : "+") + digits;
+}
+
+// "%<width>.<decimals>f": the value with the given decimals, right-aligned.
+std::string FixedText(double value, int width, int decimals) {
+  char buffer[kTextBuffer];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                         decimals);
+  std::string text(buffer, r.ptr);
+  if (text.size() < static_cast<std::size_t>(width))
+    text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  return text;
+}
+
+}  // namespace
+
+double RoundSignificant(double value, int digits) {
+  if (!std::isfinite(value) || !DigitsInRange(digits)) return value;
+  return RoundText(value, digits).value;
+}
+
+std::string FormatSignificant(double value, const SignificantFormat& f) {
+  if (!DigitsInRange(f.digits)) return {};
+  if (!(f.lower < f.upper) || !(f.fixedFrom < f.fixedBelow)) return {};
+  double v = RoundSignificant(value, f.digits);
+  if (v <= f.lower)
+    v = f.lower;
+  else if (v >= f.upper)
+    v = f.upper;
+  if (!std::isfinite(v)) return {};
+  if (f.fixedFrom <= v && v < f.fixedBelow)
+    return FixedText(v, f.digits, f.digits - 1).substr(0, static_cast<std::size_t>(f.digits) + 1);
+  Rounded r = RoundText(v, f.digits);
+  if (!std::isfinite(r.value)) return {};
+  return r.text.mantissa + "E" + ExponentText(r.text.exponent, f.exponentDigits);
+}
+
+double ReadDecimal(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const std::size_t start = i;
+
+  // The decimal order of magnitude of the first significant digit, kept in
+  // case the number does not fit a double.
+  long magnitude = 0;
+  bool significant = false;
+  std::size_t digits = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
+    if (significant) ++magnitude;
+    else if (text[i] != '0') significant = true;
+  }
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
+      if (significant) continue;
+      --magnitude;
+      if (text[i] != '0') significant = true;
+    }
+  }
+  if (digits == 0) return 0.0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    bool expNegative = false;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) expNegative = text[j++] == '-';
+    if (j < text.size() && IsDigit(text[j])) {
+      long exponent = 0;
+      for (; j < text.size() && IsDigit(text[j]); ++j)
+        if (exponent < 100000) exponent = exponent * 10 + (text[j] - '0');
+      magnitude += expNegative ? -exponent : exponent;
+      i = j;
+    }
+  }
+
+  double value = 0.0;
+  auto r = std::from_chars(text.data() + start, text.data() + i, value);
+  if (r.ec == std::errc::result_out_of_range)
+    value = magnitude >= 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  else if (r.ec != std::errc())
+    value = 0.0;
+  return negative ? -value : value;
+}
+
+std::int64_t TruncateToInt64(double value) {
+  constexpr double kTwo63 = 9223372036854775808.0;
+  if (std::isnan(value) || value >= kTwo63 || value < -kTwo63)
+    return std::numeric_limits<std::int64_t>::min();
+  return static_cast<std::int64_t>(value);
+}
+
+std::string HexOfNumber(double value) {
+  auto low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(TruncateToInt64(value)));
+  char buffer[16];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, low, 16);
+  return std::string(buffer, r.ptr);
+}
+
+std::int32_t NumberOfHex(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+      HexDigit(text[i + 2]) >= 0)
+    i += 2;
+  std::uint32_t value = 0;
+  for (; i < text.size() && HexDigit(text[i]) >= 0; ++i)
+    value = value * 16u + static_cast<std::uint32_t>(HexDigit(text[i]));
+  if (negative) value = 0u - value;
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace mcr
