@@ -88,6 +88,11 @@ file(GLOB MCR_WINE_SUITES CONFIGURE_DEPENDS ${MCR_ROOT}/tests/wine/*_test.cpp)
 foreach(src IN LISTS MCR_WINE_SUITES)
   get_filename_component(n ${src} NAME_WE)
   mcr_wine_suite(${n} ${src})
+  # Suites that write the workstation's registry key take turns with it.
+  file(STRINGS ${src} touches REGEX "WorkstationKey|Veltrix")
+  if(touches)
+    set_tests_properties(${n} PROPERTIES RESOURCE_LOCK workstation_key)
+  endif()
 endforeach()
 
 # The platform-free tests once more, under Wine, so both builds are held to
@@ -97,3 +102,19 @@ foreach(src IN LISTS MCR_NATIVE_SUITES)
   mcr_wine_suite(${n}_wine ${src})
   target_include_directories(${n}_wine PRIVATE ${MCR_ROOT}/tests/native)
 endforeach()
+
+# --- the sample workstation and mcrhost's end-to-end suite ---------------------
+add_library(mcrsample STATIC ${MCR_ROOT}/sample/workstation.cpp)
+target_include_directories(mcrsample PUBLIC ${MCR_ROOT}/sample)
+target_link_libraries(mcrsample PUBLIC advapi32)
+add_executable(mkworkstation ${MCR_ROOT}/sample/mkworkstation.cpp)
+target_link_libraries(mkworkstation PRIVATE mcrsample)
+if(TARGET sample_test)
+  target_link_libraries(sample_test PRIVATE mcrsample)
+endif()
+if(TARGET mcrhost_test)
+  # The suite runs mcrhost.exe on the macros under tests/host.
+  target_compile_definitions(mcrhost_test PRIVATE MCR_HOST_CASES="${MCR_ROOT}/tests/host")
+  target_link_libraries(mcrhost_test PRIVATE mcrsample)
+  add_dependencies(mcrhost_test mcrhost)
+endif()
