@@ -23,4 +23,13 @@ inline std::int32_t RoundClamped(double v, std::int32_t lo, std::int32_t hi) {
   return r < lo ? lo : r > hi ? hi : r;
 }
 
+// An unsigned 32-bit field from a macro number: above 4294967295 the
+// maximum, negative 0, anything else through RoundToInt (which itself stops
+// at 2147483647).
+inline std::uint32_t RoundToUnsigned32(double v) {
+  if (v > 4294967295.0) return 0xFFFFFFFFu;
+  if (v < 0) return 0;
+  return static_cast<std::uint32_t>(RoundToInt(v));
+}
+
 }  // namespace mcr

@@ -62,12 +62,6 @@ class OpenKey {
   HKEY key_ = nullptr;
 };
 
-std::uint32_t DwordOf(double v) {
-  if (v > 4294967295.0) return 0xFFFFFFFFu;
-  if (v < 0) return 0;
-  return static_cast<std::uint32_t>(RoundToInt(v));
-}
-
 void SetBinaryTable(HostContext ctx, const char* var, const BYTE* data, DWORD size) {
   HostHandle table = 0;
   if (CreateTable(ctx, &table, static_cast<std::uint16_t>(size)) != 0) return;
@@ -85,7 +79,7 @@ void WriteValue(HostContext ctx, HKEY key, const char* valueName, const char* ty
   } else if (SameName(type, "REG_DWORD")) {
     double v;
     if (GetNumVar(ctx, var, &v) != 0) return;
-    DWORD d = DwordOf(v);
+    DWORD d = RoundToUnsigned32(v);
     RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&d), sizeof d);
   } else if (SameName(type, "REG_QWORD")) {
     double v;

@@ -23,6 +23,12 @@ TEST(RoundToInt, HalvesAwayFromZeroAndSaturates) {
   };
   for (const Case& c : cases) EXPECT_EQ(mcr::RoundToInt(c.in), c.out) << c.in;
   EXPECT_EQ(mcr::RoundClamped(70000, 0, 65535), 65535);
+  // Unsigned fields: the two ends clamp, the rest goes through RoundToInt.
+  struct U32 { double in; std::uint32_t out; } u32[] = {
+      {-5, 0}, {-0.4, 0}, {5e12, 4294967295u}, {4294967295.5, 4294967295u}, {3e9, 2147483647u},
+      {2.5, 3}, {std::nan(""), 0},
+  };
+  for (const U32& c : u32) EXPECT_EQ(mcr::RoundToUnsigned32(c.in), c.out) << c.in;
   EXPECT_EQ(mcr::RoundClamped(-4, 0, 65535), 0);
 }
 

@@ -1,0 +1,211 @@
+// The data file header words: run type and the header variables of every
+// data file of a data directory, and run-type parameters from runtype.ini.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../bridge/catalogue.h"
+#include "../bridge/handlers.h"
+#include "../bridge/hostops.h"
+#include "../bridge/workstation.h"
+#include "../resources/resource_ids.h"
+#include "datalayout.h"
+#include "instio.h"
+
+using namespace mcr;
+
+namespace {
+
+constexpr DWORD kProfileValueBuffer = 256;
+
+std::string StrVarOrEmpty(HostContext ctx, const char* name) {
+  char value[kStrVarBound] = {};
+  if (GetStrVar(ctx, name, value) != 0) return {};
+  value[kStrVarBound - 1] = '\0';
+  return value;
+}
+
+// Where the data directories of a call are found: the argument (a folder,
+// or a name under the data root) or the current data directory.
+struct DataLocation {
+  std::string arg;
+  std::string root;     // _DataPath$, ending with a backslash
+  std::string current;  // _DataFile$
+
+  explicit DataLocation(HostContext ctx, const char* argument)
+      : arg(argument), root(StrVarOrEmpty(ctx, "_DataPath$")), current(StrVarOrEmpty(ctx, "_DataFile$")) {}
+
+  // The folder the first-data-file search looks in.
+  std::string SearchFolder() const {
+    if (!arg.empty()) return arg;
+    bool separated = !root.empty() && root.back() == '\\';
+    return root + (separated ? "" : "\\") + current;
+  }
+
+  // The data directory of step n: the argument as a folder when its step
+  // file opens, otherwise the argument under the data root.
+  std::string StepFolder(int step) const {
+    if (arg.empty()) return root + current;
+    if (InstFile::OpenRead(StepFilePath(arg, step)).IsOpen()) return arg;
+    return root + arg;
+  }
+
+  std::string StepPath(int step) const { return StepFilePath(StepFolder(step), step); }
+
+  // The step of the first data0?.icp the file system lists, or 0.
+  int FirstStep() const {
+    std::string pattern = SearchFolder() + "\\data0?.icp";
+    if (pattern.size() > kFilePathMax) return 0;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int step = 0;
+    do {
+      // data00.icp, and whatever else the pattern lets through, names no step.
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) step = StepOfDataFileName(found.cFileName);
+    } while (step == 0 && FindNextFileA(find, &found));
+    FindClose(find);
+    return step;
+  }
+};
+
+bool ReadDataHeader(InstFile& file, std::uint8_t (&header)[kDataHeaderSize]) {
+  return file.Read(header, sizeof header) == static_cast<long long>(sizeof header);
+}
+
+bool WriteDataHeader(InstFile& file, const std::uint8_t (&header)[kDataHeaderSize]) {
+  return file.Seek(0) && file.Write(header, sizeof header);
+}
+
+// The header variables a call works on: the one named, or all seven. Fails
+// (status 1, reported) on a name outside the list.
+std::optional<std::vector<HeaderVar>> SelectVars(HostContext ctx, const char* name, std::uint16_t* status) {
+  std::vector<HeaderVar> all;
+  for (int v = 0; v < kHeaderVarCount; ++v) all.push_back(static_cast<HeaderVar>(v));
+  if (!name || !*name) return all;
+  HRSRC info = FindResourceA(g_instance, MAKEINTRESOURCEA(MCR_RES_VARLIST), MCR_RES_VARLIST_TYPE);
+  HGLOBAL loaded = info ? LoadResource(g_instance, info) : nullptr;
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data) {
+    *status = Fail(ctx, kMsgNoResourceMemory);
+    return std::nullopt;
+  }
+  std::optional<HeaderVar> v = MatchHeaderVar(ParseVarList(data, SizeofResource(g_instance, info)), name);
+  if (!v) {
+    *status = Fail(ctx, kMsgInvalidVariable);
+    return std::nullopt;
+  }
+  return std::vector<HeaderVar>{*v};
+}
+
+}  // namespace
+
+MCR_COMMAND(GetRuntypePrmProc) {
+  const char* section = GetStringArg(ctx, args, 1);
+  const char* key = GetStringArg(ctx, args, 2);
+  const char* var = GetStringArg(ctx, args, 3);
+  if (!section || !key || !var) return Fail(ctx, kMsgOmitted);
+  // Without the workstation key this is \icpexe\runtype.ini on the current drive.
+  std::string ini = InstallationFolder() + "\\icpexe\\runtype.ini";
+  char value[kProfileValueBuffer] = {};
+  GetPrivateProfileStringA(section, key, "", value, kProfileValueBuffer, ini.c_str());
+  SetStrVar(ctx, var, value);
+  return 0;
+}
+
+MCR_COMMAND(GetRuntypeNoProc) {
+  const char* arg = GetStringArg(ctx, args, 1);
+  const char* var = GetStringArg(ctx, args, 2);
+  if (!arg || !var) return 1;
+  DataLocation data(ctx, arg);
+  double runType = -1;
+  if (int step = data.FirstStep()) {
+    InstFile file = InstFile::OpenRead(data.StepPath(step));
+    std::uint8_t header[kDataHeaderSize];
+    if (file.IsOpen() && ReadDataHeader(file, header)) runType = DataRunType(header);
+  }
+  SetNumVar(ctx, var, runType);
+  return 0;
+}
+
+MCR_COMMAND(SetRuntypeNoProc) {
+  const char* arg = GetStringArg(ctx, args, 1);
+  if (!arg) return Fail(ctx, kMsgGiveDataFile);
+  const double* runType = GetNumberArg(ctx, args, 2);
+  if (!runType) return 1;
+  DataLocation data(ctx, arg);
+  for (int step = 1; step <= kDataSteps; ++step) {
+    std::string path = data.StepPath(step);
+    if (!FileExists(path)) continue;
+    // A step file that exists but cannot be opened ends the command.
+    InstFile file = InstFile::OpenReadWrite(path);
+    if (!file.IsOpen()) return 0;
+    std::uint8_t header[kDataHeaderSize];
+    if (!ReadDataHeader(file, header)) continue;
+    PutDataRunType(header, *runType);
+    WriteDataHeader(file, header);
+  }
+  return 0;
+}
+
+MCR_COMMAND(WriteHdr2DataProc) {
+  const char* arg = GetStringArg(ctx, args, 1);
+  if (!arg) return Fail(ctx, kMsgGiveDataFile);
+  std::uint16_t status = 1;
+  std::optional<std::vector<HeaderVar>> vars = SelectVars(ctx, GetStringArg(ctx, args, 2), &status);
+  if (!vars) return status;
+
+  // The variables that exist, in list order; a missing one leaves its field.
+  std::vector<std::pair<HeaderVar, HeaderValue>> values;
+  for (HeaderVar v : *vars) {
+    HeaderValue value;
+    char text[kStrVarBound] = {};
+    bool found = IsStringVar(v) ? GetStrVar(ctx, HeaderVarName(v), text) == 0
+                                : GetNumVar(ctx, HeaderVarName(v), &value.number) == 0;
+    if (!found) continue;
+    text[kStrVarBound - 1] = '\0';
+    value.text = text;
+    values.emplace_back(v, value);
+  }
+
+  DataLocation data(ctx, arg);
+  for (int step = 1; step <= kDataSteps; ++step) {
+    std::string folder = data.StepFolder(step);
+    for (int m = 0; m <= kCompanionLast; ++m) {
+      std::string path = m == 0 ? StepFilePath(folder, step) : CompanionPath(folder, step, m);
+      if (!FileExists(path)) continue;
+      InstFile file = InstFile::OpenReadWrite(path);
+      std::uint8_t header[kDataHeaderSize];
+      if (!file.IsOpen() || !ReadDataHeader(file, header)) continue;
+      for (const auto& [v, value] : values) PutHeaderVar(header, v, value);
+      WriteDataHeader(file, header);
+    }
+  }
+  return 0;
+}
+
+MCR_COMMAND(GetHdrFromDataProc) {
+  const char* arg = GetStringArg(ctx, args, 1);
+  if (!arg) return Fail(ctx, kMsgGiveDataFile);
+  std::uint16_t status = 1;
+  std::optional<std::vector<HeaderVar>> vars = SelectVars(ctx, GetStringArg(ctx, args, 2), &status);
+  if (!vars) return status;
+
+  DataLocation data(ctx, arg);
+  int step = data.FirstStep();
+  InstFile file = InstFile::OpenRead(step ? data.StepPath(step) : std::string());
+  if (!file.IsOpen()) return Fail(ctx, kMsgCannotOpen, data.SearchFolder().c_str());
+  std::uint8_t header[kDataHeaderSize];
+  if (!ReadDataHeader(file, header)) return Fail(ctx, kMsgInvalidFile);
+  file.Close();
+  for (HeaderVar v : *vars) {
+    HeaderValue value = GetHeaderVar(header, v);
+    if (IsStringVar(v))
+      SetStrVar(ctx, HeaderVarName(v), value.text.c_str());
+    else
+      SetNumVar(ctx, HeaderVarName(v), value.number);
+  }
+  return 0;
+}

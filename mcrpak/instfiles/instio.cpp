@@ -1,0 +1,66 @@
+#include "instio.h"
+
+namespace mcr {
+
+namespace {
+
+HANDLE Open(const std::string& path, DWORD access, DWORD share) {
+  if (path.empty() || path.size() > kFilePathMax) return INVALID_HANDLE_VALUE;
+  return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+}  // namespace
+
+InstFile InstFile::OpenRead(const std::string& path) {
+  return InstFile(Open(path, GENERIC_READ, FILE_SHARE_READ));
+}
+
+InstFile InstFile::OpenReadWrite(const std::string& path) {
+  return InstFile(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
+}
+
+long long InstFile::Read(void* buffer, std::size_t size) {
+  auto* out = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  // ReadFile may return less than asked before the end; only a zero read is the end.
+  while (done < size) {
+    DWORD chunk = size - done > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size - done);
+    DWORD got = 0;
+    if (!ReadFile(handle_, out + done, chunk, &got, nullptr)) return -1;
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<long long>(done);
+}
+
+bool InstFile::Write(const void* buffer, std::size_t size) {
+  DWORD written = 0;
+  return WriteFile(handle_, buffer, static_cast<DWORD>(size), &written, nullptr) && written == size;
+}
+
+bool InstFile::Seek(long long offset) {
+  if (offset < 0) return false;
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != 0;
+}
+
+bool InstFile::Skip(long long delta) {
+  LARGE_INTEGER by;
+  by.QuadPart = delta;
+  return SetFilePointerEx(handle_, by, nullptr, FILE_CURRENT) != 0;
+}
+
+void InstFile::Close() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+bool FileExists(const std::string& path) {
+  if (path.empty() || path.size() > kFilePathMax) return false;
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace mcr

@@ -1,0 +1,246 @@
+// The sequence file words: the header's version byte, text and number
+// fields, and the two row operations (method path, keyword search).
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../bridge/catalogue.h"
+#include "../bridge/handlers.h"
+#include "../bridge/hostops.h"
+#include "../bridge/rounding.h"
+#include "instext.h"
+#include "instio.h"
+#include "seqlayout.h"
+
+using namespace mcr;
+
+namespace {
+
+constexpr int kPathArgLimit = 255;
+constexpr int kFirstRowPosition = 3;
+
+bool TooLong(const char* path) { return std::strlen(path) > static_cast<std::size_t>(kPathArgLimit); }
+
+// A short file reads as a header of zero bytes; returns whether the whole
+// header was there.
+bool ReadHeader(InstFile& file, std::uint8_t (&header)[kSeqHeaderSize]) {
+  if (file.Read(header, sizeof header) == static_cast<long long>(sizeof header)) return true;
+  std::memset(header, 0, sizeof header);
+  return false;
+}
+
+bool WriteHeader(InstFile& file, const std::uint8_t (&header)[kSeqHeaderSize]) {
+  return file.Seek(0) && file.Write(header, sizeof header);
+}
+
+// GetSeqHdStr and GetSeqHdNo: the field, text or number, into the variable.
+std::uint16_t GetHeaderField(HostHandle args, HostContext ctx, bool text) {
+  const char* path = GetStringArg(ctx, args, 1);
+  if (!path) return Fail(ctx, kMsgOmitted);
+  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  const char* field = GetStringArg(ctx, args, 2);
+  if (!field) return Fail(ctx, kMsgOmitted);
+  if (std::strlen(field) >= kSeqFieldNameLimit) return Fail(ctx, kMsgNotAParameter, field);
+  const char* var = GetStringArg(ctx, args, 3);
+  if (!var) return Fail(ctx, kMsgOmitted);
+
+  auto clear = [&] { text ? SetStrVar(ctx, var, "") : SetNumVar(ctx, var, -1.0); };
+  InstFile file = InstFile::OpenRead(path);
+  if (!file.IsOpen()) {
+    clear();
+    return Fail(ctx, kMsgSeqCannotOpen);
+  }
+  std::uint8_t header[kSeqHeaderSize];
+  ReadHeader(file, header);
+  file.Close();
+  const SeqField* f = text ? FindSeqTextField(field) : FindSeqNumberField(field);
+  if (!f) {
+    clear();
+    return Fail(ctx, kMsgNotAParameter, field);
+  }
+  if (text)
+    SetStrVar(ctx, var, SeqText(header, *f).c_str());
+  else
+    SetNumVar(ctx, var, static_cast<double>(SeqNumber(header, *f)));
+  return 0;
+}
+
+// The rows SeqRpcMPath rewrites, found before any of them is written so
+// that a sequence whose rows end early is left exactly as it was.
+struct RowScan {
+  bool complete = false;
+  std::vector<long long> targets;  // file offsets of the rows to rewrite
+};
+
+RowScan ScanRows(InstFile& file, const std::uint8_t* header, const std::string& methodPath,
+                 std::int32_t row) {
+  RowScan scan;
+  long long at = SeqFirstRowOffset(header);
+  if (!file.Seek(at)) return scan;
+  std::uint8_t record[kSeqRowSize];
+  for (std::int32_t i = 0; i < SeqRowCount(header); ++i) {
+    if (file.Read(record, sizeof record) != static_cast<long long>(sizeof record)) return scan;
+    bool selected = methodPath.empty() || row == 0 || i == row - 1;
+    if (selected && SeqRowType(record) != kSeqKeywordRowType) scan.targets.push_back(at);
+    if (row != 0 && i == row - 1) break;
+    long long skip = SeqExtensionBytes(record);
+    at += static_cast<long long>(kSeqRowSize) + skip;
+    if (skip && !file.Skip(skip)) return scan;
+  }
+  scan.complete = true;
+  return scan;
+}
+
+}  // namespace
+
+MCR_FUNCTION(GetSeqFileVerProc) {
+  const char* path = GetStringArg(ctx, args, 1);
+  if (!path) return Fail(ctx, kMsgOmitted);
+  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  double version = -1;
+  InstFile file = InstFile::OpenRead(path);
+  std::uint8_t byte = 0;
+  if (file.IsOpen() && file.Read(&byte, 1) == 1) version = byte;
+  SetNumberResult(ctx, result, version);
+  return 0;
+}
+
+MCR_COMMAND(SetSeqFileVerProc) {
+  const char* path = GetStringArg(ctx, args, 1);
+  if (!path) return Fail(ctx, kMsgOmitted);
+  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  const double* version = GetNumberArg(ctx, args, 2);
+  if (!version) return Fail(ctx, kMsgOmitted);
+  // The range is checked before rounding: 255.4 is refused, 254.5 is 255.
+  if (!(*version >= 0 && *version <= 255)) return FailOutOfRange(ctx, 2, 0, 255);
+  auto byte = static_cast<std::uint8_t>(RoundToInt(*version));
+  InstFile file = InstFile::OpenReadWrite(path);
+  if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
+  if (!file.Write(&byte, 1)) return Fail(ctx, kMsgCannotWrite, path);
+  return 0;
+}
+
+MCR_COMMAND(GetSeqHdStrProc) { return GetHeaderField(args, ctx, true); }
+
+MCR_COMMAND(GetSeqHdNoProc) { return GetHeaderField(args, ctx, false); }
+
+MCR_COMMAND(SetSeqHdStrProc) {
+  const char* path = GetStringArg(ctx, args, 1);
+  if (!path) return Fail(ctx, kMsgOmitted);
+  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  const char* field = GetStringArg(ctx, args, 2);
+  if (!field) return Fail(ctx, kMsgOmitted);
+  if (std::strlen(field) >= kSeqFieldNameLimit) return Fail(ctx, kMsgNotAParameter, field);
+  const char* value = GetStringArg(ctx, args, 3);
+  if (!value) return Fail(ctx, kMsgOmitted);
+
+  InstFile file = InstFile::OpenReadWrite(path);
+  if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
+  std::uint8_t header[kSeqHeaderSize];
+  ReadHeader(file, header);
+  const SeqField* f = FindSeqTextField(field);
+  if (!f) return Fail(ctx, kMsgNotAParameter, field);
+  PutSeqText(header, *f, value);
+  if (!WriteHeader(file, header)) return Fail(ctx, kMsgCannotWrite, path);
+  return 0;
+}
+
+MCR_COMMAND(SetSeqHdNoProc) {
+  const char* path = GetStringArg(ctx, args, 1);
+  if (!path) return Fail(ctx, kMsgOmitted);
+  // Held to the same path limit as the other sequence words.
+  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  const char* field = GetStringArg(ctx, args, 2);
+  const double* value = GetNumberArg(ctx, args, 3);
+  if (!field || !value) return Fail(ctx, kMsgOmitted);
+  std::uint32_t number = RoundToUnsigned32(*value);
+
+  InstFile file = InstFile::OpenReadWrite(path);
+  if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
+  std::uint8_t header[kSeqHeaderSize];
+  ReadHeader(file, header);
+  const SeqField* f = FindSeqNumberField(field);
+  if (!f) return Fail(ctx, kMsgNotAParameter, field);
+  PutSeqNumber(header, *f, number);
+  if (!WriteHeader(file, header)) return Fail(ctx, kMsgCannotWrite, path);
+  return 0;
+}
+
+MCR_COMMAND(SeqRpcMPathProc) {
+  const char* path = GetStringArg(ctx, args, 1);
+  if (!path) return Fail(ctx, kMsgOmitted);
+  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  const char* given = GetStringArg(ctx, args, 2);
+  std::string methodPath = NormaliseMethodPath(given ? given : "");
+  std::int32_t row = methodPath.empty() ? 0 : SeqRowSelection(GetNumberArg(ctx, args, 3));
+
+  InstFile file = InstFile::OpenReadWrite(path);
+  if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
+  std::uint8_t header[kSeqHeaderSize];
+  if (!ReadHeader(file, header)) return Fail(ctx, kMsgSeqCannotOpen);
+  RowScan scan = ScanRows(file, header, methodPath, row);
+  if (!scan.complete) return Fail(ctx, kMsgSeqCannotOpen);
+  if (scan.targets.empty()) return 0;
+
+  std::uint8_t record[kSeqRowSize];
+  for (long long at : scan.targets) {
+    if (!file.Seek(at) || file.Read(record, sizeof record) != static_cast<long long>(sizeof record))
+      return Fail(ctx, kMsgSeqCannotOpen);
+    PutSeqRowMethodPath(record, methodPath);
+    if (!file.Seek(at) || !file.Write(record, sizeof record)) return Fail(ctx, kMsgCannotWrite, path);
+  }
+  PutSeqMethodEnabled(header, !methodPath.empty());
+  if (!WriteHeader(file, header)) return Fail(ctx, kMsgCannotWrite, path);
+  return 0;
+}
+
+MCR_COMMAND(SeqFindKwdProc) {
+  const char* path = GetStringArg(ctx, args, 1);
+  if (!path) return Fail(ctx, kMsgOmitted);
+  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  const char* keyword = GetStringArg(ctx, args, 2);
+  if (!keyword) return Fail(ctx, kMsgOmitted);
+  const double* first = GetNumberArg(ctx, args, 3);
+  if (!first) return Fail(ctx, kMsgOmitted);
+  // Rows beyond the 32-bit range saturate: far above never matches, far
+  // below is refused like 0.
+  std::int32_t firstRow = RoundToInt(*first);
+  if (firstRow < 1) return FailBelow(ctx, kFirstRowPosition, 1);
+  const char* var = GetStringArg(ctx, args, 4);
+  if (!var) return Fail(ctx, kMsgOmitted);
+
+  auto fail = [&](int id) {
+    SetNumVar(ctx, var, -1.0);
+    return id == kMsgCannotOpen ? Fail(ctx, id, path) : Fail(ctx, id);
+  };
+  InstFile file = InstFile::OpenRead(path);
+  if (!file.IsOpen()) return fail(kMsgCannotOpen);
+  std::uint8_t header[kSeqHeaderSize];
+  if (file.Read(header, sizeof header) != static_cast<long long>(sizeof header))
+    return fail(kMsgInvalidFile);
+
+  // The rows follow the header one after the other; the header's own row
+  // count and first-row offset are not trusted here.
+  std::uint8_t record[kSeqRowSize];
+  for (long long k = 1;; ++k) {
+    long long got = file.Read(record, sizeof record);
+    if (got < 0) return fail(kMsgInvalidFile);
+    if (got < static_cast<long long>(sizeof record)) {
+      if (k == 1) return fail(kMsgInvalidFile);
+      SetNumVar(ctx, var, 0.0);
+      return 0;
+    }
+    if (k >= firstRow && SeqRowType(record) == kSeqKeywordRowType &&
+        EqualNoCase(SeqRowKeyword(record), keyword)) {
+      SetNumVar(ctx, var, static_cast<double>(k));
+      return 0;
+    }
+    long long skip = SeqExtensionBytes(record);
+    if (skip && !file.Skip(skip)) {
+      SetNumVar(ctx, var, 0.0);
+      return 0;
+    }
+  }
+}
