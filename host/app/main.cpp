@@ -1,0 +1,332 @@
+// mcrhost: the command processor on the developer's desk. It loads the
+// library the way a workstation task does, runs macro files or statements
+// typed at a prompt, and keeps its window's messages flowing meanwhile.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "help.h"
+#include "hostcore.h"
+#include "lang.h"
+#include "session.h"
+
+namespace {
+
+using namespace mcrhost;
+
+enum ExitCode { kOk = 0, kMacroError = 1, kUsage = 2, kNoLibrary = 3 };
+
+const mcrlang::Codec kCodec{Utf8ToAnsi, AnsiToUtf8};
+
+std::string ToUtf8(const std::wstring& w) {
+  if (w.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring ToWide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+struct Options {
+  bool trace = false;
+  std::vector<std::pair<std::string, std::string>> sets;  // UTF-8
+  std::string startup;
+  std::string windowClass = "ZT-KMR CP Class";
+  std::string library;
+  std::optional<std::string> macro;  // none: the prompt
+  std::vector<std::string> args;
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "mcrhost: %s\n(mcrhost --help shows the options)\n", message.c_str());
+  return kUsage;
+}
+
+bool IsName(const std::string& s) {
+  if (s.empty() || !(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
+  for (std::size_t i = 1; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '$' && i + 1 == s.size()) break;
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+  }
+  return true;
+}
+
+// A number as a macro would write it, with an optional sign.
+bool IsNumber(const std::string& s) {
+  if (s.empty() || s.find_first_not_of("+-0123456789.eE") != std::string::npos) return false;
+  char* end = nullptr;
+  std::strtod(s.c_str(), &end);
+  return end && *end == '\0' && !std::isspace(static_cast<unsigned char>(s[0]));
+}
+
+// Returns an exit code when the command line is answered without running
+// anything (help) or is wrong.
+std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o) {
+  std::size_t i = 1;
+  auto value = [&]() -> std::optional<std::string> {
+    if (i + 1 >= argv.size()) return std::nullopt;
+    return argv[++i];
+  };
+  for (; i < argv.size(); ++i) {
+    const std::string& a = argv[i];
+    if (a == "--") {
+      ++i;
+      break;
+    }
+    if (a.size() < 2 || a.compare(0, 2, "--") != 0) break;
+    if (a == "--trace") {
+      o.trace = true;
+    } else if (a == "--words") {
+      PrintWordList();
+      return kOk;
+    } else if (a == "--help" || a == "-h") {
+      if (i + 1 >= argv.size()) {
+        PrintUsage();
+        return kOk;
+      }
+      const std::string& word = argv[i + 1];
+      if (PrintWordHelp(word)) return kOk;
+      return UsageError("there is no word named " + word + " (mcrhost --words lists them)");
+    } else if (a == "--set") {
+      auto v = value();
+      std::size_t eq = v ? v->find('=') : std::string::npos;
+      if (eq == std::string::npos) return UsageError("--set needs NAME=VALUE");
+      std::string name = v->substr(0, eq), text = v->substr(eq + 1);
+      if (!IsName(name)) return UsageError("--set: \"" + name + "\" is not a variable name");
+      if (name.back() != '$' && !IsNumber(text))
+        return UsageError("--set: " + name + " holds numbers, and \"" + text +
+                          "\" is not one (string variables end with $)");
+      o.sets.emplace_back(name, text);
+    } else if (a == "--startup" || a == "--class" || a == "--library") {
+      auto v = value();
+      if (!v || v->empty()) return UsageError(a + " needs a value");
+      (a == "--startup" ? o.startup : a == "--class" ? o.windowClass : o.library) = *v;
+    } else {
+      return UsageError("unknown option " + a);
+    }
+  }
+  if (i < argv.size()) {
+    o.macro = argv[i++];
+    o.args.assign(argv.begin() + static_cast<std::ptrdiff_t>(i), argv.end());
+  }
+  return std::nullopt;
+}
+
+struct Macro {
+  std::string name;  // as given, for messages
+  std::shared_ptr<const mcrlang::Program> program;
+};
+
+// Reads and parses a whole macro file before anything runs.
+std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
+  FILE* f = _wfopen(ToWide(path).c_str(), L"rb");
+  if (!f) {
+    *exitCode = UsageError("cannot read the macro file " + path);
+    return std::nullopt;
+  }
+  std::string source;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) source.append(buffer, n);
+  std::fclose(f);
+  mcrlang::ParseResult p = mcrlang::Parse(source, kCodec);
+  if (p.error) {
+    std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), p.error->line, p.error->message.c_str());
+    *exitCode = kUsage;
+    return std::nullopt;
+  }
+  return Macro{path, p.program};
+}
+
+int Run(mcrlang::Interpreter& in, Session& session, Host& host, const Macro& m) {
+  mcrlang::RunResult r = in.run(*m.program);
+  host.server(mcr::kCodeMacroEnded);
+  if (r.status != mcrlang::RunStatus::Failed) return kOk;
+  session.error(m.name + ":" + std::to_string(r.error.line) + ": " + r.error.message);
+  return kMacroError;
+}
+
+// Standard input, read on a thread of its own so that the main thread can
+// keep dispatching window messages while the user thinks.
+class LineReader {
+ public:
+  LineReader() : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+    std::thread([this] { read(); }).detach();
+  }
+
+  std::optional<std::string> next(Host& host) {
+    while (true) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!lines_.empty()) {
+          std::string line = std::move(lines_.front());
+          lines_.pop_front();
+          return line;
+        }
+        if (eof_) return std::nullopt;
+      }
+      MsgWaitForMultipleObjects(1, &event_, FALSE, INFINITE, QS_ALLINPUT);
+      host.pump(0);
+    }
+  }
+
+ private:
+  // Plain ReadFile rather than the C library: a thread blocked inside
+  // fgets holds the stream's lock, and the library's exit would wait for it.
+  void read() {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string line;
+    char chunk[4096];
+    DWORD n = 0;
+    while (ReadFile(in, chunk, sizeof chunk, &n, nullptr) && n > 0) {
+      for (DWORD i = 0; i < n; ++i) {
+        if (chunk[i] != '\n') {
+          line += chunk[i];
+          continue;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        push(std::move(line), false);
+        line.clear();
+      }
+    }
+    push(std::move(line), true);
+  }
+  void push(std::string line, bool eof) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!eof || !line.empty()) lines_.push_back(std::move(line));
+      eof_ = eof_ || eof;
+    }
+    SetEvent(event_);
+  }
+
+  HANDLE event_;
+  std::mutex mutex_;
+  std::deque<std::string> lines_;
+  bool eof_ = false;
+};
+
+int Prompt(mcrlang::Interpreter& in, Session& session, Host& host) {
+  bool console = _isatty(_fileno(stdin)) != 0;
+  LineReader reader;
+  std::string chunk;
+  int firstLine = 1, lineNo = 0;
+  while (true) {
+    if (console) {
+      std::fputs(chunk.empty() ? "mcr> " : "...> ", stdout);
+      std::fflush(stdout);
+    }
+    std::optional<std::string> line = reader.next(host);
+    if (!line) {
+      if (!chunk.empty()) {
+        mcrlang::ParseResult p = mcrlang::Parse(chunk, kCodec, firstLine);
+        if (p.error) session.error("<stdin>:" + std::to_string(p.error->line) + ": " + p.error->message);
+      }
+      return kOk;
+    }
+    ++lineNo;
+    chunk += *line + "\n";
+    mcrlang::ParseResult p = mcrlang::Parse(chunk, kCodec, firstLine);
+    if (p.incomplete) continue;
+    if (p.error) {
+      session.error("<stdin>:" + std::to_string(p.error->line) + ": " + p.error->message);
+    } else {
+      mcrlang::RunResult r = in.run(*p.program);
+      host.server(mcr::kCodeMacroEnded);
+      if (r.status == mcrlang::RunStatus::Failed)
+        session.error("<stdin>:" + std::to_string(r.error.line) + ": " + r.error.message);
+      if (r.status == mcrlang::RunStatus::Exited) return kOk;
+    }
+    chunk.clear();
+    firstLine = lineNo + 1;
+  }
+}
+
+std::string DefaultLibrary() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path, n);
+  return ToUtf8(dir.substr(0, dir.find_last_of(L"\\/") + 1) + L"MCRPAK.dll");
+}
+
+int Main(const std::vector<std::string>& argv) {
+  Options o;
+  if (std::optional<int> answered = ParseOptions(argv, o)) return *answered;
+
+  int code = kOk;
+  std::optional<Macro> startup, macro;
+  if (!o.startup.empty() && !(startup = LoadMacro(o.startup, &code))) return code;
+  if (o.macro && !(macro = LoadMacro(*o.macro, &code))) return code;
+
+  HostOptions hostOptions;
+  hostOptions.windowClass = o.windowClass;
+  Host host(hostOptions);
+  Session session(host, o.trace);
+  host.onTrace = [&](const char* op, const std::string& detail, std::uint16_t status) {
+    session.traceOperation(op, detail, status);
+  };
+  host.onShow = [&](const std::string& ansi) { session.output(AnsiToUtf8(ansi)); };
+
+  std::string library = o.library.empty() ? DefaultLibrary() : o.library;
+  std::string why;
+  if (host.open(Utf8ToAnsi(library).c_str(), &why)) {
+    session.error("mcrhost: cannot start with " + library + ": " + AnsiToUtf8(why));
+    return kNoLibrary;
+  }
+
+  VarStore& vars = host.vars();
+  vars.setNumber("_ARGC", static_cast<double>(o.args.size()));
+  for (std::size_t i = 0; i < o.args.size(); ++i)
+    vars.setString("_ARG" + std::to_string(i + 1) + "$", Utf8ToAnsi(o.args[i]));
+
+  mcrlang::Interpreter in(session, vars, kCodec);
+  if (startup) code = Run(in, session, host, *startup);
+  if (code == kOk) {
+    for (const auto& [name, text] : o.sets) {
+      if (name.back() == '$')
+        vars.setString(name, Utf8ToAnsi(text));
+      else
+        vars.setNumber(name, std::strtod(text.c_str(), nullptr));
+    }
+    code = macro ? Run(in, session, host, *macro) : Prompt(in, session, host);
+  }
+  host.server(mcr::kCodeClosePopups);
+  host.close();
+  return code;
+}
+
+}  // namespace
+
+int main() {
+  // Output is UTF-8 and every line ends with a bare line feed.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  SetConsoleOutputCP(CP_UTF8);
+
+  int argc = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::string> argv;
+  for (int i = 0; i < argc; ++i) argv.push_back(ToUtf8(wide[i]));
+  LocalFree(wide);
+  return Main(argv);
+}

@@ -1,0 +1,132 @@
+#include "session.h"
+
+#include <limits>
+
+namespace mcrhost {
+
+namespace {
+
+char KindLetter(std::uint8_t kind) {
+  switch (kind) {
+    case mcr::kKindNumber: return 'N';
+    case mcr::kKindString: return 'S';
+    default: return 'V';
+  }
+}
+
+std::string Shown(const mcrlang::Arg& a) {
+  switch (a.kind) {
+    case mcrlang::Arg::Kind::Omitted: return "";
+    case mcrlang::Arg::Kind::Number: return mcrlang::FormatNumber(a.number);
+    case mcrlang::Arg::Kind::String: return "\"" + AnsiToUtf8(a.text) + "\"";
+    case mcrlang::Arg::Kind::Name: return a.text;
+  }
+  return "";
+}
+
+}  // namespace
+
+bool GivesString(std::string_view word) {
+  return (!word.empty() && word.back() == '$') || word == "ScalarToHex" || word == "GetElemInfo";
+}
+
+Session::Session(Host& host, bool trace) : host_(host), trace_(trace) {}
+
+void Session::refreshWords() {
+  if (wordsSeen_ == host_.words().size()) return;
+  words_.clear();
+  for (const Word& w : host_.words()) {
+    mcrlang::WordInfo info;
+    info.name = w.name;
+    info.function = w.function;
+    for (std::uint8_t k : w.kinds) info.kinds += KindLetter(k);
+    words_[VarStore::Key(w.name)] = std::move(info);
+  }
+  wordsSeen_ = host_.words().size();
+}
+
+const mcrlang::WordInfo* Session::findWord(std::string_view name) {
+  refreshWords();
+  auto it = words_.find(VarStore::Key(name));
+  return it == words_.end() ? nullptr : &it->second;
+}
+
+mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
+                                  const std::vector<mcrlang::Arg>& args) {
+  std::vector<Arg> values;
+  std::string shown;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const mcrlang::Arg& a = args[i];
+    if (a.kind == mcrlang::Arg::Kind::Omitted)
+      values.push_back(std::nullopt);
+    else if (a.kind == mcrlang::Arg::Kind::Number)
+      values.push_back(Value::Num(a.number));
+    else
+      values.push_back(Value::Str(a.text));
+    shown += (i ? ", " : " ") + Shown(a);
+  }
+  while (!shown.empty() && (shown.back() == ' ' || shown.back() == ','))
+    shown.pop_back();  // trailing omitted places say nothing
+  if (trace_) error("[trace] call " + word.name + shown);
+
+  ++depth_;
+  Outcome o = host_.call(word.name, values);
+  --depth_;
+
+  mcrlang::CallResult r;
+  const std::string* raised = nullptr;
+  std::string raisedUtf8;
+  for (const Raised& x : o.raised) {
+    if (x.kind == mcr::kRaiseError && !raised) {
+      raisedUtf8 = AnsiToUtf8(x.text);
+      raised = &raisedUtf8;
+    }
+    if (x.kind == mcr::kRaiseStatus && trace_) error("[status] " + AnsiToUtf8(x.text));
+  }
+  r.error = mcrlang::WordFailure(o.status, raised);
+  if (o.result) r.value = o.result->isString ? mcrlang::Value::Str(o.result->text)
+                                             : mcrlang::Value::Num(o.result->number);
+  if (trace_) {
+    std::string line = "[trace] " + word.name + " returned " + std::to_string(o.status);
+    if (o.result)
+      line += ", result " + (o.result->isString ? "\"" + AnsiToUtf8(o.result->text) + "\""
+                                                : mcrlang::FormatNumber(o.result->number));
+    error(line);
+  }
+  return r;
+}
+
+void Session::output(const std::string& utf8Line) {
+  std::fwrite(utf8Line.data(), 1, utf8Line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void Session::error(const std::string& utf8Line) {
+  std::fflush(stdout);
+  std::fwrite(utf8Line.data(), 1, utf8Line.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+// Dispatching costs a trip to the window system, so a tight loop pumps only
+// every few milliseconds; that is still far finer than any popup's timer.
+void Session::idle() {
+  unsigned long now = GetTickCount();
+  if (now - lastPump_ < 10) return;
+  host_.pump(0);
+  lastPump_ = GetTickCount();
+}
+
+void Session::wait(double ms) {
+  double limit = static_cast<double>(std::numeric_limits<DWORD>::max() - 1);
+  host_.pump(static_cast<DWORD>(ms < limit ? ms : limit));
+}
+
+void Session::traceOperation(const char* op, const std::string& detail, std::uint16_t status) {
+  if (!trace_) return;
+  error(std::string("[trace] ") + (depth_ ? "  " : "") + op + (detail.empty() ? "" : " ") + detail +
+        " -> " + std::to_string(status));
+}
+
+}  // namespace mcrhost

@@ -1,0 +1,44 @@
+// The bridge between the macro language and the loaded library: words the
+// library registered, argument conversion, output, tracing and the message
+// pump that keeps the library's windows alive while macros run.
+#pragma once
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "hostcore.h"
+#include "lang.h"
+
+namespace mcrhost {
+
+class Session : public mcrlang::HostInterface {
+ public:
+  Session(Host& host, bool trace);
+
+  const mcrlang::WordInfo* findWord(std::string_view name) override;
+  mcrlang::CallResult call(const mcrlang::WordInfo& word,
+                           const std::vector<mcrlang::Arg>& args) override;
+  void output(const std::string& utf8Line) override;
+  void idle() override;
+  void wait(double ms) override;
+
+  // A host operation the library issued (wired to Host::onTrace).
+  void traceOperation(const char* op, const std::string& detail, std::uint16_t status);
+  // A line on stderr (UTF-8).
+  void error(const std::string& utf8Line);
+
+ private:
+  void refreshWords();
+
+  Host& host_;
+  bool trace_;
+  int depth_ = 0;  // word calls in progress, for indenting the trace
+  std::map<std::string, mcrlang::WordInfo> words_;
+  std::size_t wordsSeen_ = static_cast<std::size_t>(-1);
+  unsigned long lastPump_ = 0;
+};
+
+// "Left$" and the like: the words whose result is a string.
+bool GivesString(std::string_view word);
+
+}  // namespace mcrhost

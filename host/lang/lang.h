@@ -1,0 +1,128 @@
+// The macro language of the command processor: lines of statements that
+// assign variables, call the library's words, print, branch and loop.
+// Platform-free: the host supplies its words, its output and the code-page
+// conversions through the interfaces below; variables live in a VarStore
+// that the host shares with the library's host operations.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vars.h"
+
+namespace mcrlang {
+
+// Macro sources, printed lines and error messages are UTF-8; strings inside
+// values and variables are in the ANSI code page.
+struct Codec {
+  std::string (*toAnsi)(const std::string& utf8) = nullptr;
+  std::string (*toUtf8)(const std::string& ansi) = nullptr;
+};
+std::string Identity(const std::string& text);
+inline constexpr Codec kIdentityCodec{Identity, Identity};
+
+struct Value {
+  bool isString = false;
+  double number = 0;
+  std::string text;  // ANSI
+  static Value Num(double v) { return {false, v, {}}; }
+  static Value Str(std::string s) { return {true, 0, std::move(s)}; }
+};
+
+// One argument as the host passes it to a word.
+struct Arg {
+  enum class Kind { Omitted, Number, String, Name } kind = Kind::Omitted;
+  double number = 0;
+  std::string text;  // ANSI string, or the name as written
+};
+
+// A registered word as the host knows it.
+struct WordInfo {
+  std::string name;
+  bool function = false;
+  std::string kinds;  // one letter per parameter: N, S or V
+};
+
+struct CallResult {
+  std::optional<std::string> error;  // UTF-8; the macro stops with it
+  std::optional<Value> value;        // a function's result
+};
+
+class HostInterface {
+ public:
+  virtual ~HostInterface() = default;
+  virtual const WordInfo* findWord(std::string_view name) = 0;
+  virtual CallResult call(const WordInfo& word, const std::vector<Arg>& args) = 0;
+  // One printed line (UTF-8, no line end).
+  virtual void output(const std::string& utf8Line) = 0;
+  // Called between statements, so the host can keep its windows alive.
+  virtual void idle() {}
+  // The wait statement: let ms milliseconds pass while windows stay alive.
+  virtual void wait(double ms) { (void)ms; }
+};
+
+struct Error {
+  int line = 0;
+  std::string message;  // UTF-8
+};
+
+struct Program;  // the parsed statements (ast.h)
+
+struct ParseResult {
+  std::shared_ptr<const Program> program;  // null when error is set
+  std::optional<Error> error;
+  // The source ended inside a block or after a continuation: more lines
+  // would complete it (the interactive prompt asks for them).
+  bool incomplete = false;
+};
+
+// firstLine numbers the first line of source (the prompt counts on).
+ParseResult Parse(std::string_view source, const Codec& codec, int firstLine = 1);
+
+enum class RunStatus { Finished, Exited, Failed };
+
+struct RunResult {
+  RunStatus status = RunStatus::Finished;
+  Error error;  // when Failed
+};
+
+class Interpreter {
+ public:
+  Interpreter(HostInterface& host, mcrhost::VarStore& vars, const Codec& codec)
+      : host_(host), vars_(vars), codec_(codec) {}
+  RunResult run(const Program& program);
+
+  HostInterface& host() { return host_; }
+  mcrhost::VarStore& vars() { return vars_; }
+  const Codec& codec() const { return codec_; }
+
+ private:
+  HostInterface& host_;
+  mcrhost::VarStore& vars_;
+  Codec codec_;
+};
+
+// Numbers as print and str$ show them: up to 15 significant digits, no
+// trailing zeros, integers without a decimal point.
+std::string FormatNumber(double v);
+
+// The leading number of text as val() reads it, 0 when there is none.
+double ParseLeadingNumber(std::string_view text);
+
+// The built-in functions of the language (lower case), for help texts.
+struct Builtin {
+  const char* name;
+  const char* usage;
+  const char* summary;
+};
+const std::vector<Builtin>& Builtins();
+
+// The error text for a word call that did not succeed: the first kind-1
+// text the word raised (UTF-8), or the host's own words for a bare status.
+// Nothing when the call succeeded.
+std::optional<std::string> WordFailure(std::uint16_t status, const std::string* raisedUtf8);
+
+}  // namespace mcrlang

@@ -1,0 +1,598 @@
+// Lexer and recursive-descent parser of the macro language. A whole source
+// is parsed before anything runs, so a syntax error anywhere stops a macro
+// before its first statement.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ast.h"
+
+namespace mcrlang {
+
+std::string Identity(const std::string& text) { return text; }
+
+namespace {
+
+struct Token {
+  enum class Type { Number, String, Ident, Op, Newline, End } type;
+  int line;
+  std::string text;  // identifier, operator, or the UTF-8 contents of a string
+  double number = 0;
+};
+
+struct SyntaxError {
+  int line;
+  std::string message;
+  bool incomplete;
+};
+
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Lower-cased copy for keyword comparisons.
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+class Lexer {
+ public:
+  Lexer(std::string_view src, int firstLine) : s_(src), line_(firstLine) {
+    if (s_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  }
+
+  std::vector<Token> run() {
+    std::vector<Token> out;
+    while (true) {
+      skipBlanks();
+      if (pos_ >= s_.size()) break;
+      char c = s_[pos_];
+      if (c == '\'') {
+        skipComment();
+      } else if (c == '\n') {
+        out.push_back({Token::Type::Newline, line_, "", 0});
+        ++line_;
+        ++pos_;
+      } else if (c == '_' && (pos_ + 1 >= s_.size() || !IsIdentChar(s_[pos_ + 1]))) {
+        continuation();
+      } else if (IsIdentStart(c)) {
+        std::size_t start = pos_;
+        while (pos_ < s_.size() && IsIdentChar(s_[pos_])) ++pos_;
+        if (pos_ < s_.size() && s_[pos_] == '$') ++pos_;
+        out.push_back({Token::Type::Ident, line_, std::string(s_.substr(start, pos_ - start)), 0});
+      } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+                 (c == '.' && pos_ + 1 < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_ + 1])))) {
+        out.push_back(number());
+      } else if (c == '"') {
+        out.push_back(string());
+      } else {
+        out.push_back(op());
+      }
+    }
+    out.push_back({Token::Type::End, line_, "", 0});
+    return out;
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& message, bool incomplete = false) {
+    throw SyntaxError{line_, message, incomplete};
+  }
+
+  void skipBlanks() {
+    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\r')) ++pos_;
+  }
+  void skipComment() {
+    while (pos_ < s_.size() && s_[pos_] != '\n') ++pos_;
+  }
+
+  // A lone "_" at the end of a line (a comment may follow) joins the next line.
+  void continuation() {
+    ++pos_;
+    skipBlanks();
+    if (pos_ < s_.size() && s_[pos_] == '\'') skipComment();
+    if (pos_ >= s_.size()) fail("the source ends after a continuation _", true);
+    if (s_[pos_] != '\n') fail("_ continues a line only at its end");
+    ++pos_;
+    ++line_;
+  }
+
+  Token number() {
+    std::size_t start = pos_;
+    while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+    if (pos_ < s_.size() && s_[pos_] == '.') {
+      ++pos_;
+      while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+    }
+    if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
+      std::size_t mark = pos_++;
+      if (pos_ < s_.size() && (s_[pos_] == '+' || s_[pos_] == '-')) ++pos_;
+      if (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) {
+        while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+      } else {
+        pos_ = mark;  // "2e" is the number 2 followed by a name
+      }
+    }
+    if (pos_ < s_.size() && (IsIdentChar(s_[pos_]) || s_[pos_] == '$'))
+      fail("a number runs into a name: " + std::string(s_.substr(start, pos_ + 1 - start)));
+    std::string text(s_.substr(start, pos_ - start));
+    return {Token::Type::Number, line_, text, std::strtod(text.c_str(), nullptr)};
+  }
+
+  Token string() {
+    int line = line_;
+    std::string text;
+    ++pos_;
+    while (true) {
+      if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r') fail("a string is not closed with \"");
+      if (s_[pos_] == '"') {
+        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
+          text += '"';
+          pos_ += 2;
+          continue;
+        }
+        ++pos_;
+        break;
+      }
+      if (s_[pos_] == '\0') fail("a string holds a NUL character");
+      text += s_[pos_++];
+    }
+    return {Token::Type::String, line, text, 0};
+  }
+
+  Token op() {
+    static const char* const kTwo[] = {"<>", "<=", ">="};
+    for (const char* t : kTwo)
+      if (s_.substr(pos_, 2) == t) {
+        pos_ += 2;
+        return {Token::Type::Op, line_, t, 0};
+      }
+    char c = s_[pos_];
+    if (std::strchr("+-*/&=<>()[],", c) && c != '\0') {
+      ++pos_;
+      return {Token::Type::Op, line_, std::string(1, c), 0};
+    }
+    if (static_cast<unsigned char>(c) >= 0x80)
+      fail("text outside quotes must be plain ASCII (put it in \"...\" or after ')");
+    char shown[8];
+    std::snprintf(shown, sizeof shown, std::isprint(static_cast<unsigned char>(c)) ? "%c" : "\\x%02X",
+                  static_cast<unsigned char>(c));
+    fail(std::string("unexpected character ") + shown);
+  }
+
+  std::string_view s_;
+  std::size_t pos_ = 0;
+  int line_;
+};
+
+const char* const kKeywords[] = {"print", "if",   "then", "elseif", "else", "endif", "while",
+                                 "wend",  "exit", "dim",  "wait",   "and",  "or",    "not"};
+
+bool IsKeyword(const std::string& word) {
+  std::string w = Lower(word);
+  for (const char* k : kKeywords)
+    if (w == k) return true;
+  return false;
+}
+
+class Parser {
+ public:
+  Parser(std::vector<Token> tokens, const Codec& codec) : t_(std::move(tokens)), codec_(codec) {}
+
+  Block program() {
+    Block block = statements(nullptr);
+    if (!at(Token::Type::End))
+      fail(peek(), peek().text + " without an open " + (atWord("wend") ? "while" : "if"));
+    return block;
+  }
+
+ private:
+  [[noreturn]] void fail(const Token& at, const std::string& message, bool incomplete = false) {
+    throw SyntaxError{at.line, message, incomplete};
+  }
+
+  const Token& peek(std::size_t ahead = 0) const {
+    std::size_t i = pos_ + ahead;
+    return t_[i < t_.size() ? i : t_.size() - 1];
+  }
+  const Token& next() {
+    const Token& tok = peek();
+    if (pos_ < t_.size() - 1) ++pos_;
+    return tok;
+  }
+  bool at(Token::Type type) const { return peek().type == type; }
+  bool atOp(const char* op) const { return at(Token::Type::Op) && peek().text == op; }
+  bool atWord(const char* keyword) const {
+    return at(Token::Type::Ident) && Lower(peek().text) == keyword;
+  }
+  bool atLineEnd() const { return at(Token::Type::Newline) || at(Token::Type::End); }
+
+  void expectOp(const char* op, const char* context) {
+    if (!atOp(op)) fail(peek(), std::string("expected ") + op + " " + context + Found());
+    next();
+  }
+  void expectLineEnd(const char* after) {
+    if (!atLineEnd()) fail(peek(), std::string("expected the end of the line after ") + after + Found());
+    if (at(Token::Type::Newline)) next();
+  }
+  std::string Found() const {
+    switch (peek().type) {
+      case Token::Type::End: return ", found the end of the source";
+      case Token::Type::Newline: return ", found the end of the line";
+      case Token::Type::String: return ", found a string";
+      default: return ", found \"" + peek().text + "\"";
+    }
+  }
+
+  // Statements up to one of the terminators (or the end of the source when
+  // terminators is null).
+  Block statements(const char* const* terminators) {
+    Block block;
+    while (true) {
+      if (at(Token::Type::Newline)) {
+        next();
+        continue;
+      }
+      if (at(Token::Type::End)) return block;
+      if (terminators)
+        for (const char* const* t = terminators; *t; ++t)
+          if (atWord(*t)) return block;
+      if (atWord("elseif") || atWord("else") || atWord("endif") || atWord("wend")) {
+        if (!terminators) return block;
+        fail(peek(), "\"" + peek().text + "\" does not close the block that is open here");
+      }
+      block.push_back(statement());
+    }
+  }
+
+  Stmt statement() {
+    const Token& first = peek();
+    if (first.type != Token::Type::Ident)
+      fail(first, "a statement starts with a name or a keyword" + Found());
+    Stmt s{};
+    s.line = first.line;
+    std::string word = Lower(first.text);
+    if (word == "print") {
+      next();
+      s.kind = Stmt::Kind::Print;
+      if (!atLineEnd()) {
+        s.args.push_back(expression());
+        while (atOp(",")) {
+          next();
+          s.args.push_back(expression());
+        }
+      }
+      expectLineEnd("print's values");
+    } else if (word == "if") {
+      BlockDepth guard(*this);
+      ifStatement(s);
+    } else if (word == "while") {
+      BlockDepth guard(*this);
+      next();
+      s.kind = Stmt::Kind::While;
+      s.args.push_back(expression());
+      expectLineEnd("the condition of while");
+      static const char* const kEnd[] = {"wend", nullptr};
+      s.blocks.push_back(statements(kEnd));
+      closeBlock("wend", "while", s.line);
+    } else if (word == "exit") {
+      next();
+      s.kind = Stmt::Kind::Exit;
+      expectLineEnd("exit");
+    } else if (word == "dim") {
+      next();
+      s.kind = Stmt::Kind::Dim;
+      s.name = variableName("dim");
+      expectOp("[", "after the table's name");
+      s.index = expression();
+      expectOp("]", "after the table's size");
+      expectLineEnd("dim");
+    } else if (word == "wait") {
+      next();
+      s.kind = Stmt::Kind::Wait;
+      s.value = expression();
+      expectLineEnd("wait's milliseconds");
+    } else if (IsKeyword(first.text)) {
+      fail(first, "\"" + first.text + "\" cannot start a statement");
+    } else if (peek(1).type == Token::Type::Op && peek(1).text == "=") {
+      s.kind = Stmt::Kind::Assign;
+      s.name = next().text;
+      next();
+      s.value = expression();
+      expectLineEnd("the assigned value");
+    } else if (peek(1).type == Token::Type::Op && peek(1).text == "[") {
+      s.kind = Stmt::Kind::AssignIndex;
+      s.name = next().text;
+      next();
+      s.index = expression();
+      expectOp("]", "after the index");
+      expectOp("=", "to assign a table element");
+      s.value = expression();
+      expectLineEnd("the assigned value");
+    } else {
+      s.kind = Stmt::Kind::Call;
+      s.name = next().text;
+      s.args = commandArguments();
+      expectLineEnd("the arguments");
+    }
+    return s;
+  }
+
+  void ifStatement(Stmt& s) {
+    s.kind = Stmt::Kind::If;
+    static const char* const kEnd[] = {"elseif", "else", "endif", nullptr};
+    next();
+    while (true) {
+      s.args.push_back(expression());
+      if (!atWord("then")) fail(peek(), "expected then after the condition of if" + Found());
+      next();
+      expectLineEnd("then (an if block ends with endif)");
+      s.blocks.push_back(statements(kEnd));
+      if (atWord("elseif")) {
+        next();
+        continue;
+      }
+      if (atWord("else")) {
+        next();
+        expectLineEnd("else");
+        static const char* const kEndOnly[] = {"endif", nullptr};
+        s.blocks.push_back(statements(kEndOnly));
+      }
+      closeBlock("endif", "if", s.line);
+      return;
+    }
+  }
+
+  void closeBlock(const char* word, const char* opener, int openLine) {
+    if (!atWord(word))
+      fail(peek(), std::string("missing ") + word + " for the " + opener + " on line " +
+                       std::to_string(openLine) + Found(),
+           at(Token::Type::End));
+    next();
+    expectLineEnd(word);
+  }
+
+  std::string variableName(const char* context) {
+    if (!at(Token::Type::Ident) || IsKeyword(peek().text))
+      fail(peek(), std::string("expected a name after ") + context + Found());
+    return next().text;
+  }
+
+  // WORD a, , c  or  WORD(a, , c) when the parentheses close the statement.
+  std::vector<ExprPtr> commandArguments() {
+    if (atOp("(")) {
+      std::size_t mark = pos_;
+      next();
+      std::vector<ExprPtr> args = callArguments();
+      if (atLineEnd()) return args;
+      pos_ = mark;  // "(a) & b" and the like: the parenthesis belongs to the first argument
+    }
+    std::vector<ExprPtr> args;
+    if (atLineEnd()) return args;
+    while (true) {
+      args.push_back(atOp(",") || atLineEnd() ? nullptr : expression());
+      if (!atOp(",")) break;
+      next();
+    }
+    return args;
+  }
+
+  // After "(": arguments up to and including ")".
+  std::vector<ExprPtr> callArguments() {
+    std::vector<ExprPtr> args;
+    if (atOp(")")) {
+      next();
+      return args;
+    }
+    while (true) {
+      args.push_back(atOp(",") || atOp(")") ? nullptr : expression());
+      if (atOp(",")) {
+        next();
+        continue;
+      }
+      expectOp(")", "to close the arguments");
+      return args;
+    }
+  }
+
+  ExprPtr node(Expr::Kind kind, int line) {
+    auto e = std::make_unique<Expr>();
+    e->kind = kind;
+    e->line = line;
+    return e;
+  }
+  // Operator chains grow the tree without recursion in the parser; bounding
+  // the tree's depth keeps evaluating and freeing it off the stack's limits.
+  ExprPtr binary(Op op, ExprPtr left, ExprPtr right, int line) {
+    int depth = 1 + std::max(Height(*left), Height(*right));
+    if (depth > kMaxHeight) fail(peek(), "the expression is too long");
+    ExprPtr e = node(Expr::Kind::Binary, line);
+    e->height = depth;
+    e->op = op;
+    e->args.push_back(std::move(left));
+    e->args.push_back(std::move(right));
+    return e;
+  }
+
+  struct Depth {
+    explicit Depth(Parser& p) : p_(p) {
+      if (++p_.depth_ > kMaxDepth) p_.fail(p_.peek(), "the expression is nested too deeply");
+    }
+    ~Depth() { --p_.depth_; }
+    Parser& p_;
+  };
+  static constexpr int kMaxDepth = 200;
+  struct BlockDepth {
+    explicit BlockDepth(Parser& p) : p_(p) {
+      if (++p_.blocks_ > kMaxBlocks) p_.fail(p_.peek(), "blocks are nested too deeply");
+    }
+    ~BlockDepth() { --p_.blocks_; }
+    Parser& p_;
+  };
+  static constexpr int kMaxBlocks = 100;
+  static constexpr int kMaxHeight = 1000;
+  static int Height(const Expr& e) { return e.height; }
+
+  ExprPtr expression() {
+    Depth guard(*this);
+    ExprPtr left = andExpr();
+    while (atWord("or")) {
+      int line = next().line;
+      left = binary(Op::Or, std::move(left), andExpr(), line);
+    }
+    return left;
+  }
+  ExprPtr andExpr() {
+    ExprPtr left = notExpr();
+    while (atWord("and")) {
+      int line = next().line;
+      left = binary(Op::And, std::move(left), notExpr(), line);
+    }
+    return left;
+  }
+  ExprPtr notExpr() {
+    if (atWord("not")) {
+      Depth guard(*this);
+      ExprPtr e = node(Expr::Kind::Unary, next().line);
+      e->op = Op::Not;
+      e->args.push_back(notExpr());
+      e->height = 1 + Height(*e->args[0]);
+      return e;
+    }
+    return comparison();
+  }
+  ExprPtr comparison() {
+    static const struct { const char* text; Op op; } kOps[] = {
+        {"=", Op::Eq}, {"<>", Op::Ne}, {"<", Op::Lt}, {">", Op::Gt}, {"<=", Op::Le}, {">=", Op::Ge}};
+    ExprPtr left = concat();
+    while (at(Token::Type::Op)) {
+      const Op* found = nullptr;
+      for (const auto& o : kOps)
+        if (peek().text == o.text) found = &o.op;
+      if (!found) break;
+      Op op = *found;
+      int line = next().line;
+      left = binary(op, std::move(left), concat(), line);
+    }
+    return left;
+  }
+  ExprPtr concat() {
+    ExprPtr left = sum();
+    while (atOp("&")) {
+      int line = next().line;
+      left = binary(Op::Concat, std::move(left), sum(), line);
+    }
+    return left;
+  }
+  ExprPtr sum() {
+    ExprPtr left = product();
+    while (atOp("+") || atOp("-")) {
+      Op op = peek().text == "+" ? Op::Add : Op::Sub;
+      int line = next().line;
+      left = binary(op, std::move(left), product(), line);
+    }
+    return left;
+  }
+  ExprPtr product() {
+    ExprPtr left = unary();
+    while (atOp("*") || atOp("/")) {
+      Op op = peek().text == "*" ? Op::Mul : Op::Div;
+      int line = next().line;
+      left = binary(op, std::move(left), unary(), line);
+    }
+    return left;
+  }
+  ExprPtr unary() {
+    if (atOp("-") || atOp("+")) {
+      Depth guard(*this);
+      bool negate = peek().text == "-";
+      int line = next().line;
+      ExprPtr operand = unary();
+      if (!negate) return operand;
+      ExprPtr e = node(Expr::Kind::Unary, line);
+      e->op = Op::Neg;
+      e->height = 1 + Height(*operand);
+      e->args.push_back(std::move(operand));
+      return e;
+    }
+    return primary();
+  }
+  ExprPtr primary() {
+    const Token& tok = peek();
+    switch (tok.type) {
+      case Token::Type::Number: {
+        ExprPtr e = node(Expr::Kind::Number, tok.line);
+        e->number = next().number;
+        return e;
+      }
+      case Token::Type::String: {
+        ExprPtr e = node(Expr::Kind::String, tok.line);
+        e->text = codec_.toAnsi(next().text);
+        return e;
+      }
+      case Token::Type::Ident: {
+        if (IsKeyword(tok.text)) fail(tok, "expected a value" + Found());
+        int line = tok.line;
+        std::string name = next().text;
+        if (atOp("(")) {
+          next();
+          ExprPtr e = node(Expr::Kind::Call, line);
+          e->text = name;
+          e->args = callArguments();
+          for (const ExprPtr& a : e->args)
+            if (a) e->height = std::max(e->height, 1 + Height(*a));
+          if (e->height > kMaxHeight) fail(peek(), "the expression is too long");
+          return e;
+        }
+        if (atOp("[")) {
+          next();
+          ExprPtr e = node(Expr::Kind::Index, line);
+          e->text = name;
+          e->args.push_back(expression());
+          e->height = 1 + Height(*e->args[0]);
+          expectOp("]", "after the index");
+          return e;
+        }
+        ExprPtr e = node(Expr::Kind::Name, line);
+        e->text = name;
+        return e;
+      }
+      case Token::Type::Op:
+        if (tok.text == "(") {
+          next();
+          ExprPtr e = expression();
+          expectOp(")", "to close the parenthesis");
+          return e;
+        }
+        [[fallthrough]];
+      default:
+        fail(tok, "expected a value" + Found());
+    }
+  }
+
+  std::vector<Token> t_;
+  std::size_t pos_ = 0;
+  int depth_ = 0;
+  int blocks_ = 0;
+  const Codec& codec_;
+};
+
+}  // namespace
+
+ParseResult Parse(std::string_view source, const Codec& codec, int firstLine) {
+  ParseResult result;
+  try {
+    auto program = std::make_shared<Program>();
+    Parser parser(Lexer(source, firstLine).run(), codec);
+    program->statements = parser.program();
+    result.program = std::move(program);
+  } catch (const SyntaxError& e) {
+    result.error = Error{e.line, e.message};
+    result.incomplete = e.incomplete;
+  }
+  return result;
+}
+
+}  // namespace mcrlang
