@@ -30,6 +30,16 @@ enum MessageId : int {
   kMsgInvalidVariable = 1025,
   kMsgInvalidMethod = 1036,
   kLabelFirst = 1204,  // "第 1"; 1205 to 1208 follow
+  kMsgQcInfoUnavailable = 1018,
+  kMsgInvalidTuneStep = 1032,
+  kMsgGiveTuneFlag = 1033,
+  kMsgGiveMethodOrCalib = 1034,
+  kMsgInvalidCalibration = 1035,
+  kLabelNotQuantified = 1231,
+  kLabelQcInfo = 1232,
+  kMsgQcModeFiles = 1233,
+  kLabelLevel = 1242,
+  kLabelManual = 1243,
 };
 
 // The size a formatted message may reach (the platform formatter's limit).

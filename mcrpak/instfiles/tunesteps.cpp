@@ -1,0 +1,163 @@
+// The tune-step words: a per-step summary of the files beside a method,
+// whether a step's tune criteria are measured, whether a calibration covers
+// a run group, and the small dialog in which the operator picks a step. The
+// functions answer their failure values (-1, -100) with status 0, also after
+// raising an error: macros test for those values.
+#include "tunesteps.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "../bridge/catalogue.h"
+#include "../bridge/handlers.h"
+#include "../bridge/hostops.h"
+#include "../bridge/rounding.h"
+#include "../resources/resource_ids.h"
+#include "filesource.h"
+#include "instext.h"
+#include "masslist.h"
+#include "rungroups.h"
+
+static_assert(mcr::kMaxRunGroups == mcr::kMethodRunGroups, "one run-group list for all words");
+
+extern "C" INT_PTR CALLBACK DfDlg319Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp);
+
+namespace mcr {
+
+int BuildRunGroupMassTable(const char* methodDir, RunGroupMassTable* table) {
+  MethodRunGroups method;
+  method.mode = GetRunGroups(methodDir, method.list, &method.count);
+  return FillRunGroupMassTable(methodDir ? methodDir : "", method, OpenFileSource, *table) ? 0 : 1;
+}
+
+}  // namespace mcr
+
+using namespace mcr;
+
+namespace {
+
+constexpr char kPasskeyProperty[] = "srvPasskey";
+constexpr char kSelectedStepVar[] = "SelectedTuneStep";
+constexpr int kStepTextMax = 9;
+
+MethodRunGroups RunGroupsOf(const std::string& methodDir) {
+  MethodRunGroups method;
+  method.mode = GetRunGroups(methodDir.c_str(), method.list, &method.count);
+  return method;
+}
+
+// The answer of a function of this file: status 0 whatever the value.
+struct Answer {
+  HostContext ctx;
+  HostHandle result;
+  std::uint16_t operator()(double value) const {
+    SetNumberResult(ctx, result, value);
+    return 0;
+  }
+  template <class... Values>
+  std::uint16_t Raise(double value, int id, Values... values) const {
+    RaiseMessage(ctx, id, values...);
+    return (*this)(value);
+  }
+};
+
+}  // namespace
+
+extern "C" std::uint16_t GetTuneStepProc(HostHandle args, HostHandle result, HostContext ctx) {
+  Answer answer{ctx, result};
+  const char* flag = GetStringArg(ctx, args, 1);
+  const char* dir = GetStringArg(ctx, args, 2);
+  const char* var = GetStringArg(ctx, args, 3);
+  std::string word = flag ? UpperAscii(flag) : std::string();
+  bool runGroups = word == "RUNP";
+  MassFile kind = word == "CALB" ? MassFile::Calibration
+                  : word == "QCDB" ? MassFile::QcDatabase
+                                   : MassFile::TuneCriteria;
+  if (!runGroups && word != "CALB" && word != "QCDB" && word != "TNCR")
+    return answer.Raise(-1, kMsgGiveTuneFlag);
+  if (!dir) return answer.Raise(-1, kMsgGiveMethodOrCalib);
+  if (!var) return answer.Raise(-1, kMsgGiveVariable);
+
+  DeleteVar(ctx, var);
+  StepCounts counts;
+  if (runGroups) {
+    counts = RunGroupStepCounts(dir, RunGroupsOf(dir), OpenFileSource);
+  } else {
+    std::optional<StepCounts> files = FileStepCounts(kind, dir, OpenFileSource);
+    if (!files) return answer.Raise(-1, kMsgGiveMethodOrCalib);
+    counts = *files;
+  }
+  std::vector<double> slots(counts.slots.begin(), counts.slots.end());
+  SetNumberTable(ctx, var, slots.data(), static_cast<std::uint16_t>(slots.size()));
+  return answer(counts.count);
+}
+
+extern "C" std::uint16_t ChkTuneMassProc(HostHandle args, HostHandle result, HostContext ctx) {
+  Answer answer{ctx, result};
+  const double* stepArg = GetNumberArg(ctx, args, 1);
+  if (!stepArg) return answer.Raise(-1, kMsgOmitted);
+  std::optional<std::int32_t> step = TuneStepOf(*stepArg);
+  if (!step) return answer.Raise(-1, kMsgInvalidTuneStep);
+  std::string dir = CurrentMethodDirectory(ctx);
+  std::unique_ptr<ByteSource> tuneCriteria = OpenFileSource(StepFileName(dir, "qctune.", *step));
+  return answer(CheckTuneMasses(tuneCriteria.get(), *step, dir, RunGroupsOf(dir), OpenFileSource));
+}
+
+extern "C" std::uint16_t CompCalRunProc(HostHandle args, HostHandle result, HostContext ctx) {
+  Answer answer{ctx, result};
+  const double* stepArg = GetNumberArg(ctx, args, 1);
+  if (!stepArg) return answer.Raise(-100, kMsgOmitted);
+  std::int32_t step = RoundToInt(*stepArg);
+  const char* calibDir = GetStringArg(ctx, args, 2);
+  if (!calibDir) return answer.Raise(-100, kMsgInvalidCalibration);
+  const char* methodDir = GetStringArg(ctx, args, 3);
+  if (!methodDir) return answer.Raise(-100, kMsgInvalidMethod);
+  std::unique_ptr<ByteSource> calibration = OpenFileSource(StepFileName(calibDir, "calib.", step));
+  std::unique_ptr<ByteSource> runGroup =
+      calibration ? OpenFileSource(StepFileName(methodDir, "rungroup.", step)) : nullptr;
+  CalibrationComparison c = CompareCalibration(calibration.get(), runGroup.get());
+  if (c.message) return answer.Raise(c.result, c.message);
+  return answer(c.result);
+}
+
+extern "C" std::uint16_t SelectTuneStepProc(HostHandle, HostContext ctx) {
+  HWND host = GetHostWindow(ctx);
+  if (!host) return 1;
+  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(MCR_DLG_TUNE_STEP), host, DfDlg319Proc,
+                  reinterpret_cast<LPARAM>(ctx));
+  return 0;
+}
+
+extern "C" INT_PTR CALLBACK DfDlg319Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetPropA(dialog, kPasskeyProperty, reinterpret_cast<HANDLE>(lp));
+      HWND list = GetDlgItem(dialog, MCR_IDC_TUNE_STEP_LIST);
+      for (int step = kTuneStepMin; step <= kTuneStepMax; ++step)
+        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_string(step).c_str()));
+      SendMessageA(list, CB_SETCURSEL, 0, 0);
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      WORD id = LOWORD(wp);
+      if (id != IDOK && id != IDCANCEL) return FALSE;
+      // Only the OK button itself takes the choice; anything else that
+      // closes the dialog answers step 1.
+      double step = 1;
+      if (id == IDOK && HIWORD(wp) == 0) {
+        char text[kStepTextMax + 1] = {};
+        GetDlgItemTextA(dialog, MCR_IDC_TUNE_STEP_LIST, text, sizeof text);
+        step = std::atoi(text);
+      }
+      auto ctx = static_cast<HostContext>(GetPropA(dialog, kPasskeyProperty));
+      SetNumVar(ctx, kSelectedStepVar, step);
+      RemovePropA(dialog, kPasskeyProperty);
+      EndDialog(dialog, id);
+      return TRUE;
+    }
+    default: return FALSE;
+  }
+}

@@ -1,0 +1,125 @@
+// Automation of the modal windows a word opens on the test's own thread:
+// dialogs and message boxes (both of window class "#32770").
+//
+// A DialogScript is a list of steps, one per appearance of a dialog, in the
+// order they are expected. It runs a thread timer that the modal loop of the
+// dialog itself dispatches; each tick looks for the enabled, visible
+// "#32770" window of this thread and, when it is new, hands it to the next
+// step. A dialog that another modal window disabled and that becomes enabled
+// again (a message box it showed was closed) counts as appearing anew, so a
+// script can go dialog -> message box -> the same dialog again.
+//
+// Nothing can block a test: when no step has been taken for the time-out
+// while a dialog is open (the expected dialog never came, or a step left its
+// dialog open), every open dialog of the thread is ended with IDCANCEL and
+// the test fails. When the call returns before all steps were taken (the
+// dialog never appeared), finish() or the destructor fails the test. A dialog
+// that appears after the last step is cancelled and fails the test.
+//
+// Typical use:
+//   DialogScript script({[](DialogWindow& d) {
+//     EXPECT_EQ(d.caption(), A("..."));
+//     d.selectCombo(1001, 3);
+//     d.press(IDOK);
+//   }});
+//   host->call("SelectTuneStep", {});
+//   script.finish();
+// Steps run inside the dialog's message loop: a press() that opens another
+// modal window returns only when that window is closed (a later step of the
+// same script handles it).
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace mcrtest {
+
+// A live dialog or message box as a step sees it. Texts are in the ANSI code
+// page (compare with A("utf-8 text")).
+class DialogWindow {
+ public:
+  explicit DialogWindow(HWND hwnd) : hwnd_(hwnd) {}
+  HWND hwnd() const { return hwnd_; }
+  bool exists() const { return IsWindow(hwnd_) != FALSE; }
+
+  std::string caption() const;
+  // The texts of the static controls, in creation order, joined with "\n"
+  // (for a message box: its message).
+  std::string text() const;
+  HWND owner() const { return GetWindow(hwnd_, GW_OWNER); }
+  HWND item(int id) const { return GetDlgItem(hwnd_, id); }
+  std::string itemText(int id) const;
+  std::string className(int id) const;
+  // Ids of the visible push buttons, in creation order.
+  std::vector<int> buttons() const;
+  // The client area in pixels, and a size in dialog units in pixels (by the
+  // dialog's own font), to compare the two.
+  SIZE clientSize() const;
+  SIZE toPixels(int cx, int cy) const;
+  // The face name of the dialog's font (ANSI).
+  std::string fontFace() const;
+
+  // Combo boxes and list boxes: items and selection, and choosing an item
+  // as the user does (the selection changes and the dialog is notified).
+  std::vector<std::string> comboItems(int id) const;
+  int comboSelection(int id) const;
+  void selectCombo(int id, int index) const;
+  std::vector<std::string> listItems(int id) const;
+  std::vector<int> listSelection(int id) const;
+  void selectList(int id, const std::vector<int>& indexes) const;
+
+  // Sets an edit control's text and notifies the dialog.
+  void setText(int id, const std::string& text) const;
+  // A click on the button: BN_CLICKED sent to the dialog. Returns when the
+  // dialog has handled it.
+  void press(int id) const;
+  // A key typed on the control that has the focus (or on the dialog): posted,
+  // so the dialog's own loop translates it (Esc, Enter, Tab ...).
+  void key(UINT virtualKey) const;
+
+ private:
+  HWND hwnd_;
+};
+
+class DialogScript {
+ public:
+  using Step = std::function<void(DialogWindow&)>;
+  explicit DialogScript(std::vector<Step> steps, DWORD timeoutMs = 5000);
+  ~DialogScript();
+  DialogScript(const DialogScript&) = delete;
+  DialogScript& operator=(const DialogScript&) = delete;
+
+  // Stops the automation; fails the test when steps are left. Called by the
+  // destructor if not before.
+  void finish();
+
+  // What each step found when its window appeared.
+  struct Seen {
+    HWND hwnd;
+    std::string caption;
+    std::string text;
+    HWND owner;
+  };
+  const std::vector<Seen>& seen() const { return seen_; }
+  std::size_t taken() const { return seen_.size(); }
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+  void tick();
+  void abandon(const char* why);
+
+  std::vector<Step> steps_;
+  std::vector<Seen> seen_;
+  DWORD timeout_;
+  DWORD lastProgress_;
+  UINT_PTR timer_ = 0;
+  bool finished_ = false;
+  bool failed_ = false;
+};
+
+// Answers one message box or dialog by pressing a button, keeping what it saw.
+DialogScript::Step Press(int id);
+
+}  // namespace mcrtest
