@@ -11,6 +11,10 @@ namespace mcr {
 
 extern HINSTANCE g_instance;
 
+// A dialog keeps the HostContext of the call that opened it in this window
+// property while it is open.
+constexpr char kPasskeyProperty[] = "srvPasskey";
+
 std::uint16_t CallHost(HostContext ctx, std::uint32_t op, std::uintptr_t a1, std::uintptr_t a2);
 
 // Argument i (from 1) of a handler, or null when omitted.

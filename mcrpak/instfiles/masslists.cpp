@@ -98,14 +98,14 @@ std::uint16_t MassListWord(HostHandle args, HostHandle result, HostContext ctx, 
 
 }  // namespace
 
-extern "C" std::uint16_t GetCalMasInfProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(GetCalMasInfProc) {
   return MassListWord(args, result, ctx, MassFile::Calibration);
 }
 
-extern "C" std::uint16_t GetQDBMasInfProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(GetQDBMasInfProc) {
   return MassListWord(args, result, ctx, MassFile::QcDatabase);
 }
 
-extern "C" std::uint16_t GetTNCMasInfProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(GetTNCMasInfProc) {
   return MassListWord(args, result, ctx, MassFile::TuneCriteria);
 }

@@ -35,7 +35,7 @@ std::string Profile(const char* section, const char* key, const char* fallback, 
 
 }  // namespace
 
-extern "C" std::uint16_t GetQDBInfoProc(HostHandle args, HostContext ctx) {
+MCR_COMMAND(GetQDBInfoProc) {
   const double* massArg = GetNumberArg(ctx, args, 1);
   if (!massArg) return Fail(ctx, kMsgOmitted);
   std::int32_t mass = RoundToInt(*massArg);
@@ -66,7 +66,7 @@ extern "C" std::uint16_t GetQDBInfoProc(HostHandle args, HostContext ctx) {
   return 0;
 }
 
-extern "C" std::uint16_t QueryQCProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(QueryQCProc) {
   const char* modeArg = GetStringArg(ctx, args, 1);
   std::string mode = modeArg ? modeArg : "";
   auto answer = [&](double value) {
@@ -85,7 +85,7 @@ extern "C" std::uint16_t QueryQCProc(HostHandle args, HostHandle result, HostCon
   }
 }
 
-extern "C" std::uint16_t DispQCInfoProc(HostHandle, HostContext ctx) {
+MCR_COMMAND(DispQCInfoProc) {
   std::string file = CurrentMethodDirectory(ctx) + "\\qcinfo.ini";
   std::string path = Profile("QCINFO", "OrgPath", kMissingInfo, kQcInfoTextMax, file);
   std::string name = Profile("QCINFO", "OrgFile", kMissingInfo, kQcInfoTextMax, file);
@@ -96,7 +96,7 @@ extern "C" std::uint16_t DispQCInfoProc(HostHandle, HostContext ctx) {
   return 0;
 }
 
-extern "C" std::uint16_t GetISTDStrProc(HostHandle args, HostContext ctx) {
+MCR_COMMAND(GetISTDStrProc) {
   const char* pathArg = GetStringArg(ctx, args, 1);
   const char* var = GetStringArg(ctx, args, 2);
   if (!var) return Fail(ctx, kMsgOmitted);

@@ -39,7 +39,6 @@ using namespace mcr;
 
 namespace {
 
-constexpr char kPasskeyProperty[] = "srvPasskey";
 constexpr char kSelectedStepVar[] = "SelectedTuneStep";
 constexpr int kStepTextMax = 9;
 
@@ -66,7 +65,7 @@ struct Answer {
 
 }  // namespace
 
-extern "C" std::uint16_t GetTuneStepProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(GetTuneStepProc) {
   Answer answer{ctx, result};
   const char* flag = GetStringArg(ctx, args, 1);
   const char* dir = GetStringArg(ctx, args, 2);
@@ -95,7 +94,7 @@ extern "C" std::uint16_t GetTuneStepProc(HostHandle args, HostHandle result, Hos
   return answer(counts.count);
 }
 
-extern "C" std::uint16_t ChkTuneMassProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(ChkTuneMassProc) {
   Answer answer{ctx, result};
   const double* stepArg = GetNumberArg(ctx, args, 1);
   if (!stepArg) return answer.Raise(-1, kMsgOmitted);
@@ -106,7 +105,7 @@ extern "C" std::uint16_t ChkTuneMassProc(HostHandle args, HostHandle result, Hos
   return answer(CheckTuneMasses(tuneCriteria.get(), *step, dir, RunGroupsOf(dir), OpenFileSource));
 }
 
-extern "C" std::uint16_t CompCalRunProc(HostHandle args, HostHandle result, HostContext ctx) {
+MCR_FUNCTION(CompCalRunProc) {
   Answer answer{ctx, result};
   const double* stepArg = GetNumberArg(ctx, args, 1);
   if (!stepArg) return answer.Raise(-100, kMsgOmitted);
@@ -123,7 +122,7 @@ extern "C" std::uint16_t CompCalRunProc(HostHandle args, HostHandle result, Host
   return answer(c.result);
 }
 
-extern "C" std::uint16_t SelectTuneStepProc(HostHandle, HostContext ctx) {
+MCR_COMMAND(SelectTuneStepProc) {
   HWND host = GetHostWindow(ctx);
   if (!host) return 1;
   DialogBoxParamA(g_instance, MAKEINTRESOURCEA(MCR_DLG_TUNE_STEP), host, DfDlg319Proc,
