@@ -2,14 +2,11 @@
 // processes and their output and exit status are compared with the
 // expectations beside them; the command-line answers and the prompt are
 // checked here directly.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <map>
 #include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "testhost.h"
 #include "workstation.h"
@@ -17,27 +14,12 @@
 namespace mcrtest {
 namespace {
 
-std::wstring W(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
-}
+// The source tree on the Wine drive that maps the Unix root.
+const std::string kCases = std::string("Z:") + MCR_HOST_CASES;
 
-std::string BinDir() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path);
-  return dir.substr(0, dir.find_last_of('\\') + 1);
-}
-
-// The source tree as the Wine drive that maps the Unix root.
-std::string CasesDir() {
-  std::string dir = std::string("Z:") + MCR_HOST_CASES;
-  for (char& c : dir)
-    if (c == '/') c = '\\';
-  return dir;
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct Result {
@@ -45,162 +27,93 @@ struct Result {
   std::string out, err;
 };
 
-std::string Drain(HANDLE pipe) {
-  std::string text;
-  char buffer[4096];
-  DWORD n;
-  while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n) text.append(buffer, n);
-  return text;
-}
-
-// Runs mcrhost.exe with args (UTF-8, no quotes inside) in folder cwd,
-// feeding input to its standard input.
-Result RunHost(const std::vector<std::string>& args, const std::string& cwd = "",
-               const std::string& input = "") {
+// Runs mcrhost.exe with args (UTF-8, no quotes inside) in folder cwd, with
+// input as its standard input and its output caught in files.
+Result RunHost(const std::vector<std::string>& args, const std::string& cwd = "", const std::string& input = "") {
+  TempDir dir;
+  std::ofstream(dir.file("in"), std::ios::binary) << input;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
-  CreatePipe(&inRead, &inWrite, &inherit, 0);
-  CreatePipe(&outRead, &outWrite, &inherit, 0);
-  CreatePipe(&errRead, &errWrite, &inherit, 0);
-  SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-
-  std::wstring line = L"\"" + W(BinDir()) + L"mcrhost.exe\"";
-  for (const std::string& a : args) line += L" \"" + W(a) + L"\"";
-  STARTUPINFOW si{};
+  auto open = [&](const char* name, DWORD disposition) {
+    return CreateFileA(dir.file(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherit, disposition, 0, nullptr);
+  };
+  STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = inRead;
-  si.hStdOutput = outWrite;
-  si.hStdError = errWrite;
+  si.hStdInput = open("in", OPEN_EXISTING);
+  si.hStdOutput = open("out", CREATE_ALWAYS);
+  si.hStdError = open("err", CREATE_ALWAYS);
+  std::string line = LibraryPath();
+  line = "\"" + line.substr(0, line.find_last_of('\\') + 1) + "mcrhost.exe\"";
+  for (const std::string& a : args) line += " \"" + A(a) + "\"";
   PROCESS_INFORMATION pi{};
-  std::wstring dir = W(cwd);
-  BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                cwd.empty() ? nullptr : dir.c_str(), &si, &pi);
-  CloseHandle(inRead);
-  CloseHandle(outWrite);
-  CloseHandle(errWrite);
   Result r;
-  if (!started) {
+  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
+                     &si, &pi)) {
+    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
+      TerminateProcess(pi.hProcess, 99);
+      ADD_FAILURE() << "mcrhost.exe did not end";
+    }
+    GetExitCodeProcess(pi.hProcess, &r.status);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  } else {
     ADD_FAILURE() << "cannot start mcrhost.exe (error " << GetLastError() << ")";
-    CloseHandle(inWrite);
-    CloseHandle(outRead);
-    CloseHandle(errRead);
-    return r;
   }
-  std::thread errReader([&] { r.err = Drain(errRead); });
-  DWORD written;
-  if (!input.empty()) WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-  CloseHandle(inWrite);
-  r.out = Drain(outRead);
-  errReader.join();
-  if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, 99);
-    ADD_FAILURE() << "mcrhost.exe did not end";
-  }
-  GetExitCodeProcess(pi.hProcess, &r.status);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  CloseHandle(outRead);
-  CloseHandle(errRead);
+  for (HANDLE h : {si.hStdInput, si.hStdOutput, si.hStdError}) CloseHandle(h);
+  r.out = ReadAll(dir.file("out"));
+  r.err = ReadAll(dir.file("err"));
   return r;
 }
 
-std::vector<std::string> Words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> out;
-  for (std::string w; in >> w;) out.push_back(w);
-  return out;
-}
-
-std::string ReadText(const std::string& path) {
-  std::string text;
-  HANDLE f = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return text;
-  text = Drain(f);
-  CloseHandle(f);
-  std::string clean;
-  for (char c : text)
-    if (c != '\r') clean += c;
-  return clean;
-}
-
-// NAME.expect: "options:", "args:" and "status:" lines, then the sections
-// "--- stdout" and "--- stderr" (exact; an absent one means empty) or
-// "--- stderr contains" (lines that must each occur).
-struct Expectation {
-  std::vector<std::string> options, args;
-  DWORD status = 0;
-  std::string out, err;
-  std::vector<std::string> errLines;
-  bool errContains = false;
-};
-
-Expectation ParseExpectation(const std::string& text) {
-  Expectation e;
-  std::istringstream in(text);
-  std::string line, *section = nullptr;
-  while (std::getline(in, line)) {
-    if (line == "--- stdout") {
-      section = &e.out;
-    } else if (line == "--- stderr") {
-      section = &e.err;
-    } else if (line == "--- stderr contains") {
-      section = nullptr;
-      e.errContains = true;
-    } else if (section) {
-      *section += line + "\n";
-    } else if (e.errContains) {
-      if (!line.empty()) e.errLines.push_back(line);
-    } else if (line.rfind("options:", 0) == 0) {
-      e.options = Words(line.substr(8));
-    } else if (line.rfind("args:", 0) == 0) {
-      e.args = Words(line.substr(5));
-    } else if (line.rfind("status:", 0) == 0) {
-      e.status = static_cast<DWORD>(std::stoul(line.substr(7)));
-    }
+// NAME.expect: the sections "--- args" (NAME.mac when there is none),
+// "--- status" (0), "--- stdout" and "--- stderr" (exact; an absent one means
+// empty) or "--- stderr contains" (lines that must each occur).
+std::map<std::string, std::string> ReadSections(const std::string& path) {
+  std::map<std::string, std::string> sections;
+  std::istringstream in(ReadAll(path));
+  std::string name;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("--- ", 0) == 0) name = line.substr(4);
+    else sections[name] += line + "\n";
   }
-  return e;
+  return sections;
 }
 
 std::vector<std::string> MacroCases() {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((CasesDir() + "\\*.expect").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::string n = found.cFileName;
-    names.push_back(n.substr(0, n.size() - 7));
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
+  HANDLE h = FindFirstFileA((kCases + "\\*.expect").c_str(), &found);
+  for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found))
+    names.emplace_back(found.cFileName, std::strlen(found.cFileName) - 7);
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
   return names;
 }
 
 class MacroFile : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(MacroFile, RunsAsExpected) {
-  const std::string name = GetParam();
-  Expectation e = ParseExpectation(ReadText(CasesDir() + "\\" + name + ".expect"));
-  std::vector<std::string> args = e.options;
-  args.push_back(name + ".mac");
-  args.insert(args.end(), e.args.begin(), e.args.end());
-  Result r = RunHost(args, CasesDir());
-  EXPECT_EQ(r.status, e.status) << r.err;
-  EXPECT_EQ(r.out, e.out);
-  if (e.errContains) {
-    for (const std::string& l : e.errLines)
-      EXPECT_NE(r.err.find(l + "\n"), std::string::npos) << "missing on stderr: " << l;
-  } else {
-    EXPECT_EQ(r.err, e.err);
+  std::map<std::string, std::string> e = ReadSections(kCases + "\\" + GetParam() + ".expect");
+  std::istringstream words(e.count("args") ? e["args"] : GetParam() + ".mac");
+  std::vector<std::string> args;
+  for (std::string w; words >> w;) args.push_back(w);
+  Result r = RunHost(args, kCases);
+  EXPECT_EQ(r.status, e.count("status") ? std::stoul(e["status"]) : 0) << r.err;
+  EXPECT_EQ(r.out, e["stdout"]);
+  if (!e.count("stderr contains")) {
+    EXPECT_EQ(r.err, e["stderr"]);
   }
+  std::istringstream lines(e["stderr contains"]);
+  for (std::string l; std::getline(lines, l);)
+    EXPECT_TRUE(l.empty() || r.err.find(l + "\n") != std::string::npos) << "missing on stderr: " << l << "\n" << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(TestsHost, MacroFile, ::testing::ValuesIn(MacroCases()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 // An empty list would leave the suite above without a single case.
-TEST(McrHost, CasesAreFound) { EXPECT_GE(MacroCases().size(), 9u) << CasesDir(); }
+TEST(McrHost, CasesAreFound) { EXPECT_GE(MacroCases().size(), 9u) << kCases; }
 
 TEST(McrHost, CommandLineAnswers) {
   struct Case {
@@ -230,35 +143,19 @@ TEST(McrHost, CommandLineAnswers) {
       {{"--set", "1x=2"}, 2, "", "\"1x\" is not a variable name"},
       {{"--startup"}, 2, "", "--startup needs a value"},
       {{"no-such-file.mac"}, 2, "", "cannot read the macro file no-such-file.mac"},
+      {{"--library", "no-such.dll"}, 3, "", "cannot start with no-such.dll"},
   };
   for (const Case& c : cases) {
-    std::string shown;
-    for (const std::string& a : c.args) shown += a + " ";
-    SCOPED_TRACE(shown);
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
     Result r = RunHost(c.args);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
-}
-
-TEST(McrHost, WordListHasEveryWordOnALine) {
-  Result r = RunHost({"--words"});
-  std::istringstream in(r.out);
-  std::vector<std::string> lines;
-  for (std::string l; std::getline(in, l);) lines.push_back(l);
-  ASSERT_EQ(lines.size(), 95u);
-  EXPECT_EQ(lines[1].rfind("Left$ ", 0), 0u);
-  EXPECT_EQ(lines[94].rfind("BringDAToTop ", 0), 0u);
-}
-
-TEST(McrHost, MissingLibraryIsItsOwnStatus) {
-  TempDir dir;
-  HANDLE f = CreateFileA(dir.file("ok.mac").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(f);
-  Result r = RunHost({"--library", dir.file("none.dll"), dir.file("ok.mac")});
-  EXPECT_EQ(r.status, 3u);
-  EXPECT_NE(r.err.find("cannot start with"), std::string::npos) << r.err;
+  std::string words = RunHost({"--words"}).out;  // one word a line
+  EXPECT_EQ(std::count(words.begin(), words.end(), '\n'), 95);
+  EXPECT_EQ(words.find("\nLeft$ "), words.find('\n'));
+  EXPECT_EQ(words.find("\nBringDAToTop "), words.rfind('\n', words.size() - 2));
 }
 
 // The prompt: errors are shown and it goes on; blocks span lines; exit ends it.
@@ -274,14 +171,14 @@ TEST(McrHost, PromptReadsStatementsUntilExit) {
   EXPECT_NE(r.err.find("missing wend"), std::string::npos) << r.err;
 }
 
-// The tour of ./mcr demo on a freshly laid out sample: it must run to its
-// end without a word on stderr.
+// The tour of ./mcr demo on a freshly laid out sample runs to its end
+// without a word on stderr.
 TEST(McrHost, TourRunsOnTheSample) {
   TempDir dir;
   std::string error;
   ASSERT_TRUE(mcrsample::LayOut(dir.path(), &error)) << error;
-  std::string tour = CasesDir() + "\\..\\..\\sample\\tour.mac";
-  Result r = RunHost({"--startup", dir.file("startup.mac"), tour});
+  ASSERT_TRUE(mcrsample::WriteInstallKey(mcrsample::kInstallKey, dir.path(), &error)) << error;  // as the demo does
+  Result r = RunHost({"--startup", dir.file("startup.mac"), kCases + "\\..\\..\\sample\\tour.mac"});
   EXPECT_EQ(r.status, 0u);
   EXPECT_EQ(r.err, "");
   for (const char* part : {"== Strings", "-> \"ICP-MS\"", "Exist(run$)               -> 1", "The tour took"})

@@ -1,16 +1,10 @@
 // The sample workstation read back through the documented layouts, with
 // the test's own byte reader: every walk through counts and offsets ends
 // exactly where the file ends, and the files agree with one another.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <fstream>
+#include <algorithm>
 #include <map>
+#include <regex>
 #include <set>
-#include <sstream>
-#include <vector>
 
 #include "bytes.h"
 #include "testhost.h"
@@ -19,257 +13,208 @@
 namespace mcrtest {
 namespace {
 
-struct Mass {
-  int mass;
-  std::string name;
-};
-
-class SampleWorkstation : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempDir;
+// The sample, laid out once for the whole suite.
+std::string Path(const std::string& rel) {
+  static TempDir dir;
+  static const bool laidOut = [] {
     std::string error;
-    laidOut_ = mcrsample::LayOut(dir_->path(), &error);
-    EXPECT_TRUE(laidOut_) << error;
-  }
-  static void TearDownTestSuite() { delete dir_; }
-  void SetUp() override { ASSERT_TRUE(laidOut_); }
+    EXPECT_TRUE(mcrsample::LayOut(dir.path(), &error)) << error;
+    return true;
+  }();
+  (void)laidOut;
+  return dir.path() + "\\" + rel;
+}
+std::string Method(const std::string& file) { return Path("methods\\DEMO.M\\" + file); }
+std::string Step(int n) { return "0" + std::to_string(n); }
+Bytes Load(const std::string& path) {
+  Bytes b = Bytes::Load(path);
+  EXPECT_GT(b.size(), 0u) << path;
+  return b;
+}
+std::string Ini(const std::string& file, const std::string& section, const std::string& key) {
+  char value[512];
+  GetPrivateProfileStringA(section.c_str(), key.c_str(), "<missing>", value, sizeof value, file.c_str());
+  return value;
+}
 
-  static std::string Path(const std::string& rel) { return dir_->path() + "\\" + rel; }
-  static std::string Method(const std::string& f) { return Path("methods\\DEMO.M\\" + f); }
-  static Bytes Load(const std::string& path) {
-    Bytes b = Bytes::Load(path);
-    EXPECT_GT(b.size(), 0u) << path;
-    return b;
-  }
-  static std::string Ini(const std::string& file, const char* section, const char* key) {
-    char value[512];
-    GetPrivateProfileStringA(section, key, "<missing>", value, sizeof value, file.c_str());
-    return value;
-  }
-  static std::string Step(int n) { return "0" + std::to_string(n); }
+// The run group's masses and names: the reference the other files are held to.
+using Mass = std::pair<int, std::string>;
+std::vector<Mass> RunGroup(int step) {
+  Bytes b = Load(Method("rungroup." + Step(step)));
+  std::size_t count = b.getU32(104);
+  EXPECT_EQ(b.size(), 436 + 26 * count);
+  std::vector<Mass> out;
+  for (std::size_t at = 436; at < 436 + 26 * count; at += 26) out.push_back({b.getI32(at), b.getText(at + 4, 10)});
+  return out;
+}
 
-  // The run group's masses: the reference the other files are held to.
-  static std::vector<Mass> RunGroup(int step) {
-    Bytes b = Load(Method("rungroup." + Step(step)));
-    std::int32_t r = b.getI32(104);
-    EXPECT_EQ(b.size(), 436u + 26u * static_cast<std::size_t>(r));
-    std::vector<Mass> out;
-    for (std::int32_t i = 0; i < r; ++i)
-      out.push_back({b.getI32(436 + 26 * i), b.getText(436 + 26 * i + 4, 10)});
-    return out;
-  }
-
-  static TempDir* dir_;
-  static bool laidOut_;
-};
-TempDir* SampleWorkstation::dir_ = nullptr;
-bool SampleWorkstation::laidOut_ = false;
-
-const char* const kDataSets[] = {"STD001.D", "SAMPLE01.D"};
-
-TEST_F(SampleWorkstation, DataFilesWalkToTheirEndAndMatchTheRunGroups) {
-  for (const char* set : kDataSets) {
+TEST(Sample, DataFilesWalkToTheirEndAndMatchTheRunGroups) {
+  for (const char* set : {"STD001.D", "SAMPLE01.D"}) {
     for (int step = 1; step <= 2; ++step) {
       SCOPED_TRACE(std::string(set) + " step " + std::to_string(step));
       std::vector<Mass> group = RunGroup(step);
-      Bytes d = Load(Path(std::string("data\\") + set + "\\data" + Step(step) + ".icp"));
+      const std::string dir = Path(std::string("data\\") + set + "\\");
+      Bytes d = Load(dir + "data" + Step(step) + ".icp");
       for (std::size_t text : {25u, 87u, 149u, 179u, 209u, 229u})
         EXPECT_EQ(d.data()[text - 1], d.getText(text, 61).size()) << "length byte before " << text;
 
       // The element table (also the mass table of the data table export).
-      std::int16_t count = d.getI16(306);
-      std::size_t table = 2 * static_cast<std::size_t>(d.getI32(308) - 1);
-      ASSERT_EQ(static_cast<std::size_t>(count), group.size());
+      std::size_t table = 2 * (d.getU32(308) - 1);
+      ASSERT_EQ(d.getU16(306), group.size());
       std::map<int, double> means;
-      for (std::size_t i = 0; i < group.size(); ++i) {
-        std::size_t at = table + 24 * i;
-        EXPECT_EQ(d.getI16(at), group[i].mass);
-        std::string name = d.getText(at + 3, 19);
-        EXPECT_EQ(name, group[i].name);
-        EXPECT_LT(3 + name.size(), 12u) << "the name must end before the mean value";
-        int detector = d.getI16(at + 22);
-        EXPECT_TRUE(detector == 0 || detector == 1);
-        means[d.getI16(at)] = d.getF32(at + 12);
-        EXPECT_GT(d.getF32(at + 18), 0.0f);
+      for (std::size_t i = 0, at = table; i < group.size(); ++i, at += 24) {
+        EXPECT_EQ(Mass(d.getI16(at), d.getText(at + 3, 9)), group[i]);  // the name ends before the mean at +12
+        means[group[i].first] = d.getF32(at + 12);
       }
 
-      // Points in ascending order; each whole mass's rate equals its mean.
-      std::size_t block = 2 * static_cast<std::size_t>(d.getI32(264) - 1);
-      std::int16_t points = d.getI16(block + 16);
-      EXPECT_EQ(d.size(), block + 24 + 10 * static_cast<std::size_t>(points));
-      std::map<int, std::pair<double, double>> sums;  // counts, time
-      int last = -1;
-      for (int p = 0; p < points; ++p) {
-        std::size_t at = block + 24 + 10 * static_cast<std::size_t>(p);
-        int x = d.getU16(at);
-        EXPECT_GT(x, last);
-        last = x;
-        int m = (x + 9) / 20;  // nearest whole mass, half down
-        ASSERT_TRUE(means.count(m)) << "point at " << x / 20.0;
-        sums[m].first += d.getF32(at + 6);
-        sums[m].second += d.getF32(at + 2);
+      // Points in ascending order, around every measured mass and no other.
+      std::size_t block = 2 * (d.getU32(264) - 1), points = d.getU16(block + 16);
+      EXPECT_EQ(d.size(), block + 24 + 10 * points);
+      std::set<int> seen;
+      for (std::size_t at = block + 24, last = 0; at < block + 24 + 10 * points; last = d.getU16(at), at += 10) {
+        EXPECT_GT(d.getU16(at), last);
+        seen.insert((d.getU16(at) + 9) / 20);  // the nearest whole mass, half down
       }
-      EXPECT_EQ(sums.size(), means.size());
-      for (const auto& [m, s] : sums) EXPECT_NEAR(s.first / s.second, means[m], means[m] * 1e-5) << m;
+      EXPECT_EQ(seen.size(), means.size());
+      for (int m : seen) EXPECT_TRUE(means.count(m)) << m;
 
       // The quantitation results name measured masses.
-      Bytes q = Load(Path(std::string("data\\") + set + "\\quant." + Step(step)));
-      std::int32_t records = q.getI32(938);
+      Bytes q = Load(dir + "quant." + Step(step));
       EXPECT_EQ(q.getI32(1350), 1);
-      EXPECT_EQ(q.size(), 1540u + 132u * static_cast<std::size_t>(records));
-      for (std::int32_t i = 0; i < records; ++i) {
-        std::size_t at = 1540 + 132 * static_cast<std::size_t>(i);
-        EXPECT_TRUE(means.count(q.getI32(at))) << q.getI32(at);
+      ASSERT_EQ(q.size(), 1540 + 132 * q.getU32(938));
+      for (std::size_t at = 1540; at < q.size(); at += 132) {
+        ASSERT_TRUE(means.count(q.getI32(at))) << q.getI32(at);
         EXPECT_NEAR(q.getF32(at + 16), means[q.getI32(at)], means[q.getI32(at)] * 1e-5);
-        std::string unit = q.getText(at + 24, 18);
-        EXPECT_TRUE(unit == "ppb" || unit == "%") << unit;
+        EXPECT_TRUE(q.getText(at + 24, 18) == "ppb" || q.getText(at + 24, 18) == "%") << q.getText(at + 24, 18);
       }
     }
   }
 }
 
-TEST_F(SampleWorkstation, MethodFilesAgreeWithTheRunGroups) {
+TEST(Sample, MethodFilesAgreeWithTheRunGroups) {
   Bytes run = Load(Method("run.icp"));
   EXPECT_EQ(run.getI32(0), 4);  // tune-step mode: run groups are the files 01 to 06
-  std::int32_t events = run.getI32(20);
-  EXPECT_EQ(run.size(), static_cast<std::size_t>(run.getI32(24)) + 182u * static_cast<std::size_t>(events));
-  for (std::int32_t k = 0; k < events; ++k) EXPECT_EQ(run.getI32(run.getI32(24) + 182 * k + 4), k + 1);
-  const std::string notQuantified = A("定量しない");
+  std::size_t events = run.getU32(20), first = run.getU32(24);
+  EXPECT_EQ(run.size(), first + 182 * events);
+  for (std::size_t k = 0; k < events; ++k) EXPECT_EQ(run.getU32(first + 182 * k + 4), k + 1);
 
   for (int step = 1; step <= 6; ++step) {
     SCOPED_TRACE("step " + std::to_string(step));
     std::vector<Mass> group = step <= 2 ? RunGroup(step) : std::vector<Mass>{};
-
     Bytes cal = Load(Method("calib." + Step(step)));
-    std::int32_t n = cal.getI32(cal.getU32(12));
-    ASSERT_EQ(static_cast<std::size_t>(n), group.size());
+    ASSERT_EQ(cal.getU32(cal.getU32(12)), group.size());
     std::size_t at = cal.getU32(16);
     std::set<int> istd;
-    for (std::int32_t i = 0; i < n; ++i) {
-      EXPECT_EQ(cal.getI32(at), group[i].mass);
-      EXPECT_EQ(cal.getText(at + 4, 26), group[i].name);
+    for (const Mass& m : group) {
+      EXPECT_EQ(Mass(cal.getI32(at), cal.getText(at + 4, 26)), m);
       std::string mode = cal.getText(at + 30, 56);
       EXPECT_FALSE(mode.empty());
-      if (cal.getI32(at + 128) > 0) istd.insert(cal.getI32(at));
-      std::int32_t points = cal.getI32(at + 86);
-      EXPECT_EQ(points, mode == notQuantified || cal.getI32(at + 128) > 0 ? 0 : 4);
-      at += 144 + 48 * static_cast<std::size_t>(points);
+      bool isIstd = cal.getI32(at + 128) > 0, quantified = mode != A("定量しない");
+      if (isIstd) istd.insert(m.first);
+      std::size_t points = cal.getU32(at + 86);
+      EXPECT_EQ(points, quantified && !isIstd ? 4u : 0u);
+      at += 144 + 48 * points;
     }
     EXPECT_EQ(cal.size(), at);
     if (step > 2) continue;
     EXPECT_FALSE(istd.empty());
 
+    // Every element with its internal-standard flag; the check groups and
+    // the tune criteria name listed masses only.
     Bytes qc = Load(Method("qcdb." + Step(step)));
-    std::size_t info = qc.getU32(0);
-    std::int16_t groups = qc.getI16(info), elements = qc.getI16(info + 2);
+    std::size_t info = qc.getU32(0), groups = qc.getU16(info);
     EXPECT_EQ(qc.getI16(info + 4), 3003);
-    ASSERT_EQ(static_cast<std::size_t>(elements), group.size());
+    ASSERT_EQ(qc.getU16(info + 2), group.size());
     std::set<int> listed;
-    for (std::int16_t i = 0; i < elements; ++i) {
-      std::size_t e = qc.getU32(4) + 14 * static_cast<std::size_t>(i);
-      EXPECT_EQ(qc.getI16(e), group[i].mass);
-      EXPECT_EQ(qc.getText(e + 2, 10), group[i].name);
-      EXPECT_EQ(qc.getI16(e + 12) == 1, istd.count(group[i].mass) == 1) << group[i].mass;
+    for (std::size_t i = 0; i < group.size(); ++i) {
+      std::size_t e = qc.getU32(4) + 14 * i;
+      EXPECT_EQ(Mass(qc.getI16(e), qc.getText(e + 2, 10)), group[i]);
+      EXPECT_EQ(qc.getI16(e + 12) == 1, istd.count(group[i].first) == 1) << group[i].first;
       listed.insert(qc.getI16(e));
     }
     std::size_t g = qc.getU32(8);
-    for (std::int16_t k = 0; k < groups; ++k) {
-      EXPECT_EQ(qc.getI16(g), k + 1);
-      std::int16_t entries = qc.getI16(g + 2);
-      for (std::int16_t i = 0; i < entries; ++i)
-        EXPECT_TRUE(listed.count(qc.getI16(g + 12 + 130 * static_cast<std::size_t>(i) + 10)));
-      g += 12 + 130 * static_cast<std::size_t>(entries);
+    for (std::size_t k = 1; k <= groups; ++k) {
+      EXPECT_EQ(qc.getU16(g), k);
+      std::size_t entries = qc.getU16(g + 2);
+      for (std::size_t i = 0; i < entries; ++i) EXPECT_TRUE(listed.count(qc.getI16(g + 12 + 130 * i + 10)));
+      g += 12 + 130 * entries;
     }
     EXPECT_EQ(qc.size(), g);
 
-    // Every tune-criteria mass is measured by the step's run group.
     Bytes tn = Load(Method("qctune." + Step(step)));
-    std::int16_t masses = tn.getI16(tn.getU32(0) + 2);
-    EXPECT_GT(masses, 0);
-    EXPECT_EQ(tn.size(), tn.getU32(4) + 14u * static_cast<std::size_t>(masses));
-    for (std::int16_t i = 0; i < masses; ++i)
-      EXPECT_TRUE(listed.count(tn.getI16(tn.getU32(4) + 14 * static_cast<std::size_t>(i))));
+    std::size_t masses = tn.getU16(tn.getU32(0) + 2);
+    EXPECT_GT(masses, 0u);
+    EXPECT_EQ(tn.size(), tn.getU32(4) + 14 * masses);
+    for (std::size_t i = 0; i < masses; ++i) EXPECT_TRUE(listed.count(tn.getI16(tn.getU32(4) + 14 * i)));
   }
 }
 
-TEST_F(SampleWorkstation, SequenceRowsChainToTheEnd) {
+TEST(Sample, SequenceRowsChainToTheEnd) {
   Bytes s = Load(Path("seq\\demo.seq"));
-  std::int32_t rows = s.getI32(614);
-  std::size_t at = static_cast<std::size_t>(s.getI32(618));
+  std::size_t at = s.getU32(618);
   EXPECT_EQ(at, 1034u);
   EXPECT_EQ(s.getU32(634), 1u);  // the rows carry their method path
   EXPECT_EQ(s.getText(77, 261), A(Path("data\\")));
   std::string keywords = Ini(Path("icpexe\\runtype.ini"), "Keywords", "Keywords") + ",";
   int keywordRows = 0, extended = 0;
-  for (std::int32_t r = 0; r < rows; ++r) {
+  for (std::int32_t r = 0; r < s.getI32(614); ++r) {
     if (s.getI32(at + 4) == 6) {
       ++keywordRows;
-      std::string k = s.getText(at + 1035, 590);
-      EXPECT_NE(keywords.find(k + ","), std::string::npos) << k;
+      EXPECT_NE(keywords.find(s.getText(at + 1035, 590) + ","), std::string::npos) << s.getText(at + 1035, 590);
     } else {
       EXPECT_EQ(s.getText(at + 277, 758), A(Path("methods\\DEMO.M\\")));
     }
-    std::int32_t n = s.getI32(at + 1625);
+    std::size_t n = std::max(s.getI32(at + 1625), 0);
     extended += n > 0;
-    at += 1909 + 34 * static_cast<std::size_t>(n > 0 ? n : 0);
+    at += 1909 + 34 * n;
   }
   EXPECT_EQ(s.size(), at);
   EXPECT_EQ(keywordRows, 2);
   EXPECT_EQ(extended, 1);
 }
 
-TEST_F(SampleWorkstation, SettingsFilesAgree) {
-  const std::string runtype = Path("icpexe\\runtype.ini"), defrt = Path("icpexe\\defrt.icp"),
-                    hubex = Path("icpexe\\hubex.ini");
-  std::set<int> numbers;
+TEST(Sample, SettingsFilesAgree) {
+  const std::string runtype = Path("icpexe\\runtype.ini"), hubex = Path("icpexe\\hubex.ini");
+  std::set<std::string> numbers;
   for (int i = 1;; ++i) {
-    std::string type = Ini(runtype, "RunType", ("Type" + std::to_string(i)).c_str());
+    std::string type = Ini(runtype, "RunType", "Type" + std::to_string(i));
     if (type == "<missing>") break;
-    std::string no = Ini(runtype, type.c_str(), "TypeNo");
-    EXPECT_EQ(Ini(defrt, type.c_str(), "TypeNo"), no) << type;
-    EXPECT_EQ(Ini(hubex, "RunType", type.c_str()), no) << type;
-    EXPECT_EQ(Ini(hubex, "SUFFIX", Ini(runtype, type.c_str(), "Suffix").c_str()), no) << type;
-    numbers.insert(std::stoi(no));
+    std::string no = Ini(runtype, type, "TypeNo");
+    EXPECT_EQ(Ini(Path("icpexe\\defrt.icp"), type, "TypeNo"), no) << type;
+    EXPECT_EQ(Ini(hubex, "RunType", type), no) << type;
+    EXPECT_EQ(Ini(hubex, "SUFFIX", Ini(runtype, type, "Suffix")), no) << type;
+    numbers.insert(no);
   }
   EXPECT_EQ(numbers.size(), 4u);
   EXPECT_EQ(Ini(hubex, "Samplog", "Keywords"), Ini(runtype, "Keywords", "Keywords") + ",End");
-  for (const char* set : kDataSets)
-    EXPECT_TRUE(numbers.count(Load(Path(std::string("data\\") + set + "\\data01.icp")).getI32(248))) << set;
+  for (const char* set : {"STD001.D", "SAMPLE01.D"})
+    EXPECT_TRUE(numbers.count(std::to_string(Load(Path(std::string("data\\") + set + "\\data01.icp")).getI32(248))));
 
-  const std::string ist = Path("icpexe\\vexmon.ist");
+  const std::string ist = Path("icpexe\\vexmon.ist"), qctune = Path("icpexe\\qctune.ini");
   EXPECT_EQ(Ini(ist, "PCS,1", "_INSTPATH$"), A(Path("")));
-  for (const char* key : {"_QCMDPATH$", "_RPTPATH$", "_CHNSEQPATH$"})
-    EXPECT_NE(GetFileAttributesA(Ini(ist, "PCS,1", key).c_str()), INVALID_FILE_ATTRIBUTES) << key;
-  EXPECT_NE(GetFileAttributesA(Ini(Method("qcinfo.ini"), "QCINFO", "OrgPath").c_str()), INVALID_FILE_ATTRIBUTES);
-  const std::string qctune = Path("icpexe\\qctune.ini");
+  for (const std::string& folder : {Ini(ist, "PCS,1", "_QCMDPATH$"), Ini(ist, "PCS,1", "_RPTPATH$"),
+                                    Ini(ist, "PCS,1", "_CHNSEQPATH$"), Ini(Method("qcinfo.ini"), "QCINFO", "OrgPath")})
+    EXPECT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << folder;
   EXPECT_EQ(Ini(qctune, "Header", "MethPath") + Ini(qctune, "Header", "MethFile"), A(Path("methods\\DEMO.M")));
 
   // Each data column of the batch view addresses a mass its step measures.
-  std::ifstream cfg(Path("icpexe\\dataview.cfg"), std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(cfg)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> bytes = Load(Path("icpexe\\dataview.cfg")).data();
+  const std::string text(bytes.begin(), bytes.end());
+  std::smatch cols;
   EXPECT_EQ(text.rfind("<CONFIG>\r\n", 0), 0u);
-  std::size_t cols = text.find("<DATA COLS>\r\n"), end = text.find("</DATA COLS>\r\n");
-  ASSERT_TRUE(cols != std::string::npos && end != std::string::npos && cols < end);
-  std::istringstream tokens(text.substr(cols + 13, end - cols - 13));
+  ASSERT_TRUE(std::regex_search(text, cols, std::regex("\r\n<DATA COLS>\r\n([\\s\\S]*)</DATA COLS>\r\n")));
+  const std::string body = cols[1];
+  const std::regex column("([^\t\r\n]+) / (\\d+)\\[#(\\d)\\]");
+  EXPECT_EQ(std::regex_replace(body, column, "").find_first_not_of("\t\r\n"), std::string::npos) << body;
   int columns = 0;
-  for (std::string line; std::getline(tokens, line, '\n');) {
-    std::istringstream cells(line.substr(0, line.find('\r')));
-    for (std::string token; std::getline(cells, token, '\t');) {
-      std::size_t slash = token.find(" / "), hash = token.find("[#");
-      ASSERT_TRUE(slash != std::string::npos && hash != std::string::npos) << token;
-      int mass = std::stoi(token.substr(slash + 3));
-      int step = std::stoi(token.substr(hash + 2));
-      bool found = false;
-      for (const Mass& m : RunGroup(step)) found = found || (m.mass == mass && token.substr(0, slash) == m.name);
-      EXPECT_TRUE(found) << token;
-      ++columns;
-    }
+  for (std::sregex_iterator it(body.begin(), body.end(), column), last; it != last; ++it, ++columns) {
+    std::vector<Mass> group = RunGroup(std::stoi((*it)[3]));
+    EXPECT_NE(std::find(group.begin(), group.end(), Mass(std::stoi((*it)[2]), (*it)[1])), group.end()) << it->str();
   }
   EXPECT_GT(columns, 5);
 }
 
-TEST(SampleLayout, InstallKeyPointsAtTheFolder) {
+TEST(Sample, InstallKeyPointsAtTheFolder) {
   TempDir dir;
   const std::string key = "SOFTWARE\\mcrtest-sample-" + std::to_string(GetCurrentProcessId());
   std::string error;
@@ -282,7 +227,7 @@ TEST(SampleLayout, InstallKeyPointsAtTheFolder) {
   EXPECT_EQ(std::string(value), dir.path());  // without the trailing backslash
 }
 
-TEST(SampleLayout, RefusesAFolderTooLongForThePathFields) {
+TEST(Sample, RefusesAFolderTooLongForThePathFields) {
   TempDir dir;
   std::string error;
   EXPECT_FALSE(mcrsample::LayOut(dir.path() + "\\" + std::string(160, 'x'), &error));
