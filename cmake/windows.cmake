@@ -89,7 +89,7 @@ foreach(src IN LISTS MCR_WINE_SUITES)
   get_filename_component(n ${src} NAME_WE)
   mcr_wine_suite(${n} ${src})
   # Suites that write the workstation's registry key take turns with it.
-  file(STRINGS ${src} touches REGEX "WorkstationKey|Veltrix")
+  file(STRINGS ${src} touches REGEX "WorkstationKey|Veltrix|WriteInstallKey")
   if(touches)
     set_tests_properties(${n} PROPERTIES RESOURCE_LOCK workstation_key)
   endif()

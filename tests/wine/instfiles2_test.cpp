@@ -1,222 +1,136 @@
 // The mass-list, tune-step and QC information words called as a macro would,
 // on fixture files of a method directory, and the two windows they open:
 // the tune-step dialog and the QC information message box.
-#include <windows.h>
-
-#include <cmath>
-#include <optional>
-
 #include "dialogs.h"
+#include "instwords.h"
 #include "qcfixtures.h"
-#include "testhost.h"
 
 namespace mcrtest {
 namespace {
 
-// A numeric word call and what it must give. Every function here ends with
-// status 0, after an error too.
-struct Case {
-  const char* word;
-  std::vector<Arg> args;
-  double result;
-  std::optional<std::string> error;  // kind-1 text (ANSI)
-};
-Case Ok(const char* w, std::vector<Arg> a, double r) { return {w, std::move(a), r, std::nullopt}; }
-Case Err(const char* w, std::vector<Arg> a, double r, std::string msg) {
-  return {w, std::move(a), r, std::move(msg)};
-}
-
-std::optional<std::vector<double>> TableVar(Host& host, const std::string& name) {
-  const mcrhost::Var* v = host.vars().find(name);
-  if (!v || v->type != mcrhost::Var::Type::Table) return std::nullopt;
-  return *host.vars().table(v->table);
-}
-
-std::optional<double> NumVar(Host& host, const std::string& name) {
-  const mcrhost::Var* v = host.vars().find(name);
-  if (!v || v->type != mcrhost::Var::Type::Number) return std::nullopt;
-  return v->number;
-}
-
-using Table = std::vector<double>;
-
-class InstWords : public ::testing::Test {
+class QcWords : public InstWords {
  protected:
   void SetUp() override {
-    host_ = OpenHost();
+    InstWords::SetUp();
     host_->vars().setString("_CurrentMeth$", dir_.path());
   }
-  void Put(const std::string& name, const Bytes& bytes) { ASSERT_TRUE(bytes.save(dir_.file(name))); }
-  void Put(const TempDir& dir, const std::string& name, const Bytes& bytes) {
-    ASSERT_TRUE(bytes.save(dir.file(name)));
+  void Put(const std::string& name, const Bytes& bytes, const TempDir* dir = nullptr) {
+    Save(bytes, (dir ? *dir : dir_).file(name));
   }
   Arg Dir() const { return S(dir_.path()); }
-  void Run(const std::vector<Case>& cases) {
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-      const Case& c = cases[i];
-      SCOPED_TRACE(std::string(c.word) + " case " + std::to_string(i));
-      Outcome o = host_->call(c.word, c.args);
-      EXPECT_EQ(o.status, 0);
-      ASSERT_TRUE(o.result && !o.result->isString);
-      EXPECT_EQ(o.result->number, c.result);
-      if (c.error) {
-        ASSERT_NE(o.error(), nullptr);
-        EXPECT_EQ(U(*o.error()), U(*c.error));
-      } else {
-        EXPECT_EQ(o.error(), nullptr) << U(*o.error());
-      }
-    }
-  }
-  // Calls a word that fills the table variable T and returns the table.
-  std::optional<Table> Listed(const char* word, std::vector<Arg> args, double count) {
-    host_->vars().erase("T");
-    Run({Ok(word, std::move(args), count)});
-    return TableVar(*host_, "T");
-  }
-
-  TempDir dir_;
-  std::unique_ptr<Host> host_;
 };
 
 // --- mass lists ---------------------------------------------------------------
 
-TEST_F(InstWords, MassListStepsAndSelectors) {
-  Put("calib.01", fx::Calibration({{115, "In", "", 1}, {45, "Sc", "", 1}, {115, "In", "", 1}, {7, "Li"}}));
+TEST_F(QcWords, MassListStepsAndSelectors) {
+  // Point entries after the first record; internal standards only at masses 1 to 260.
+  Put("calib.01", fx::Calibration({{115, "In", "", 1, 2}, {45, "Sc", "", 3}, {115, "In", "STD", 2}, {7, "Li"},
+                                   {300, "Hi", "", 1}, {0, "Zero"}}));
+  Put("calib.02", fx::Calibration({}));
+  Put("calib.03", fx::Calibration({{7, "Li"}}).resize(19));
+  // The not-quantified mark is the catalogue's text; a name in parentheses is
+  // not quantified either.
+  Put("calib.05",
+      fx::Calibration({{7, "Li", A("定量しない")}, {9, "(Be)", "STD"}, {11, "B", A("定量する")}, {56, "(Fe"}}));
   Put("calib.06", fx::Calibration({{205, "Tl"}}));
   Put("qcdb.03", fx::QcDatabase({{7, "Li"}, {45, "Sc", 1}}, {}));
   Put("qctune.02", fx::TuneCriteria({{89, "Y"}, {140, "Ce"}}));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(0.5), S("mass"), Dir(), S("T")}, 4), (Table{115, 45, 115, 7}));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(6.49), S("Mass"), Dir(), S("T")}, 1), (Table{205}));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(1), S("iStD"), Dir(), S("T")}, 2), (Table{45, 115}));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(1), S("ana"), Dir(), S("T")}, 1), (Table{7}));
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(3), S("istd"), Dir(), S("T")}, 1), (Table{45}));
-  EXPECT_EQ(Listed("GetTNCMasInf", {N(2.4), S("MASS"), Dir(), S("T")}, 2), (Table{89, 140}));
-  // The directory falls back to the current method when omitted or empty.
-  EXPECT_EQ(Listed("GetTNCMasInf", {N(2), S("MASS"), Omit(), S("T")}, 2), (Table{89, 140}));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(6), S("MASS"), S(""), S("T")}, 1), (Table{205}));
+  struct List { const char* word; double step; const char* selector; Arg dir; Table table; } lists[] = {
+      {"GetCalMasInf", 0.5, "mass", Dir(), {115, 45, 115, 7, 300, 0}},
+      {"GetCalMasInf", 6.49, "Mass", Dir(), {205}},
+      {"GetCalMasInf", 1, "iStD", Dir(), {45, 115}},  // each mass once, ascending
+      {"GetCalMasInf", 1, "ana", Dir(), {7}},
+      {"GetCalMasInf", 2, "ISTD", Dir(), {}},  // an empty list is an empty table
+      {"GetCalMasInf", 5, "on", Dir(), {11, 56}},
+      {"GetCalMasInf", 5, "OFF", Dir(), {7, 9}},
+      {"GetQDBMasInf", 3, "istd", Dir(), {45}},
+      {"GetQDBMasInf", 3, "Ana", Dir(), {7}},
+      {"GetTNCMasInf", 2.4, "MASS", Dir(), {89, 140}},
+      // The directory falls back to the current method when omitted or empty.
+      {"GetTNCMasInf", 2, "MASS", Omit(), {89, 140}},
+      {"GetCalMasInf", 6, "MASS", S(""), {205}},
+  };
+  for (const List& l : lists)
+    EXPECT_EQ(Listed(l.word, {N(l.step), S(l.selector), l.dir, S("T")}, static_cast<double>(l.table.size())), l.table)
+        << l.word << " " << l.step << " " << l.selector;
+  // A short or missing file answers -1 and leaves the variable as it was.
+  for (double step : {3, 4}) {
+    host_->vars().setNumber("T", 42);
+    Run({{"GetCalMasInf", {N(step), S("MASS"), Dir(), S("T")}, -1}});
+    EXPECT_EQ(Num("T"), 42.0);
+  }
 
   Run({
-      Err("GetCalMasInf", {N(6.5), S("MASS"), Dir(), S("T")}, -1, Msg(1032)),
-      Err("GetCalMasInf", {N(0.4), S("MASS"), Dir(), S("T")}, -1, Msg(1032)),
-      Err("GetQDBMasInf", {N(3e9), S("MASS"), Dir(), S("T")}, -1, Msg(1032)),
-      Err("GetCalMasInf", {Omit(), S("MASS"), Dir(), S("T")}, -1, Msg(1008)),
-      Err("GetCalMasInf", {N(1), Omit(), Dir(), S("T")}, -1, Msg(1008)),
-      Err("GetQDBMasInf", {N(1), S("MASS"), Dir(), Omit()}, -1, Msg(1008)),
-      Err("GetCalMasInf", {N(1), S("rpt_on"), Dir(), S("T")}, -1, Msg(1009, "RPT_ON")),
-      Err("GetTNCMasInf", {N(1), S("istd"), Dir(), S("T")}, -1, Msg(1009, "ISTD")),
-      Err("GetQDBMasInf", {N(1), S("masses"), Dir(), S("T")}, -1, Msg(1009, "MASSES")),
+      {"GetCalMasInf", {N(6.5), S("MASS"), Dir(), S("T")}, -1, Msg(1032)},
+      {"GetCalMasInf", {N(0.4), S("MASS"), Dir(), S("T")}, -1, Msg(1032)},
+      {"GetQDBMasInf", {N(3e9), S("MASS"), Dir(), S("T")}, -1, Msg(1032)},
+      {"GetCalMasInf", {Omit(), S("MASS"), Dir(), S("T")}, -1, Msg(1008)},
+      {"GetCalMasInf", {N(1), Omit(), Dir(), S("T")}, -1, Msg(1008)},
+      {"GetQDBMasInf", {N(1), S("MASS"), Dir(), Omit()}, -1, Msg(1008)},
+      {"GetCalMasInf", {N(1), S("rpt_on"), Dir(), S("T")}, -1, Msg(1009, "RPT_ON")},
+      {"GetTNCMasInf", {N(1), S("istd"), Dir(), S("T")}, -1, Msg(1009, "ISTD")},
+      {"GetQDBMasInf", {N(1), S("masses"), Dir(), S("T")}, -1, Msg(1009, "MASSES")},
       // Only single-byte letters change case.
-      Err("GetQDBMasInf", {N(1), S("ﾏｽa"), Dir(), S("T")}, -1, Msg(1009, A("ﾏｽA").c_str())),
+      {"GetQDBMasInf", {N(1), S("ﾏｽa"), Dir(), S("T")}, -1, Msg(1009, A("ﾏｽA").c_str())},
       // The step is checked before the selector, the selector before the file.
-      Err("GetCalMasInf", {N(9), S("bogus"), Dir(), S("T")}, -1, Msg(1032)),
-      Err("GetCalMasInf", {N(4), S("bogus"), Dir(), S("T")}, -1, Msg(1009, "BOGUS")),
+      {"GetCalMasInf", {N(9), S("bogus"), Dir(), S("T")}, -1, Msg(1032)},
+      {"GetCalMasInf", {N(4), S("bogus"), Dir(), S("T")}, -1, Msg(1009, "BOGUS")},
   });
 }
 
-TEST_F(InstWords, MassListNamesInGroupsOfTen) {
-  std::vector<fx::CalElement> names23;
-  for (int i = 1; i <= 23; ++i) names23.push_back({i, "E" + std::to_string(i)});
-  names23[1].name = "ﾘﾁｳﾑ";
-  names23[2].name = "金";
-  for (auto& e : names23) e.name = A(e.name);
-  std::vector<fx::CalElement> names20(names23.begin(), names23.begin() + 20);
-  Put("calib.01", fx::Calibration(names23));
-  Put("calib.02", fx::Calibration(names20));
+TEST_F(QcWords, MassListNamesInGroupsOfTen) {
+  std::vector<fx::CalElement> names;
+  for (int i = 1; i <= 23; ++i) names.push_back({i, i == 2 ? A("ﾘﾁｳﾑ") : i == 3 ? A("金") : "E" + std::to_string(i)});
+  Put("calib.01", fx::Calibration(names));
+  Put("calib.02", fx::Calibration(std::vector<fx::CalElement>(names.begin(), names.begin() + 20)));
   host_->vars().setNumber("X", 5);
-  Run({Ok("GetCalMasInf", {N(1), S("name"), Dir(), S("X")}, 23)});
-  EXPECT_EQ(StrVar(*host_, "X1"), A("E1,ﾘﾁｳﾑ,金,E4,E5,E6,E7,E8,E9,E10"));
+  Run({{"GetCalMasInf", {N(1), S("name"), Dir(), S("X")}, 23}});
+  const std::string first = A("E1,ﾘﾁｳﾑ,金,E4,E5,E6,E7,E8,E9,E10");
+  EXPECT_EQ(StrVar(*host_, "X1"), first);
   EXPECT_EQ(StrVar(*host_, "X2"), "E11,E12,E13,E14,E15,E16,E17,E18,E19,E20");
   EXPECT_EQ(StrVar(*host_, "X3"), "E21,E22,E23");
-  EXPECT_EQ(NumVar(*host_, "X"), 5.0);  // the variable itself is not touched
+  EXPECT_EQ(Num("X"), 5.0);  // the variable itself is not touched
   // Twenty names fill two groups; the third of the earlier list stays.
   host_->vars().setString("X1", "stale");
-  Run({Ok("GetCalMasInf", {N(2), S("NAME"), Dir(), S("X")}, 20)});
-  EXPECT_EQ(StrVar(*host_, "X1"), A("E1,ﾘﾁｳﾑ,金,E4,E5,E6,E7,E8,E9,E10"));
+  Run({{"GetCalMasInf", {N(2), S("NAME"), Dir(), S("X")}, 20}});
+  EXPECT_EQ(StrVar(*host_, "X1"), first);
   EXPECT_EQ(StrVar(*host_, "X3"), "E21,E22,E23");
 
   Put("qctune.03", fx::TuneCriteria({{7, "Li"}, {89, "Y"}}));
-  Run({Ok("GetTNCMasInf", {N(3), S("name"), Dir(), S("Tn")}, 2)});
+  Run({{"GetTNCMasInf", {N(3), S("name"), Dir(), S("Tn")}, 2}});
   EXPECT_EQ(StrVar(*host_, "Tn1"), "Li,Y");
   EXPECT_EQ(StrVar(*host_, "Tn2"), "<missing>");
 }
 
-TEST_F(InstWords, MassListQuantifiedOrNot) {
-  const std::string notQuantified = A("定量しない");
-  Put("calib.04", fx::Calibration({
-                      {7, "Li", notQuantified},
-                      {9, "(Be)", "STD"},
-                      {11, "B", "STD"},
-                      {23, "(Na", ""},
-                      {24, "Mg", A("定量する")},
-                  }));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(4), S("on"), Dir(), S("T")}, 3), (Table{11, 23, 24}));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(4), S("off"), Dir(), S("T")}, 2), (Table{7, 9}));
-}
-
-TEST_F(InstWords, MassListUnreadableFilesLeaveTheVariable) {
-  Put("calib.02", Bytes(fx::Calibration({{7, "Li"}})).resize(19));
-  Put("calib.03", fx::Calibration({{7, "Li"}}, {4000, 72, std::nullopt, false}));
-  Put("qcdb.02", Bytes(fx::QcDatabase({{7, "Li"}}, {})).resize(60));
-  Put("qctune.02", Bytes(fx::TuneCriteria({{7, "Li"}})).resize(30));
-  struct Probe { const char* word; double step; } probes[] = {
-      {"GetCalMasInf", 1}, {"GetCalMasInf", 2}, {"GetCalMasInf", 3},
-      {"GetQDBMasInf", 1}, {"GetQDBMasInf", 2}, {"GetTNCMasInf", 2},
+TEST_F(QcWords, MassListQcGroups) {
+  const std::vector<fx::QcGroup> groups = {
+      {2, {{7, 1, 0}, {9, 0, 1}}}, {1, {{7, 0, 1}, {45, 1, 0}, {115}}}, {2, {{200}}}};
+  Put("qcdb.01", fx::QcDatabase({{7, "Li"}}, groups));
+  Put("qcdb.02", fx::QcDatabase({{7, "Li"}}, groups, 3002));
+  struct List { double step; const char* selector; Arg group; Table table; } lists[] = {
+      {1, "on", N(1), {7, 115}}, {1, "OFF", N(1.4), {45}}, {1, "off", N(2), {7}},  // the first group 2 only
+      {1, "rpt_on", N(1), {45, 115}}, {1, "RPT_OFF", N(1), {7}},
+      {2, "rpt_on", N(1), {7, 45, 115}}, {2, "rpt_off", N(1), {}},  // no report marks before version 3003
+      {1, "MASS", Omit(), {7}},  // the element-list selectors need no group number
   };
-  for (const Probe& p : probes) {
-    SCOPED_TRACE(std::string(p.word) + " " + std::to_string(p.step));
-    host_->vars().setNumber("T", 42);
-    Run({Ok(p.word, {N(p.step), S("MASS"), Dir(), S("T")}, -1)});
-    EXPECT_EQ(NumVar(*host_, "T"), 42.0);
-  }
-  // A file shorter than its count says lists what it holds.
-  Put("calib.05", Bytes(fx::Calibration({{7, "Li"}, {9, "Be"}, {11, "B"}})).resize(72 + 2 * 144 + 100));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(5), S("MASS"), Dir(), S("T")}, 2), (Table{7, 9}));
-  // An empty list is an empty table.
-  Put("calib.06", fx::Calibration({}));
-  EXPECT_EQ(Listed("GetCalMasInf", {N(6), S("ISTD"), Dir(), S("T")}, 0), Table{});
-}
-
-fx::QcCheck Entry(std::int16_t mass, std::int16_t checkOff, std::int16_t reportOff) {
-  fx::QcCheck c{};
-  c.mass = mass;
-  c.checkOff = checkOff;
-  c.reportOff = reportOff;
-  return c;
-}
-
-TEST_F(InstWords, MassListQcGroups) {
-  std::vector<fx::QcGroup> groups = {
-      {2, {Entry(7, 1, 0), Entry(9, 0, 1)}},
-      {1, {Entry(7, 0, 1), Entry(45, 1, 0), Entry(115, 0, 0)}},
-      {2, {Entry(200, 0, 0)}},
-  };
-  Put("qcdb.01", fx::QcDatabase({{7, "Li"}}, groups, {3003}));
-  Put("qcdb.02", fx::QcDatabase({{7, "Li"}}, groups, {3002}));
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(1), S("on"), Dir(), S("T"), N(1)}, 2), (Table{7, 115}));
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(1), S("OFF"), Dir(), S("T"), N(1.4)}, 1), (Table{45}));
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(1), S("off"), Dir(), S("T"), N(2)}, 1), (Table{7}));  // first group 2 only
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(1), S("rpt_on"), Dir(), S("T"), N(1)}, 2), (Table{45, 115}));
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(1), S("RPT_OFF"), Dir(), S("T"), N(1)}, 1), (Table{7}));
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(2), S("rpt_on"), Dir(), S("T"), N(1)}, 3), (Table{7, 45, 115}));
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(2), S("rpt_off"), Dir(), S("T"), N(1)}, 0), Table{});
+  for (const List& l : lists)
+    EXPECT_EQ(Listed("GetQDBMasInf", {N(l.step), S(l.selector), Dir(), S("T"), l.group},
+                     static_cast<double>(l.table.size())), l.table) << l.step << " " << l.selector;
 
   // No group 9: -1 and the variable is gone. No group number: 1008 and the
-  // variable stays.
+  // variable stays; without a file the group number is never asked for.
   host_->vars().setNumber("T", 42);
-  Run({Ok("GetQDBMasInf", {N(1), S("ON"), Dir(), S("T"), N(9)}, -1)});
+  Run({{"GetQDBMasInf", {N(1), S("ON"), Dir(), S("T"), N(9)}, -1}});
   EXPECT_EQ(host_->vars().find("T"), nullptr);
   host_->vars().setNumber("T", 42);
-  Run({Err("GetQDBMasInf", {N(1), S("ON"), Dir(), S("T"), Omit()}, -1, Msg(1008))});
-  EXPECT_EQ(NumVar(*host_, "T"), 42.0);
-  // The element-list selectors need no group number.
-  EXPECT_EQ(Listed("GetQDBMasInf", {N(1), S("MASS"), Dir(), S("T"), Omit()}, 1), (Table{7}));
-  // Without a file the missing group number is never asked for.
-  Run({Ok("GetQDBMasInf", {N(5), S("ON"), Dir(), S("T"), Omit()}, -1)});
+  Run({{"GetQDBMasInf", {N(1), S("ON"), Dir(), S("T"), Omit()}, -1, Msg(1008)},
+       {"GetQDBMasInf", {N(5), S("ON"), Dir(), S("T"), Omit()}, -1}});
+  EXPECT_EQ(Num("T"), 42.0);
 }
 
 // --- tune steps ---------------------------------------------------------------
 
-TEST_F(InstWords, TuneStepSummary) {
+TEST_F(QcWords, TuneStepSummary) {
   Put("qcdb.02", fx::QcDatabase({{7, "Li"}, {9, "Be"}, {11, "B"}}, {}));
   Put("qcdb.05", fx::QcDatabase({}, {}));
   Put("qctune.06", fx::TuneCriteria({{7, "Li"}, {9, "Be"}}));
@@ -225,16 +139,16 @@ TEST_F(InstWords, TuneStepSummary) {
 
   TempDir calib;
   for (int n = 1; n <= 6; ++n)
-    if (n != 4) Put(calib, "calib.0" + std::to_string(n), fx::Calibration({{7, "Li"}}, {52, 72, n}));
+    if (n != 4) Put("calib.0" + std::to_string(n), fx::Calibration({{7, "Li"}}, n), &calib);
   host_->vars().setNumber("T", 42);
-  Run({Err("GETTUNESTEP", {S("CALB"), S(calib.path()), S("T")}, -1, Msg(1034))});
+  Run({{"GETTUNESTEP", {S("CALB"), S(calib.path()), S("T")}, -1, Msg(1034)}});
   EXPECT_EQ(host_->vars().find("T"), nullptr);
-  Put(calib, "calib.04", fx::Calibration({}));
+  Put("calib.04", fx::Calibration({}), &calib);
   EXPECT_EQ(Listed("GETTUNESTEP", {S("calb"), S(calib.path()), S("T")}, 5), (Table{1, 2, 3, 0, 5, 6}));
 
-  Put("run.icp", fx::Method(1));
   Put("rungroup.01", fx::RunGroup({{7, "Li"}, {9, "Be"}}));
   Put("rungroup.02", fx::RunGroup({{11, "B"}}));
+  Put("run.icp", fx::Method(1));
   EXPECT_EQ(Listed("GETTUNESTEP", {S("RUNP"), Dir(), S("T")}, 1), (Table{2, 0, 0, 0, 0, 0}));
   Put("run.icp", fx::Method(5));
   EXPECT_EQ(Listed("GETTUNESTEP", {S("runp"), Dir(), S("T")}, 2), (Table{2, 1, 0, 0, 0, 0}));
@@ -245,197 +159,131 @@ TEST_F(InstWords, TuneStepSummary) {
   EXPECT_EQ(Listed("GETTUNESTEP", {S("RUNP"), Dir(), S("T")}, 0), (Table{0, 0, 0, 0, 0, 0}));
 
   Run({
-      Err("GETTUNESTEP", {Omit(), Omit(), Omit()}, -1, Msg(1033)),
-      Err("GETTUNESTEP", {S("QCD"), Dir(), S("T")}, -1, Msg(1033)),
-      Err("GETTUNESTEP", {S("QCDB"), Omit(), S("T")}, -1, Msg(1034)),
-      Err("GETTUNESTEP", {S("QCDB"), Dir(), Omit()}, -1, Msg(1006)),
+      {"GETTUNESTEP", {Omit(), Omit(), Omit()}, -1, Msg(1033)},
+      {"GETTUNESTEP", {S("QCD"), Dir(), S("T")}, -1, Msg(1033)},
+      {"GETTUNESTEP", {S("QCDB"), Omit(), S("T")}, -1, Msg(1034)},
+      {"GETTUNESTEP", {S("QCDB"), Dir(), Omit()}, -1, Msg(1006)},
   });
 }
 
 // The answers themselves are worked through on bytes in memory; here: the
-// files a method directory really holds, found through "_CurrentMeth$".
-TEST_F(InstWords, TuneMassesMeasured) {
+// files a method directory really holds, the arguments and the messages.
+TEST_F(QcWords, TuneMassesAndCalibrationOfAStep) {
+  TempDir calib;
+  Put("calib.01", fx::Calibration({{7, "Li", "", 0, 2}, {89, "Y"}, {23, "Na"}}), &calib);
+  Put("calib.02", fx::Calibration({{7, "Li"}}).resize(10), &calib);
+  Put("calib.03", fx::Calibration({{7, "Li"}}), &calib);
+  Put("calib.05", fx::Calibration({{7, "Li"}}), &calib);
   Put("qctune.01", fx::TuneCriteria({{7, "Li"}, {89, "Y"}}));
   Put("qctune.02", fx::TuneCriteria({{7, "Li"}, {205, "Tl"}}));
-  Put("qctune.04", Bytes(fx::TuneCriteria({{7, "Li"}})).resize(15));
   Put("rungroup.01", fx::RunGroup({{7, "Li"}, {89, "Y"}}));
   Put("rungroup.02", fx::RunGroup({{7, "Li"}}));
+  Put("rungroup.03", fx::RunGroup({{7, "Li"}}));
+  Put("rungroup.05", fx::RunGroup({{7, "Li"}}).resize(200));
   Put("run.icp", fx::Method(0));
+  const Arg cal = S(calib.path());
   Run({
-      Ok("ChkTuneMass", {N(1)}, 0),
-      Ok("ChkTuneMass", {N(2)}, -1),  // one run group only: step 1
-      Ok("ChkTuneMass", {N(4)}, 1),   // unreadable tune criteria
-      Ok("ChkTuneMass", {N(5)}, -1),  // no tune criteria
-      Err("ChkTuneMass", {N(7)}, -1, Msg(1032)),
-      Err("ChkTuneMass", {N(0.4)}, -1, Msg(1032)),
-      Err("ChkTuneMass", {Omit()}, -1, Msg(1008)),
+      {"ChkTuneMass", {N(1)}, 0},
+      {"ChkTuneMass", {N(2)}, -1},  // one run group only: step 1
+      {"ChkTuneMass", {N(5)}, -1},  // no tune criteria
+      {"ChkTuneMass", {N(6.5)}, -1, Msg(1032)},
+      {"ChkTuneMass", {N(0.4)}, -1, Msg(1032)},
+      {"ChkTuneMass", {Omit()}, -1, Msg(1008)},
+      {"COMPCALRUN", {N(1), cal, Dir()}, 1},
+      {"COMPCALRUN", {N(2.5), cal, Dir()}, 0},  // step 3
+      {"COMPCALRUN", {N(2), cal, Dir()}, -1, Msg(1035)},
+      {"COMPCALRUN", {N(4), cal, Dir()}, -100, Msg(1035)},
+      {"COMPCALRUN", {N(5), cal, Dir()}, -100, Msg(1036)},
+      {"COMPCALRUN", {Omit(), cal, Dir()}, -100, Msg(1008)},
+      {"COMPCALRUN", {N(1), Omit(), Dir()}, -100, Msg(1035)},
+      {"COMPCALRUN", {N(1), cal, Omit()}, -100, Msg(1036)},
   });
   Put("run.icp", fx::Method(4));
-  Run({Ok("ChkTuneMass", {N(1.5)}, 1)});  // step 2: 205 is not measured
-}
-
-TEST_F(InstWords, CalibrationAgainstRunGroup) {
-  TempDir calib;
-  Put(calib, "calib.01", fx::Calibration({{7, "Li", "", 0, 2}, {11, "B"}, {23, "Na"}}));
-  Put(calib, "calib.02", fx::Calibration({{11, "B"}, {7, "Li"}}));
-  Put(calib, "calib.03", fx::Calibration({{7, "Li"}, {11, "B"}, {23, "Na"}}));
-  Put(calib, "calib.04", Bytes(fx::Calibration({{7, "Li"}})).resize(10));
-  Put("rungroup.01", fx::RunGroup({{7, "Li"}, {11, "B"}}));
-  Put("rungroup.02", fx::RunGroup({{7, "Li"}, {11, "B"}}));
-  Put("rungroup.03", fx::RunGroup({{7, "Li"}, {9, "Be"}}));
-  Put("rungroup.05", Bytes(fx::RunGroup({{7, "Li"}})).resize(200));
-  Put(calib, "calib.05", fx::Calibration({}));
-  Arg cal = S(calib.path());
-  Run({
-      Ok("COMPCALRUN", {N(1), cal, Dir()}, 1),
-      Ok("COMPCALRUN", {N(2), cal, Dir()}, 0),
-      Ok("COMPCALRUN", {N(2.5), cal, Dir()}, -1),  // step 3: mass 9 is not calibrated
-      Err("COMPCALRUN", {N(4), cal, Dir()}, -1, Msg(1035)),
-      Err("COMPCALRUN", {N(5), cal, Dir()}, -100, Msg(1036)),
-      Err("COMPCALRUN", {N(6), cal, Dir()}, -100, Msg(1035)),
-      Err("COMPCALRUN", {Omit(), cal, Dir()}, -100, Msg(1008)),
-      Err("COMPCALRUN", {N(1), Omit(), Dir()}, -100, Msg(1035)),
-      Err("COMPCALRUN", {N(1), cal, Omit()}, -100, Msg(1036)),
-  });
+  Run({{"ChkTuneMass", {N(1.5)}, 1}});  // step 2: 205 is not measured
 }
 
 // --- QC information -----------------------------------------------------------
 
-TEST_F(InstWords, QcCheckTable) {
-  fx::QcCheck full = Entry(260, 1, 1);
-  for (int blk = 0; blk < 4; ++blk)
-    for (int i = 0; i < 3; ++i) {
-      full.limits[blk][i] = static_cast<float>(blk + 1) + static_cast<float>(i) / 4;
-      full.settings[blk][i] = static_cast<std::int16_t>(10 * (i + 1) + blk + 1);
-    }
-  full.extra[0] = 101;
-  full.extra[1] = 102;
-  full.extra[2] = 103;
-  std::vector<fx::QcGroup> groups = {{4, {Entry(7, 0, 0), full}}, {4, {Entry(9, 0, 0)}}};
-  Put("qcdb.01", fx::QcDatabase({}, groups, {3003}));
-  Put("qcdb.02", fx::QcDatabase({}, groups, {3002}));
-  const Table items = {1,  1.25, 1.5, 2,  2.25, 2.5, 3,  3.25, 3.5, 4,   4.25, 4.5, 11, 12, 13,
-                       14, 21,   22,  23, 24,   31,  32, 33,   34,  101, 103,  102, 1,  1};
-  Outcome o = host_->call("GetQDBInfo", {N(260.4), N(4), N(1), Dir(), S("Q")});
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(TableVar(*host_, "Q"), items);
-  Table old = items;
-  old[28] = 0;
-  o = host_->call("GetQDBInfo", {N(260), N(4), N(2), Dir(), S("Q")});
-  EXPECT_EQ(TableVar(*host_, "Q"), old);
+TEST_F(QcWords, QcCheckTable) {
+  // Every item of the fixture's check entries holds its own offset; the
+  // second group 4 is never searched.
+  const std::vector<fx::QcGroup> groups = {{4, {{7}, {260, 12, 124}}}, {4, {{9}}}};
+  Put("qcdb.01", fx::QcDatabase({}, groups));
+  Put("qcdb.02", fx::QcDatabase({}, groups, 3002));
+  Put("qcdb.04", fx::QcDatabase({}, groups).resize(30));
+  Table items = {14, 18, 22, 40, 44, 48, 66, 70, 74, 92, 96, 100, 26, 52, 78, 104, 28, 54, 80, 106, 30, 56, 82, 108,
+                 118, 122, 120, 12, 124};
+  Ok(Call("GetQDBInfo", {N(260.4), N(4), N(1), Dir(), S("Q")}));
+  EXPECT_EQ(TableOf("Q"), items);
+  items[28] = 0;  // no report mark before version 3003
+  Ok(Call("GetQDBInfo", {N(260), N(4), N(2), Dir(), S("Q")}));
+  EXPECT_EQ(TableOf("Q"), items);
 
-  const std::string path = dir_.file("qcdb.03");
   struct Fail { std::vector<Arg> args; std::string error; } fails[] = {
       {{N(0.4), N(4), N(1), Dir(), S("Q")}, Msg(1011, A(Label(1)).c_str(), 1, 260)},
       {{N(260.5), N(4), N(1), Dir(), S("Q")}, Msg(1011, A(Label(1)).c_str(), 1, 260)},
-      {{N(9), N(4), N(1), Dir(), S("Q")}, Msg(1018)},    // only in the second group 4
+      {{N(9), N(4), N(1), Dir(), S("Q")}, Msg(1018)},
       {{N(7), N(5), N(1), Dir(), S("Q")}, Msg(1018)},
-      {{N(7), N(4), N(3), Dir(), S("Q")}, Msg(1002, path.c_str())},
+      {{N(7), N(4), N(3), Dir(), S("Q")}, Msg(1002, dir_.file("qcdb.03").c_str())},
+      {{N(7), N(4), N(4), Dir(), S("Q")}, Msg(1002, dir_.file("qcdb.04").c_str())},
       {{N(7), N(4), N(7), Dir(), S("Q")}, Msg(1032)},
       {{Omit(), N(4), N(1), Dir(), S("Q")}, Msg(1008)},
       {{N(7), N(4), N(1), Dir(), Omit()}, Msg(1008)},
   };
   for (const Fail& f : fails) {
     host_->vars().setNumber("Q", 42);
-    o = host_->call("GetQDBInfo", f.args);
-    EXPECT_EQ(o.status, 1);
-    ASSERT_NE(o.error(), nullptr);
-    EXPECT_EQ(U(*o.error()), U(f.error));
-    EXPECT_EQ(NumVar(*host_, "Q"), 42.0);
+    Err(Call("GetQDBInfo", f.args), f.error);
+    EXPECT_EQ(Num("Q"), 42.0);
   }
-  Put("qcdb.04", Bytes(fx::QcDatabase({}, groups)).resize(30));
-  o = host_->call("GetQDBInfo", {N(7), N(4), N(4), Dir(), S("Q")});
-  ASSERT_NE(o.error(), nullptr);
-  EXPECT_EQ(U(*o.error()), U(Msg(1002, dir_.file("qcdb.04").c_str())));
 }
 
-TEST_F(InstWords, InternalStandardText) {
-  auto setting = [](std::int32_t v) {
-    Bytes b(36, 0x11);
-    return b.i32(32, v);
-  };
-  Put("m.ist", setting(-2));
-  Put("z.ist", setting(0));
-  Put("p.ist", setting(5));
-  Put("short.ist", Bytes(setting(3)).resize(35));
+TEST_F(QcWords, InternalStandardText) {
+  for (auto [file, setting] : {std::pair{"m.ist", -2}, {"z.ist", 0}, {"p.ist", 5}})
+    Put(file, Bytes(36, 0x11).i32(32, setting));
+  Put("short.ist", Bytes(35, 0x11));
   struct Probe { std::optional<std::string> file; const char* text; } probes[] = {
-      {"m.ist", "ﾚﾍﾞﾙ 2"}, {"z.ist", "ﾚﾍﾞﾙ 1"}, {"p.ist", "ﾏﾆｭｱﾙ"}, {"short.ist", ""},
-      {"none.ist", ""},    {std::nullopt, ""},
+      {"m.ist", "ﾚﾍﾞﾙ 2"}, {"z.ist", "ﾚﾍﾞﾙ 1"}, {"p.ist", "ﾏﾆｭｱﾙ"},
+      {"short.ist", ""}, {"none.ist", ""}, {std::nullopt, ""},
   };
   for (const Probe& p : probes) {
     host_->vars().setString("I$", "stale");
-    Outcome o = host_->call("GETISTDSTR", {p.file ? S(dir_.file(*p.file)) : Omit(), S("I$")});
-    EXPECT_EQ(o.status, 0);
+    Ok(Call("GETISTDSTR", {p.file ? S(dir_.file(*p.file)) : Omit(), S("I$")}));
     EXPECT_EQ(StrVar(*host_, "I$"), A(p.text)) << (p.file ? *p.file : "omitted");
   }
-  Outcome o = host_->call("GETISTDSTR", {S(dir_.file("m.ist")), Omit()});
-  EXPECT_EQ(o.status, 1);
-  ASSERT_NE(o.error(), nullptr);
-  EXPECT_EQ(U(*o.error()), U(Msg(1008)));
+  Err(Call("GETISTDSTR", {S(dir_.file("m.ist")), Omit()}), Msg(1008));
 }
 
-// The workstation's installation folder in the registry for one test, and the
-// earlier value put back afterwards.
-class InstallationPath {
- public:
-  explicit InstallationPath(const std::optional<std::string>& path) {
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-    char old[MAX_PATH + 1] = {};
-    DWORD size = MAX_PATH;
-    if (RegQueryValueExA(key_, "Path", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
-      old_ = old;
-    Set(path);
-  }
-  ~InstallationPath() {
-    Set(old_);
-    RegCloseKey(key_);
-  }
-  void Set(const std::optional<std::string>& path) {
-    if (path)
-      RegSetValueExA(key_, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path->c_str()),
-                     static_cast<DWORD>(path->size() + 1));
-    else
-      RegDeleteValueA(key_, "Path");
-  }
-
- private:
-  static constexpr char kKey[] = "SOFTWARE\\Veltrix Technologies\\ICP-MS Quantaro\\CurrentVersion";
-  HKEY key_ = nullptr;
-  std::optional<std::string> old_;
-};
-
-TEST_F(InstWords, RunTypesDefinedForQc) {
+TEST_F(QcWords, RunTypesDefinedForQc) {
   TempDir install;
   CreateDirectoryA(install.file("icpexe").c_str(), nullptr);
-  const std::string runTypes = install.file("icpexe\\runtype.ini");
-  const std::string defaults = install.file("icpexe\\defrt.icp");
-  auto ini = [](const std::string& file, const char* section, const char* key, const char* value) {
-    WritePrivateProfileStringA(section, key, value, file.c_str());
+  auto ini = [&](const char* file, const char* section, const char* key, const char* value) {
+    WritePrivateProfileStringA(section, key, value, install.file(std::string("icpexe\\") + file).c_str());
   };
-  InstallationPath registry(install.path());
+  WorkstationKey station;
+  station.Point(install.path());
 
-  Run({Ok("QueryQC", {Omit()}, 0), Ok("QueryQC", {S("TN")}, 0)});  // no run types at all
-  ini(runTypes, "RunType", "Type1", "BLANK");
-  ini(runTypes, "RunType", "Type2", "STD1");
-  ini(defaults, "BLANK", "TypeNo", "0");
-  Run({Ok("QueryQC", {S("QC")}, 1), Ok("QueryQC", {S("qc")}, 1), Ok("QueryQC", {Omit()}, 1),
-       Ok("QueryQC", {S("TN")}, 0), Ok("QueryQC", {S("tn")}, 1)});
-  ini(defaults, "STD1", "TypeNo", "1");
-  Run({Ok("QueryQC", {S("QC")}, 0)});
-  ini(defaults, "BLANK", "TypeNo", nullptr);
-  Run({Ok("QueryQC", {S("QC")}, 1)});
+  Run({{"QueryQC", {Omit()}, 0}, {"QueryQC", {S("TN")}, 0}});  // no run types at all
+  ini("runtype.ini", "RunType", "Type1", "BLANK");
+  ini("runtype.ini", "RunType", "Type2", "STD1");
+  ini("defrt.icp", "BLANK", "TypeNo", "0");
+  Run({{"QueryQC", {S("QC")}, 1}, {"QueryQC", {S("qc")}, 1}, {"QueryQC", {Omit()}, 1}, {"QueryQC", {S("TN")}, 0},
+       {"QueryQC", {S("tn")}, 1}});
+  ini("defrt.icp", "STD1", "TypeNo", "1");
+  Run({{"QueryQC", {S("QC")}, 0}});
+  ini("defrt.icp", "BLANK", "TypeNo", nullptr);
+  Run({{"QueryQC", {S("QC")}, 1}});
 
-  registry.Set(std::string());
-  Run({Ok("QueryQC", {S("TN")}, -1), Ok("QueryQC", {S("QC")}, -1)});
-  registry.Set(std::nullopt);
-  Run({Ok("QueryQC", {S("TN")}, -1)});
+  station.Point(std::string());
+  Run({{"QueryQC", {S("TN")}, -1}, {"QueryQC", {S("QC")}, -1}});
+  station.Point(std::nullopt);
+  Run({{"QueryQC", {S("TN")}, -1}});
 }
 
 // --- the tune-step dialog and the QC information box ----------------------------
 
 constexpr int kStepList = 1001;
 
-TEST_F(InstWords, TuneStepDialogLooksAsDesigned) {
+TEST_F(QcWords, TuneStepDialogLooksAsDesigned) {
   DialogScript script({[&](DialogWindow& d) {
     EXPECT_EQ(d.caption(), A("ﾁｭｰﾝｽﾃｯﾌﾟ選択"));
     EXPECT_EQ(d.text(), A("使用するﾁｭｰﾝｽﾃｯﾌﾟを選択して下さい。"));
@@ -460,10 +308,10 @@ TEST_F(InstWords, TuneStepDialogLooksAsDesigned) {
   script.finish();
   EXPECT_EQ(o.status, 0);
   EXPECT_TRUE(o.raised.empty());
-  EXPECT_EQ(NumVar(*host_, "SelectedTuneStep"), 1.0);
+  EXPECT_EQ(Num("SelectedTuneStep"), 1.0);
 }
 
-TEST_F(InstWords, TuneStepDialogAnswers) {
+TEST_F(QcWords, TuneStepDialogAnswers) {
   struct Way {
     const char* what;
     int choose;  // combo index chosen first, -1 none
@@ -490,25 +338,22 @@ TEST_F(InstWords, TuneStepDialogAnswers) {
     Outcome o = host_->call("SelectTuneStep", {});
     script.finish();
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(NumVar(*host_, "SelectedTuneStep"), w.step);
+    EXPECT_EQ(Num("SelectedTuneStep"), w.step);
   }
 }
 
-TEST_F(InstWords, QcInformationBox) {
-  struct View { bool file; std::string path, name; } views[] = {
-      {true, "C:\\ICPMS\\QCMODE\\", "GENERAL.QCC"},
-      {false, "---", "---"},
-  };
-  for (const View& v : views) {
-    SCOPED_TRACE(v.name);
-    const std::string ini = dir_.file("qcinfo.ini");
+TEST_F(QcWords, QcInformationBox) {
+  const std::string ini = dir_.file("qcinfo.ini");
+  for (bool file : {true, false}) {
+    SCOPED_TRACE(file);
+    std::string path = file ? "C:\\ICPMS\\QCMODE\\" : "---", name = file ? "GENERAL.QCC" : "---";
     DeleteFileA(ini.c_str());
-    if (v.file) {
-      WritePrivateProfileStringA("QCINFO", "OrgPath", v.path.c_str(), ini.c_str());
-      WritePrivateProfileStringA("QCINFO", "OrgFile", v.name.c_str(), ini.c_str());
+    if (file) {
+      WritePrivateProfileStringA("QCINFO", "OrgPath", path.c_str(), ini.c_str());
+      WritePrivateProfileStringA("QCINFO", "OrgFile", name.c_str(), ini.c_str());
     }
     SetFocus(host_->window());
-    HWND focus = GetFocus();
+    ASSERT_EQ(GetFocus(), host_->window());
     DialogScript script({[&](DialogWindow& d) {
       EXPECT_EQ(d.buttons(), std::vector<int>{IDOK});
       d.press(IDOK);
@@ -519,9 +364,8 @@ TEST_F(InstWords, QcInformationBox) {
     EXPECT_TRUE(o.raised.empty());
     ASSERT_EQ(script.seen().size(), 1u);
     EXPECT_EQ(script.seen()[0].caption, A("QC情報"));
-    EXPECT_EQ(script.seen()[0].text, Msg(1233, v.path.c_str(), v.name.c_str()));
-    EXPECT_EQ(focus, host_->window());
-    EXPECT_EQ(script.seen()[0].owner, focus);
+    EXPECT_EQ(script.seen()[0].text, Msg(1233, path.c_str(), name.c_str()));
+    EXPECT_EQ(script.seen()[0].owner, host_->window());
   }
 }
 
