@@ -10,16 +10,17 @@ constexpr std::size_t kCheckMassAt = 10, kCheckOffAt = 12, kCriteriaAt = 14;
 constexpr std::size_t kExtraAt = 118, kReportOffAt = 124;
 
 // Leaves the file at the check entries of the first group with the number.
-// A group header that cannot be read whole, or whose entry count is negative
-// (the next group cannot be found from it), ends the search.
+// A group header that cannot be read whole ends the search, and so does an
+// earlier group whose entry count is negative (the next group cannot be found
+// from it). The group sought counts even with such a count: it has no entries.
 std::optional<QcGroupHeader> SeekGroup(ByteSource& file, const QcStart& start, std::int32_t group) {
   if (!file.Seek(start.header.groupOffset)) return std::nullopt;
   std::uint8_t raw[kQcGroupHeaderSize];
   for (std::int32_t g = 0; g < start.info.groups; ++g) {
     if (!ReadExact(file, raw, sizeof raw)) return std::nullopt;
     QcGroupHeader h = DecodeQcGroupHeader(raw);
-    if (h.entries < 0) return std::nullopt;
     if (h.number == group) return h;
+    if (h.entries < 0) return std::nullopt;
     if (!Skip(file, static_cast<std::int64_t>(kQcCheckSize) * h.entries)) return std::nullopt;
   }
   return std::nullopt;

@@ -93,6 +93,8 @@ TEST(MassLists, ShortAndCorruptFiles) {
       {"K huge", Bytes(calib).i32(72 + 86, INT32_MAX), false, nullptr, ListStatus::Ok, {11}},
       {"no group number", qc, true, nullptr, ListStatus::GroupMissing, {}},
       {"wide group number", qc, true, &big, ListStatus::NoGroup, {}},
+      {"group sought has a negative count", fx::QcDatabase({}, {{1, {{7}}, std::int16_t(-1)}}), true, &one,
+       ListStatus::Ok, {}},
       {"information block cut", Bytes(qc).resize(40 + 28 + 6 + 11), true, &one, ListStatus::Unreadable, {}},
   };
   for (const Case& c : cases) {
