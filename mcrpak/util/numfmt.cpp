@@ -9,8 +9,10 @@ namespace mcr {
 
 namespace {
 
-// Large enough for any double in fixed notation with six decimals.
-constexpr std::size_t kTextBuffer = 400;
+// Digits past the asked ones that make any double's expansion exact (a
+// double has at most 1074 digits after the point and 309 before it).
+constexpr int kExactDigits = 1100;
+constexpr std::size_t kTextBuffer = 1500;
 // The full mantissa of the first step: six decimals, as "%E" gives them.
 constexpr int kFullDecimals = 6;
 
@@ -33,18 +35,58 @@ int HexDigit(char c) {
   return -1;
 }
 
+// The value printed with `decimals` digits after the point, rounded on its
+// exact decimal expansion with halves going away from zero: the way the
+// workstation's runtime printed exact ties (2.5 as 3, 0.25 as 0.3), where
+// the standard library would round them to even.
+std::string Printed(double value, std::chars_format form, int decimals) {
+  if (!std::isfinite(value)) return value != value ? "nan" : value < 0 ? "-inf" : "inf";
+  // Enough digits to hold any double's expansion exactly.
+  std::string text(kTextBuffer, '\0');
+  auto r = std::to_chars(text.data(), text.data() + text.size(), value, form, decimals + kExactDigits);
+  text.resize(static_cast<std::size_t>(r.ptr - text.data()));
+  std::string exponent;
+  if (form == std::chars_format::scientific) {
+    std::size_t e = text.find('e');
+    exponent = text.substr(e);
+    text.resize(e);
+  }
+  std::size_t point = text.find('.');
+  std::size_t cut = point + 1 + static_cast<std::size_t>(decimals);
+  bool up = text[cut] >= '5';
+  text.resize(decimals > 0 ? cut : point);
+  if (!up) return text + exponent;
+  std::size_t first = text[0] == '-' ? 1 : 0;
+  std::size_t i = text.size();
+  while (i-- > first) {
+    if (text[i] == '.') continue;
+    if (text[i] != '9') {
+      ++text[i];
+      return text + exponent;
+    }
+    text[i] = '0';
+  }
+  text.insert(first, "1");
+  if (form != std::chars_format::scientific) return text + exponent;
+  // 9.99e+05 became 10.00e+05: one digit back behind the point.
+  std::size_t dot = text.find('.');
+  if (dot != std::string::npos) {
+    text.erase(dot, 1);
+    text.insert(dot - 1, ".");
+  }
+  text.pop_back();
+  int e = std::stoi(exponent.substr(1)) + 1;
+  std::string digits = std::to_string(e < 0 ? -e : e);
+  if (digits.size() < 2) digits.insert(0, "0");
+  return text + "e" + (e < 0 ? "-" : "+") + digits;
+}
+
 Scientific ToScientific(double value, int decimals) {
-  char buffer[kTextBuffer];
-  auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                         decimals);
-  std::string_view text(buffer, static_cast<std::size_t>(r.ptr - buffer));
+  std::string text = Printed(value, std::chars_format::scientific, decimals);
   std::size_t e = text.find('e');
   Scientific s;
-  s.mantissa = std::string(text.substr(0, e));
-  std::string_view exp = text.substr(e + 1);
-  bool negative = exp.front() == '-';
-  for (char c : exp.substr(1)) s.exponent = s.exponent * 10 + (c - '0');
-  if (negative) s.exponent = -s.exponent;
+  s.mantissa = text.substr(0, e);
+  s.exponent = std::stoi(text.substr(e + 1));
   return s;
 }
 
@@ -105,10 +147,7 @@ std::string ExponentText(int exponent, int exponentDigits) {
 
 // "%<width>.<decimals>f": the value with the given decimals, right-aligned.
 std::string FixedText(double value, int width, int decimals) {
-  char buffer[kTextBuffer];
-  auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                         decimals);
-  std::string text(buffer, r.ptr);
+  std::string text = Printed(value, std::chars_format::fixed, decimals);
   if (text.size() < static_cast<std::size_t>(width))
     text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
   return text;

@@ -31,6 +31,9 @@ TEST(FormatSignificant, FixedAndExponentNotation) {
       {0.099996, Wide(4, 2, 0.01, 1), "0.100"},
       {1.45, Wide(2, 2, 0, 10), "1.5"},  // 1.45 is below 1.45 in binary: the text decides
       {1.2345649, Wide(6, 2, 0, 10), "1.23457"},  // the 7th digit of "%E" already rounded
+      // Exact binary ties print away from zero, whatever the C runtime does.
+      {0.25, Wide(2, 2, 0, 1), "0.3"}, {0.125, Wide(3, 2, 0, 1), "0.13"},
+      {1000004.5, Wide(6, 2, 0, 10), "1.00001E+06"},
       // Exponent notation.
       {123.456, Wide(3, 2, 0.1, 100), "1.23E+02"}, {9.96, Exp(2, 2), "1.0E+01"}, {9.5, Exp(1, 2), "1E+01"},
       {0.5, Exp(1, 2), "5E-01"}, {0.96, Exp(1, 2), "1E+00"}, {0.125, Exp(2, 2), "1.3E-01"},
