@@ -11,7 +11,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=${MCR_BUILD:-$ROOT/build}
 JOBS=${MCR_JOBS:-$(nproc)}
-PACKAGES=(cmake g++ clang libgtest-dev googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686
+PACKAGES=(cmake g++ clang libclang-rt-14-dev libgtest-dev googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686
           wine wine64 fonts-ipafont-gothic locales)
 
 say() { printf '== %s\n' "$*" >&2; }
