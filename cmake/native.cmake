@@ -2,6 +2,10 @@
 # UndefinedBehaviorSanitizer, its tests, and the export-table checker.
 set(MCR_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 add_compile_options(-Wall -Wextra -g ${MCR_SANITIZE})
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # Coverage for the fuzz targets, everywhere in the pure code.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 add_link_options(${MCR_SANITIZE})
 
 find_package(GTest REQUIRED)
@@ -16,3 +20,16 @@ endforeach()
 
 add_executable(exportcheck tools/exportcheck.cpp)
 target_include_directories(exportcheck PRIVATE ${MCR_ROOT}/mcrpak)
+
+# Fuzz targets: a fixed seed and a bounded number of runs, so that the test
+# command stays repeatable; run one by hand without limits to search longer.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  file(GLOB MCR_FUZZERS CONFIGURE_DEPENDS ${MCR_ROOT}/tests/fuzz/*_fuzz.cpp)
+  foreach(src IN LISTS MCR_FUZZERS)
+    get_filename_component(n ${src} NAME_WE)
+    add_executable(${n} ${src})
+    target_link_libraries(${n} PRIVATE mcrpak_pure)
+    target_link_options(${n} PRIVATE -fsanitize=fuzzer)
+    add_test(NAME ${n} COMMAND ${n} -seed=1 -runs=500000 -max_total_time=60 -max_len=8192)
+  endforeach()
+endif()
