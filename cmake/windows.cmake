@@ -11,7 +11,6 @@ endif()
 find_program(MCR_DLLTOOL ${MCR_ARCH}-w64-mingw32-dlltool REQUIRED)
 find_program(MCR_OBJDUMP ${MCR_ARCH}-w64-mingw32-objdump REQUIRED)
 
-add_compile_options(-Wall -Wextra -Wno-cast-function-type)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
