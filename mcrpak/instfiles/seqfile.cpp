@@ -67,6 +67,22 @@ std::uint16_t GetHeaderField(HostHandle args, HostContext ctx, bool text) {
   return 0;
 }
 
+// Reads the whole header, stores one field and writes the whole header
+// back; an unknown field leaves the file untouched.
+template <typename Put>
+std::uint16_t RewriteHeaderField(HostContext ctx, const char* path, const char* field,
+                                 const SeqField* (*find)(std::string_view), Put put) {
+  InstFile file = InstFile::OpenReadWrite(path);
+  if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
+  std::uint8_t header[kSeqHeaderSize];
+  ReadHeader(file, header);
+  const SeqField* f = find(field);
+  if (!f) return Fail(ctx, kMsgNotAParameter, field);
+  put(header, *f);
+  if (!WriteHeader(file, header)) return Fail(ctx, kMsgCannotWrite, path);
+  return 0;
+}
+
 // The rows SeqRpcMPath rewrites, found before any of them is written so
 // that a sequence whose rows end early is left exactly as it was.
 struct RowScan {
@@ -135,16 +151,8 @@ MCR_COMMAND(SetSeqHdStrProc) {
   if (std::strlen(field) >= kSeqFieldNameLimit) return Fail(ctx, kMsgNotAParameter, field);
   const char* value = GetStringArg(ctx, args, 3);
   if (!value) return Fail(ctx, kMsgOmitted);
-
-  InstFile file = InstFile::OpenReadWrite(path);
-  if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
-  std::uint8_t header[kSeqHeaderSize];
-  ReadHeader(file, header);
-  const SeqField* f = FindSeqTextField(field);
-  if (!f) return Fail(ctx, kMsgNotAParameter, field);
-  PutSeqText(header, *f, value);
-  if (!WriteHeader(file, header)) return Fail(ctx, kMsgCannotWrite, path);
-  return 0;
+  return RewriteHeaderField(ctx, path, field, FindSeqTextField,
+                            [&](std::uint8_t* header, const SeqField& f) { PutSeqText(header, f, value); });
 }
 
 MCR_COMMAND(SetSeqHdNoProc) {
@@ -156,16 +164,8 @@ MCR_COMMAND(SetSeqHdNoProc) {
   const double* value = GetNumberArg(ctx, args, 3);
   if (!field || !value) return Fail(ctx, kMsgOmitted);
   std::uint32_t number = RoundToUnsigned32(*value);
-
-  InstFile file = InstFile::OpenReadWrite(path);
-  if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
-  std::uint8_t header[kSeqHeaderSize];
-  ReadHeader(file, header);
-  const SeqField* f = FindSeqNumberField(field);
-  if (!f) return Fail(ctx, kMsgNotAParameter, field);
-  PutSeqNumber(header, *f, number);
-  if (!WriteHeader(file, header)) return Fail(ctx, kMsgCannotWrite, path);
-  return 0;
+  return RewriteHeaderField(ctx, path, field, FindSeqNumberField,
+                            [&](std::uint8_t* header, const SeqField& f) { PutSeqNumber(header, f, number); });
 }
 
 MCR_COMMAND(SeqRpcMPathProc) {
