@@ -116,18 +116,26 @@ std::string DialogWindow::fontFace() const {
   return lf.lfFaceName;
 }
 
-std::vector<std::string> DialogWindow::comboItems(int id) const {
+namespace {
+
+// The texts of a combo box's or list box's items, through its own messages.
+std::vector<std::string> ItemTexts(HWND control, UINT count, UINT length, UINT text) {
   std::vector<std::string> items;
-  HWND combo = item(id);
-  LRESULT n = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+  LRESULT n = SendMessageA(control, count, 0, 0);
   for (LRESULT i = 0; i < n; ++i) {
-    LRESULT len = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+    LRESULT len = SendMessageA(control, length, static_cast<WPARAM>(i), 0);
     std::string s(static_cast<std::size_t>(len > 0 ? len : 0) + 1, '\0');
-    SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s[0]));
+    SendMessageA(control, text, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s[0]));
     s.resize(static_cast<std::size_t>(len > 0 ? len : 0));
     items.push_back(s);
   }
   return items;
+}
+
+}  // namespace
+
+std::vector<std::string> DialogWindow::comboItems(int id) const {
+  return ItemTexts(item(id), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int DialogWindow::comboSelection(int id) const {
@@ -141,17 +149,7 @@ void DialogWindow::selectCombo(int id, int index) const {
 }
 
 std::vector<std::string> DialogWindow::listItems(int id) const {
-  std::vector<std::string> items;
-  HWND list = item(id);
-  LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < n; ++i) {
-    LRESULT len = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    std::string s(static_cast<std::size_t>(len > 0 ? len : 0) + 1, '\0');
-    SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s[0]));
-    s.resize(static_cast<std::size_t>(len > 0 ? len : 0));
-    items.push_back(s);
-  }
-  return items;
+  return ItemTexts(item(id), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 std::vector<int> DialogWindow::listSelection(int id) const {
