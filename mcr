@@ -3,6 +3,8 @@
 #   ./mcr test         install what is missing, build everything, run every test
 #   ./mcr demo [ARGS]  build, lay out the sample workstation, run the tour macro
 #   ./mcr build        the three builds only
+#   ./mcr bench [NAME] build, then time the words against raw Win32 (figures
+#                      whose name contains NAME)
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
 #   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
 # MCR_BUILD chooses the build folder (default: build/ beside this script).
@@ -117,6 +119,10 @@ case ${1:-help} in
     exec_status=0
     "$ROOT/sample/demo.sh" "$BUILD" "$@" || exec_status=$?
     exit $exec_status ;;
+  bench)
+    shift
+    setup; build; wine_start
+    wine "$BUILD/x64/bin/mcrbench.exe" "$@" ;;
   host)
     shift; wine_prefix
     exec wine "$BUILD/x64/bin/mcrhost.exe" "$@" ;;
@@ -124,6 +130,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac

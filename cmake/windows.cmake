@@ -64,6 +64,13 @@ if(MCR_ARCH STREQUAL "i686")
   return()
 endif()
 
+# --- the benchmark (./mcr bench) ------------------------------------------------
+file(GLOB MCR_BENCH_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/bench/*.cpp)
+add_executable(mcrbench ${MCR_BENCH_SOURCES})
+target_include_directories(mcrbench PRIVATE ${MCR_ROOT}/bench ${MCR_ROOT}/mcrpak)
+target_link_libraries(mcrbench PRIVATE mcrhost_core mcrpak_pure shell32)
+add_dependencies(mcrbench mcrpak dlgframe)
+
 # --- tests under Wine ---------------------------------------------------------
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

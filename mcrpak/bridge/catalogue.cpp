@@ -19,14 +19,6 @@ void Load(int id, char* buffer, int size) {
   if (LoadStringA(g_instance, static_cast<UINT>(id), buffer, size) <= 0) buffer[0] = '\0';
 }
 
-void RaiseFormatted(HostContext ctx, int id, va_list args) {
-  char format[kLoadBuffer];
-  char text[kMessageMax + 1];
-  Load(id, format, sizeof format);
-  wvsprintfA(text, format, args);
-  RaiseError(ctx, kRaiseError, text);
-}
-
 std::uint16_t FailWithText(HostContext ctx, const char* reason, const char* name) {
   char text[kMessageMax + 1];
   lstrcpynA(text, reason, kLoadBuffer);
@@ -51,17 +43,25 @@ void ShowMessageById(HostContext ctx, int id) {
   ShowMessage(ctx, text);
 }
 
+void RaiseMessageV(HostContext ctx, int id, va_list args) {
+  char format[kLoadBuffer];
+  char text[kMessageMax + 1];
+  Load(id, format, sizeof format);
+  wvsprintfA(text, format, args);
+  RaiseError(ctx, kRaiseError, text);
+}
+
 void RaiseMessage(HostContext ctx, int id, ...) {
   va_list args;
   va_start(args, id);
-  RaiseFormatted(ctx, id, args);
+  RaiseMessageV(ctx, id, args);
   va_end(args);
 }
 
 std::uint16_t Fail(HostContext ctx, int id, ...) {
   va_list args;
   va_start(args, id);
-  RaiseFormatted(ctx, id, args);
+  RaiseMessageV(ctx, id, args);
   va_end(args);
   return 1;
 }

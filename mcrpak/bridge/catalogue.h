@@ -1,5 +1,6 @@
 // The message catalogue and the way handlers report errors through it.
 #pragma once
+#include <cstdarg>
 #include <cstdint>
 
 #include "boundary.h"
@@ -54,6 +55,7 @@ void ShowMessageById(HostContext ctx, int id);
 
 // Raises message id, formatted with the arguments, as the macro error.
 void RaiseMessage(HostContext ctx, int id, ...);
+void RaiseMessageV(HostContext ctx, int id, va_list args);
 // RaiseMessage, then the handler's failure status 1.
 std::uint16_t Fail(HostContext ctx, int id, ...);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 
+#include "args.h"
 #include "boundary.h"
 
 #define MCR_DECL_READY_F(h) \
@@ -22,7 +23,8 @@ extern "C" std::uint16_t MCR_CALLER McrPendingFunction(mcr::HostHandle, mcr::Hos
 extern "C" std::uint16_t MCR_CALLER McrPendingCommand(mcr::HostHandle, mcr::HostContext);
 
 namespace mcr {
-// Runs a handler body so that no C++ exception reaches the host: a failed
+// Runs a handler body so that no C++ exception reaches the host: a handler
+// ended by a failed check (WordFailed) returns its status, a failed
 // allocation is reported as the memory message, anything else as an
 // internal error; either way the macro gets status 1.
 template <typename Body>
@@ -53,6 +55,8 @@ template <typename Body>
 std::uint16_t mcr::Guarded(HostContext ctx, Body body) noexcept {
   try {
     return body();
+  } catch (const WordFailed& f) {
+    return f.status;
   } catch (const std::exception& e) {
     return ReportException(ctx, &e);
   } catch (...) {

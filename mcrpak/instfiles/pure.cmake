@@ -1,5 +1,4 @@
 list(APPEND MCR_PURE_SOURCES
-  ${MCR_ROOT}/mcrpak/instfiles/instext.cpp
   ${MCR_ROOT}/mcrpak/instfiles/seqlayout.cpp
   ${MCR_ROOT}/mcrpak/instfiles/datalayout.cpp
   ${MCR_ROOT}/mcrpak/instfiles/methlayout.cpp)

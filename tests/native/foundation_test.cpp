@@ -19,9 +19,12 @@ TEST(RoundToInt, HalvesAwayFromZeroAndSaturates) {
       {2147483646.6, 2147483647}, {2147483647.0, 2147483647}, {1e300, 2147483647},
       {-2147483648.0, INT32_MIN}, {-2147483648.4, INT32_MIN}, {-1e300, INT32_MIN},
       {std::numeric_limits<double>::infinity(), 2147483647},
-      {-std::numeric_limits<double>::infinity(), INT32_MIN},
+      {-std::numeric_limits<double>::infinity(), INT32_MIN}, {std::nan(""), INT32_MIN},
   };
   for (const Case& c : cases) EXPECT_EQ(mcr::RoundToInt(c.in), c.out) << c.in;
+  struct Trunc { double in; std::int32_t out; } truncs[] = {
+      {2.9, 2}, {-2.9, -2}, {3e9, 2147483647}, {-3e9, INT32_MIN}, {std::nan(""), INT32_MIN}};
+  for (const Trunc& c : truncs) EXPECT_EQ(mcr::TruncToInt(c.in), c.out) << c.in;
   EXPECT_EQ(mcr::RoundClamped(70000, 0, 65535), 65535);
   // Unsigned fields: the two ends clamp, the rest goes through RoundToInt.
   struct U32 { double in; std::uint32_t out; } u32[] = {

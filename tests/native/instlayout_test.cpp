@@ -12,7 +12,7 @@
 #include "bytes.h"
 #include "instfiles/calblayout.h"
 #include "instfiles/datalayout.h"
-#include "instfiles/instext.h"
+#include "util/sjistext.h"
 #include "instfiles/methlayout.h"
 #include "instfiles/qclayout.h"
 #include "instfiles/runmasses.h"

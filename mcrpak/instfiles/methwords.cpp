@@ -11,7 +11,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "datalayout.h"
-#include "instext.h"
+#include "../util/sjistext.h"
 #include "instio.h"
 #include "methlayout.h"
 #include "rungroups.h"

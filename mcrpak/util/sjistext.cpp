@@ -1,4 +1,4 @@
-#include "instext.h"
+#include "sjistext.h"
 
 namespace mcr {
 

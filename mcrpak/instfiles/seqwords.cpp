@@ -10,7 +10,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
-#include "instext.h"
+#include "../util/sjistext.h"
 #include "instio.h"
 #include "seqlayout.h"
 
@@ -112,9 +112,7 @@ RowScan ScanRows(InstFile& file, const std::uint8_t* header, const std::string& 
 }  // namespace
 
 MCR_FUNCTION(GetSeqFileVerProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
+  const char* path = Args(ctx, args).Text(1).Required().MaxLength(kPathArgLimit);
   double version = -1;
   InstFile file = InstFile::OpenRead(path);
   std::uint8_t byte = 0;

@@ -17,7 +17,7 @@
 #include "../bridge/rounding.h"
 #include "../resources/resource_ids.h"
 #include "filesource.h"
-#include "instext.h"
+#include "../util/sjistext.h"
 #include "masslist.h"
 #include "rungroups.h"
 

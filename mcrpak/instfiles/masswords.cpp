@@ -13,7 +13,7 @@
 #include "../bridge/rounding.h"
 #include "calblayout.h"
 #include "filesource.h"
-#include "instext.h"
+#include "../util/sjistext.h"
 #include "masslist.h"
 #include "qclayout.h"
 

@@ -1,6 +1,6 @@
-// Byte-string rules shared by the instrument-file words: texts are Shift-JIS,
-// limits are in bytes, and a double-byte character is never cut in two or
-// mistaken for a backslash or a letter by its second byte.
+// Byte-string rules shared by every word: texts are Shift-JIS, limits are
+// in bytes, and a double-byte character is never cut in two or mistaken for
+// a backslash or a letter by its second byte.
 #pragma once
 #include <cstddef>
 #include <string>
