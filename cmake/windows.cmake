@@ -56,10 +56,11 @@ if(MCR_HOST_SOURCES)
 endif()
 
 if(MCR_ARCH STREQUAL "i686")
-  # The shipped 32-bit library cannot run here; check its export table.
+  # The shipped 32-bit library cannot run here; check its export table and
+  # how each export returns.
   if(MCR_EXPORTCHECK)
     add_test(NAME i686_exports
-      COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak> | ${MCR_EXPORTCHECK}")
+      COMMAND env LC_ALL=C sh -c "{ ${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak>; ${MCR_OBJDUMP} -d $<TARGET_FILE:mcrpak>; } | ${MCR_EXPORTCHECK}")
   endif()
   return()
 endif()
