@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <cstring>
+#include <string>
 
 #include "errmap.h"
 #include "hostops.h"
+#include "msgformat.h"
 
 namespace mcr {
 
@@ -20,13 +21,15 @@ void Load(int id, char* buffer, int size) {
 }
 
 std::uint16_t FailWithText(HostContext ctx, const char* reason, const char* name) {
-  char text[kMessageMax + 1];
-  lstrcpynA(text, reason, kLoadBuffer);
-  std::size_t used = std::strlen(text);
-  lstrcpynA(text + used, ": ", 3);
-  lstrcpynA(text + used + 2, name ? name : "", static_cast<int>(sizeof text - used - 2));
-  RaiseError(ctx, kRaiseError, text);
+  std::string text = std::string(reason) + ": " + InsertedText(name ? name : "");
+  RaiseError(ctx, kRaiseError, text.c_str());
   return 1;
+}
+
+std::string FormatV(int id, va_list args) {
+  char format[kLoadBuffer];
+  Load(id, format, sizeof format);
+  return FormatCatalogueV(format, args);
 }
 
 }  // namespace
@@ -43,12 +46,16 @@ void ShowMessageById(HostContext ctx, int id) {
   ShowMessage(ctx, text);
 }
 
+std::string MessageText(int id, ...) {
+  va_list args;
+  va_start(args, id);
+  std::string text = FormatV(id, args);
+  va_end(args);
+  return text;
+}
+
 void RaiseMessageV(HostContext ctx, int id, va_list args) {
-  char format[kLoadBuffer];
-  char text[kMessageMax + 1];
-  Load(id, format, sizeof format);
-  wvsprintfA(text, format, args);
-  RaiseError(ctx, kRaiseError, text);
+  RaiseError(ctx, kRaiseError, FormatV(id, args).c_str());
 }
 
 void RaiseMessage(HostContext ctx, int id, ...) {

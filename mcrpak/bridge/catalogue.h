@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdarg>
 #include <cstdint>
+#include <string>
 
 #include "boundary.h"
 
@@ -43,15 +44,16 @@ enum MessageId : int {
   kLabelManual = 1243,
 };
 
-// The size a formatted message may reach (the platform formatter's limit).
-constexpr int kMessageMax = 1024;
-
 // Loads text id into the library's one static buffer (overwritten by the
 // next call); a missing id gives "".
 const char* LoadMessage(int id);
 
 // Shows text id through the host without failing the macro.
 void ShowMessageById(HostContext ctx, int id);
+
+// Text id with its placeholders filled: arguments shortened to stay
+// readable, never cut inside a double-byte character (msgformat.h).
+std::string MessageText(int id, ...);
 
 // Raises message id, formatted with the arguments, as the macro error.
 void RaiseMessage(HostContext ctx, int id, ...);
