@@ -21,6 +21,7 @@ namespace {
 constexpr std::size_t kTokenTextLimit = 128;
 constexpr std::size_t kEnvBuffer = 135;
 constexpr int kCompactBuffer = 260;
+constexpr std::size_t kNameValueLimit = kStrVarBound - 1;
 
 std::uint16_t SetResult(HostContext ctx, HostHandle result, std::string_view text) {
   std::string copy(text);
@@ -184,6 +185,9 @@ MCR_COMMAND(GetVName4FuncProc) {
   const char* a = GetStringArg(ctx, args, 1);
   const char* b = GetStringArg(ctx, args, 2);
   if (!a || !b) return 1;
+  // The name is handed on as a string value: no longer than a string the
+  // host gives back whole.
+  if (TooLong(a, kNameValueLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kNameValueLimit));
   SetStrVar(ctx, b, a);
   return 0;
 }
