@@ -1,9 +1,17 @@
 #include "dlgcommon.h"
 
+#include "../bridge/hostops.h"
 #include "../util/sjistext.h"
 #include "placement.h"
 
 namespace mcr {
+
+bool RunHostDialog(HostContext ctx, int id, DLGPROC proc) {
+  HWND host = GetHostWindow(ctx);
+  if (!host) return false;
+  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(id), host, proc, reinterpret_cast<LPARAM>(ctx));
+  return true;
+}
 
 void CentreInWorkArea(HWND dialog) {
   RECT area{};

@@ -7,7 +7,14 @@
 #include <cstddef>
 #include <string>
 
+#include "../bridge/boundary.h"
+
 namespace mcr {
+
+// Runs dialog template id modally, owned by the command processor's main
+// window, with the HostContext as its parameter; false, showing nothing,
+// when the host has no window.
+bool RunHostDialog(HostContext ctx, int id, DLGPROC proc);
 
 // Moves the dialog's normal placement to the middle of the desktop's work
 // area (the screen without the task bar), keeping its size.

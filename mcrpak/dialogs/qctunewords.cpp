@@ -193,10 +193,9 @@ INT_PTR Dialog369(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
+// Without a host window nothing is shown, and the command still succeeds.
 MCR_COMMAND(QCTuneConfigProc) {
-  HWND host = GetHostWindow(ctx);
-  if (!host) return 0;
-  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(MCR_DLG_QC_TUNE), host, DfDlg369Proc, reinterpret_cast<LPARAM>(ctx));
+  RunHostDialog(ctx, MCR_DLG_QC_TUNE, DfDlg369Proc);
   return 0;
 }
 

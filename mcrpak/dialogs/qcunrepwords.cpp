@@ -239,13 +239,7 @@ INT_PTR Dialog265(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-MCR_COMMAND(QCUnrepElemProc) {
-  HWND host = GetHostWindow(ctx);
-  if (!host) return 1;
-  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(MCR_DLG_UNREPORTED), host, DfDlg265Proc,
-                  reinterpret_cast<LPARAM>(ctx));
-  return 0;
-}
+MCR_COMMAND(QCUnrepElemProc) { return RunHostDialog(ctx, MCR_DLG_UNREPORTED, DfDlg265Proc) ? 0 : 1; }
 
 extern "C" INT_PTR CALLBACK DfDlg265Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
   return GuardedDialog([&] { return Dialog265(dialog, message, wp, lp); });

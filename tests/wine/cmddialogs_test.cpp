@@ -477,6 +477,12 @@ TEST_F(CmdDialogs, TuneCriteriaLookAsDesigned) {
     auto [placed, centred] = PlacedAndCentred(d.hwnd());
     EXPECT_EQ(placed, centred);
     EXPECT_EQ(GetPropA(d.hwnd(), "srvPasskey"), host_->context());
+    // The procedure answers TRUE for what it handles, FALSE for the rest.
+    auto proc = reinterpret_cast<DLGPROC>(GetProcAddress(host_->library(), "DfDlg369Proc"));
+    struct Answer { UINT message; WPARAM wp; LPARAM lp; INT_PTR handled; } answers[] = {
+        {WM_COMMAND, 4321, 0, FALSE}, {WM_MOUSEMOVE, 0, 0, FALSE}, {WM_RBUTTONDBLCLK, 0, MAKELPARAM(90, 90), TRUE},
+        {WM_COMMAND, MAKEWPARAM(kPercent, EN_CHANGE), 0, TRUE}};
+    for (const Answer& a : answers) EXPECT_EQ(proc(d.hwnd(), a.message, a.wp, a.lp), a.handled) << a.message;
     d.setText(1401, "changed");
     d.press(IDCANCEL);
     EXPECT_EQ(GetPropA(d.hwnd(), "srvPasskey"), nullptr);
