@@ -42,7 +42,13 @@ enum MessageId : int {
   kMsgQcModeFiles = 1233,
   kLabelLevel = 1242,
   kLabelManual = 1243,
+  kMsgNoMethodPath = 1021,
+  kMsgCannotWriteQcUnrep = 1022,
+  kLabelNextSample = 1248,  // the failure actions of the QC tune criteria; 1249 "中止" follows
 };
+
+// The size the platform's formatter fills at most (terminator included).
+constexpr int kMessageMax = 1024;
 
 // Loads text id into the library's one static buffer (overwritten by the
 // next call); a missing id gives "".
@@ -51,8 +57,9 @@ const char* LoadMessage(int id);
 // Shows text id through the host without failing the macro.
 void ShowMessageById(HostContext ctx, int id);
 
-// Text id with its placeholders filled: arguments shortened to stay
-// readable, never cut inside a double-byte character (msgformat.h).
+// Text id with its places filled (for the macro error or a message box of
+// the library's own): arguments shortened to stay readable, never cut inside
+// a double-byte character (msgformat.h).
 std::string MessageText(int id, ...);
 
 // Raises message id, formatted with the arguments, as the macro error.
