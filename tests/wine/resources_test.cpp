@@ -27,12 +27,32 @@ using mcr::WordInfo;
 constexpr int kCallsPerWord = 2000;
 // A word whose calls are slow gets this much time and at least kMinCalls
 // calls: a leak of one object per call still shows as dozens.
-constexpr DWORD kBudgetMs = 200;
+constexpr DWORD kBudgetMs = 150;
 constexpr int kMinCalls = 40;
 constexpr int kWarmUpCalls = 3;
 
+// Wine 8's list box keeps the tab-stop array of a destroyed list, one heap
+// block that is not the library's for every list with tab stops a dialog
+// shows. The blocks one such list leaves are measured here, so that a
+// platform without the fault allows nothing.
+const std::map<std::string, int> kListsWithTabStops = {{"QCUNREPELEM", 2}};
+
+std::size_t BlocksLeftByATabbedList() {
+  constexpr int kLists = 20;
+  ProcessResources before = CountResources();
+  for (int i = 0; i < kLists; ++i) {
+    HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_USETABSTOPS, 0, 0, 50, 50, GetDesktopWindow(),
+                                nullptr, nullptr, nullptr);
+    int tabs[] = {16, 60};
+    SendMessageA(list, LB_SETTABSTOPS, 2, reinterpret_cast<LPARAM>(tabs));
+    DestroyWindow(list);
+  }
+  return (CountResources().heapBlocks - before.heapBlocks + kLists / 2) / kLists;
+}
+
 TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
   Bench bench;
+  const std::size_t tabbedList = BlocksLeftByATabbedList();
   std::size_t total = 0, words = 0;
   std::string shortened;
   DWORD start = GetTickCount();
@@ -61,7 +81,10 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
     ProcessResources after = CountResources();
     EXPECT_EQ(after.handles, before.handles) << "kernel handles after " << n << " calls";
     EXPECT_EQ(after.windows, before.windows) << "windows after " << n << " calls";
-    EXPECT_LE(after.heapBlocks, before.heapBlocks + std::max(8, n / 8)) << "heap blocks after " << n << " calls";
+    auto lists = kListsWithTabStops.find(w.name);
+    std::size_t platform = lists == kListsWithTabStops.end() ? 0 : tabbedList * lists->second * n;
+    EXPECT_LE(after.heapBlocks, before.heapBlocks + platform + std::max(8, n / 8))
+        << "heap blocks after " << n << " calls";
     total += static_cast<std::size_t>(n);
     ++words;
     if (n < kCallsPerWord) shortened += " " + std::string(w.name) + "(" + std::to_string(n) + ")";
