@@ -20,16 +20,19 @@ void Load(int id, char* buffer, int size) {
   if (LoadStringA(g_instance, static_cast<UINT>(id), buffer, size) <= 0) buffer[0] = '\0';
 }
 
+// "<reason>: <name>" in the reporters' 136-byte buffer: the name is
+// shortened, the reason stays whole.
 std::uint16_t FailWithText(HostContext ctx, const char* reason, const char* name) {
-  std::string text = std::string(reason) + ": " + InsertedText(name ? name : "");
-  RaiseError(ctx, kRaiseError, text.c_str());
+  constexpr std::size_t kFileErrorMax = 135;
+  std::string format = std::string(reason) + ": %s";
+  RaiseError(ctx, kRaiseError, FormatCatalogueWithin(kFileErrorMax, format.c_str(), name ? name : "").c_str());
   return 1;
 }
 
-std::string FormatV(int id, va_list args) {
+std::string FormatV(int id, va_list args, std::size_t limit = kFormattedMax) {
   char format[kLoadBuffer];
   Load(id, format, sizeof format);
-  return FormatCatalogueV(format, args);
+  return FormatCatalogueV(format, args, limit);
 }
 
 }  // namespace
@@ -50,6 +53,14 @@ std::string MessageText(int id, ...) {
   va_list args;
   va_start(args, id);
   std::string text = FormatV(id, args);
+  va_end(args);
+  return text;
+}
+
+std::string MessageTextWithin(std::size_t limit, int id, ...) {
+  va_list args;
+  va_start(args, id);
+  std::string text = FormatV(id, args, limit);
   va_end(args);
   return text;
 }

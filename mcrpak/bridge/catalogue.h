@@ -1,6 +1,7 @@
 // The message catalogue and the way handlers report errors through it.
 #pragma once
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -61,6 +62,9 @@ void ShowMessageById(HostContext ctx, int id);
 // the library's own): arguments shortened to stay readable, never cut inside
 // a double-byte character (msgformat.h).
 std::string MessageText(int id, ...);
+// The same in at most limit bytes (texts built in a fixed buffer): the
+// arguments are shortened further, the catalogue's text stays whole.
+std::string MessageTextWithin(std::size_t limit, int id, ...);
 
 // Raises message id, formatted with the arguments, as the macro error.
 void RaiseMessage(HostContext ctx, int id, ...);

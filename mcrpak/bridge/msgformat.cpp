@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "../util/sjistext.h"
 
@@ -11,23 +12,23 @@ namespace {
 
 constexpr std::string_view kShortened = "...";
 
-}  // namespace
+struct Piece {
+  std::string text;
+  bool inserted;  // a %s argument, which may be shortened
+};
 
-std::string InsertedText(std::string_view text, std::size_t precision) {
-  if (precision < text.size()) text = CutBytes(text, precision);
-  text = WholeCharacters(text);
-  if (text.size() <= kInsertedTextMax) return std::string(text);
-  std::string cut(CutBytes(text, kInsertedTextMax - kShortened.size()));
-  return cut.append(kShortened);
-}
-
-std::string FormatCatalogueV(std::string_view format, va_list args) {
-  std::string out;
+// The format cut into the catalogue's own text and the filled places.
+std::vector<Piece> Fill(std::string_view format, va_list args) {
+  std::vector<Piece> pieces;
+  auto literal = [&](std::string_view s) {
+    if (pieces.empty() || pieces.back().inserted) pieces.push_back({"", false});
+    pieces.back().text.append(s);
+  };
   std::size_t i = 0;
   while (i < format.size()) {
     char c = format[i++];
     if (c != '%' || i >= format.size()) {
-      out += c;
+      literal(std::string_view(&c, 1));
       continue;
     }
     // %[flags][width][.precision][size]type, read as the platform does.
@@ -77,15 +78,65 @@ std::string FormatCatalogueV(std::string_view format, va_list args) {
         break;
     }
     if (field.size() < width) field.insert(left ? field.size() : 0, width - field.size(), zero && !left ? '0' : ' ');
-    out += field;
+    if (type == 's') pieces.push_back({field, true});
+    else literal(field);
   }
-  return std::string(CutBytes(out, kFormattedMax));
+  return pieces;
+}
+
+// Shortens the inserted texts so that all pieces fit limit: each gets an
+// equal share of the room the catalogue's text leaves, and what a short one
+// does not need goes to the longer ones.
+void FitInserted(std::vector<Piece>& pieces, std::size_t limit) {
+  std::size_t fixed = 0;
+  std::vector<Piece*> inserted;
+  for (Piece& p : pieces) {
+    if (p.inserted) inserted.push_back(&p);
+    else fixed += p.text.size();
+  }
+  std::size_t room = limit > fixed ? limit - fixed : 0;
+  std::sort(inserted.begin(), inserted.end(), [](Piece* a, Piece* b) { return a->text.size() < b->text.size(); });
+  for (std::size_t k = 0; k < inserted.size(); ++k) {
+    std::size_t share = room / (inserted.size() - k);
+    if (inserted[k]->text.size() > share) inserted[k]->text = InsertedText(inserted[k]->text, std::string_view::npos, share);
+    room -= inserted[k]->text.size();
+  }
+}
+
+}  // namespace
+
+std::string InsertedText(std::string_view text, std::size_t precision, std::size_t max) {
+  if (precision < text.size()) text = CutBytes(text, precision);
+  text = WholeCharacters(text);
+  if (text.size() <= max) return std::string(text);
+  if (max < kShortened.size()) return std::string(CutBytes(text, max));
+  std::string cut(CutBytes(text, max - kShortened.size()));
+  return cut.append(kShortened);
+}
+
+std::string FormatCatalogueV(std::string_view format, va_list args, std::size_t limit) {
+  limit = std::min(limit, kFormattedMax);
+  std::vector<Piece> pieces = Fill(format, args);
+  std::size_t total = 0;
+  for (const Piece& p : pieces) total += p.text.size();
+  if (total > limit) FitInserted(pieces, limit);
+  std::string out;
+  for (const Piece& p : pieces) out += p.text;
+  return std::string(CutBytes(out, limit));
 }
 
 std::string FormatCatalogue(const char* format, ...) {
   va_list args;
   va_start(args, format);
   std::string text = FormatCatalogueV(format, args);
+  va_end(args);
+  return text;
+}
+
+std::string FormatCatalogueWithin(std::size_t limit, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatCatalogueV(format, args, limit);
   va_end(args);
   return text;
 }

@@ -62,11 +62,36 @@ TEST(MessageFormat, PrecisionNeverSplitsACharacter) {
   EXPECT_TRUE(WholeSjis(got));
 }
 
+// A text built in a smaller buffer gives way in its arguments: a short one
+// stays whole, the long ones share what is left; the catalogue's own words
+// go only when they alone do not fit.
+TEST(MessageFormat, SmallerSizesShortenTheArgumentsFirst) {
+  using mcr::FormatCatalogueWithin;
+  const std::string a(100, 'a'), kanji = std::string(60, '\x83');  // 30 two-byte characters
+  struct Case { std::string got, want; } cases[] = {
+      {FormatCatalogueWithin(40, "%s and %s end.", a.c_str(), "bbbbb"), std::string(22, 'a') + "... and bbbbb end."},
+      {FormatCatalogueWithin(40, "%s and %s end.", a.c_str(), a.c_str()), std::string(12, 'a') + "... and " + std::string(12, 'a') + "... end."},
+      {FormatCatalogueWithin(22, "%s end.", kanji.c_str()), std::string(14, '\x83') + "... end."},
+      {FormatCatalogueWithin(21, "%s end.", kanji.c_str()), std::string(12, '\x83') + "... end."},
+      {FormatCatalogueWithin(18, "%s and %s end.", a.c_str(), a.c_str()), "a... and a... end."},
+      {FormatCatalogueWithin(5, "abcdefgh%s", "x"), "abcde"},
+      {FormatCatalogueWithin(40, "%s fits.", "short"), "short fits."},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.got, c.want);
+    EXPECT_TRUE(WholeSjis(c.got));
+  }
+}
+
 TEST(MessageFormat, WholeMessageStopsAtThePlatformLimit) {
   std::string arg(kInsertedTextMax, '\x83');  // 130 whole characters
-  std::string got = FormatCatalogue("%s%s%s%s%s", arg.c_str(), arg.c_str(), arg.c_str(), arg.c_str(), arg.c_str());
-  EXPECT_EQ(got.size(), mcr::kFormattedMax - 1);  // the last whole character before byte 1023
+  std::string got = FormatCatalogue("%s|%s|%s|%s|%s", arg.c_str(), arg.c_str(), arg.c_str(), arg.c_str(), arg.c_str());
+  EXPECT_LE(got.size(), mcr::kFormattedMax);
+  EXPECT_GT(got.size(), mcr::kFormattedMax - 5);
   EXPECT_TRUE(WholeSjis(got));
+  std::size_t parts = 0;
+  for (std::size_t at = 0; (at = got.find("...", at)) != std::string::npos; at += 3) ++parts;
+  EXPECT_EQ(parts, 5u) << "every argument gives way, none is dropped";
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ const WordPlan kPlans[] = {
     {"BatchAdd", kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008"},
     {"BatchOpen", kAsks | kForeignTexts, "{W}\\batch|GEN|1"},
     {"VerifyBatchQC", kAsks | kForeignTexts, "{W}|run.batch.xml|QC|{W}\\names.ini|GEN", "", "",
-     "1:1008 2:1008 3:1008 4:1008"},
+     "1:1008 2:1008 3:1008 4:1008", IDCANCEL, {}, "123"},
     {"BatchImportStd", kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008"},
     {"RunDACmd", kForeignTexts, "1|GEN|0|A|~|~|~|~", "", "", "1:1008 2:1008"},
     {"WaitForDARun", kForeignTexts | kSlow, "GEN|1"},

@@ -46,6 +46,7 @@ struct WordPlan {
   const char* order = "";
   int answer = IDCANCEL;                 // the button the watchdog presses
   std::vector<std::uint16_t> bare = {};  // statuses returned bare besides 0 and 1
+  const char* sharedLimit = "";          // text parameters whose lengths count together
 };
 
 // The plan of a word, or null when it needs none (then its fields read as

@@ -266,7 +266,8 @@ TEST_F(SettingsWords, TimeStampAndProcessTest) {
   // An ended process: the word must not keep it alive with a handle of its
   // own. The child is ended before it runs, so the test does not wait for a
   // program to start on a busy machine; only its end is waited for.
-  STARTUPINFOA si{sizeof si};
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
   PROCESS_INFORMATION child{};
   char command[] = "cmd.exe /c exit";
   ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &child));
