@@ -44,7 +44,7 @@ endif()
 add_dependencies(mcrpak dlgframe)
 
 # --- the host ---------------------------------------------------------------
-add_library(mcrhost_core STATIC host/core/hostcore.cpp)
+add_library(mcrhost_core STATIC host/core/hostcore.cpp host/core/taskwindows.cpp)
 target_include_directories(mcrhost_core PUBLIC ${MCR_ROOT}/host/core ${MCR_ROOT}/mcrpak)
 target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 
@@ -108,6 +108,10 @@ foreach(src IN LISTS MCR_NATIVE_SUITES)
   mcr_wine_suite(${n}_wine ${src})
   target_include_directories(${n}_wine PRIVATE ${MCR_ROOT}/tests/native)
 endforeach()
+
+if(TARGET windows_test)
+  target_link_libraries(windows_test PRIVATE winmm)  # whether the machine has a sound device
+endif()
 
 # --- the sample workstation and mcrhost's end-to-end suite ---------------------
 add_library(mcrsample STATIC ${MCR_ROOT}/sample/workstation.cpp)

@@ -21,6 +21,7 @@
 #include "hostcore.h"
 #include "lang.h"
 #include "session.h"
+#include "tasks.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ struct Options {
   std::string startup;
   std::string windowClass = "ZT-KMR CP Class";
   std::string library;
+  std::string tasks;  // --tasks
   std::optional<std::string> macro;  // none: the prompt
   std::vector<std::string> args;
 };
@@ -121,10 +123,16 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
       auto v = value();
       if (!v || v->empty()) return UsageError(a + " needs a value");
       (a == "--startup" ? o.startup : a == "--class" ? o.windowClass : o.library) = *v;
+    } else if (a == "--tasks") {
+      auto v = value();
+      if (!v || v->empty()) return UsageError(a + " needs a value");
+      o.tasks = *v;
     } else {
       return UsageError("unknown option " + a);
     }
   }
+  if (!o.tasks.empty())
+    if (std::optional<std::string> why = CheckTaskList(o.tasks, o.windowClass)) return UsageError(*why);
   if (i < argv.size()) {
     o.macro = argv[i++];
     o.args.assign(argv.begin() + static_cast<std::ptrdiff_t>(i), argv.end());
@@ -301,6 +309,7 @@ int Main(const std::vector<std::string>& argv) {
 
   mcrlang::Interpreter in(session, vars, kCodec);
   if (startup) code = Run(in, session, host, *startup);
+  std::unique_ptr<TaskWindows> tasks;
   if (code == kOk) {
     for (const auto& [name, text] : o.sets) {
       if (name.back() == '$')
@@ -308,6 +317,7 @@ int Main(const std::vector<std::string>& argv) {
       else
         vars.setNumber(name, std::strtod(text.c_str(), nullptr));
     }
+    if (!o.tasks.empty()) tasks = StartTasks(host, session, o.tasks);
     code = macro ? Run(in, session, host, *macro) : Prompt(in, session, host);
   }
   host.server(mcr::kCodeClosePopups);
