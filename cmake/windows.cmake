@@ -109,10 +109,6 @@ foreach(src IN LISTS MCR_NATIVE_SUITES)
   target_include_directories(${n}_wine PRIVATE ${MCR_ROOT}/tests/native)
 endforeach()
 
-if(TARGET windows_test)
-  target_link_libraries(windows_test PRIVATE winmm)  # whether the machine has a sound device
-endif()
-
 # --- the sample workstation and mcrhost's end-to-end suite ---------------------
 add_library(mcrsample STATIC ${MCR_ROOT}/sample/workstation.cpp)
 target_include_directories(mcrsample PUBLIC ${MCR_ROOT}/sample)
