@@ -55,8 +55,12 @@ std::unique_ptr<TaskWindows> StartTasks(Host& host, Session& session, const std:
   tasks->onClosed = [&session](const std::string& name) { session.output("[" + name + "] closed"); };
   std::vector<std::string> words;
   for (const std::string& word : Split(list)) {
-    if (word != kLastTasks) words.push_back(word);
-    else for (const std::string& last : LastTasks(host.vars())) words.push_back(last);
+    if (word != kLastTasks) {
+      words.push_back(word);
+      continue;
+    }
+    const std::vector<std::string> last = LastTasks(host.vars());
+    words.insert(words.end(), last.begin(), last.end());
   }
   for (const std::string& word : words) {
     std::optional<TaskKind> kind = ParseTaskWord(word);
