@@ -27,12 +27,40 @@ constexpr int kMsgCannotCopy = 1306;
 // the step that sees it.
 constexpr std::uint16_t kStatusNoText = kMsgCannotCopy;
 
-bool LastWriteTime(const char* path, FILETIME* time) {
+// What the platform said of one path: its kind, and for a file its
+// last-write time and attributes (from a search on the path itself).
+struct PathState {
+  bool directory = false;
+  bool file = false;
+  FILETIME written = {};
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
+};
+
+PathState FromEntry(const WIN32_FIND_DATAA& entry) {
+  PathState state;
+  state.directory = IsDirectoryEntry(entry);
+  state.file = !state.directory;
+  state.written = entry.ftLastWriteTime;
+  state.attributes = entry.dwFileAttributes;
+  return state;
+}
+
+// A path the walk built: an entry name, so one search tells everything.
+PathState Search(const char* path) {
   WIN32_FIND_DATAA entry;
   FindHandle search(path, &entry);
-  if (!search) return false;
-  *time = entry.ftLastWriteTime;
-  return true;
+  return search ? FromEntry(entry) : PathState{};
+}
+
+// A path as the macro gave it, perhaps with a final separator.
+// A file that the search cannot find has no time, and counts as missing.
+PathState Examine(const char* path) {
+  PathState state;
+  if (IsDirectoryPath(path))
+    state.directory = true;
+  else if (IsFilePath(path))
+    state = Search(path);
+  return state;
 }
 
 class Updater {
@@ -42,28 +70,31 @@ class Updater {
     d_.Assign(destination);
   }
 
-  std::uint16_t Step() {
+  std::uint16_t Start() { return Step(Examine(s_.c_str()), Examine(d_.c_str())); }
+
+ private:
+  std::uint16_t Step(const PathState& source, const PathState& target) {
     std::string_view s = s_.view(), d = d_.view();
-    if (!IsDirectoryPath(s)) {
-      if (!IsFilePath(s)) return Refuse(kMsgCannotCopy);
-      if (IsDirectoryPath(d)) return Refuse(kMsgNotSameKind);
+    if (!source.directory) {
+      if (!source.file) return Refuse(kMsgCannotCopy);
+      if (target.directory) return Refuse(kMsgNotSameKind);
       if (EqualNoCase(s, d)) return Refuse(kMsgCannotCopy);
-      return FileUpdate();
+      return FileUpdate(source, target);
     }
-    if (IsFilePath(d)) return Refuse(kMsgNotSameKind);
+    if (target.file) return Refuse(kMsgNotSameKind);
     // Checked before the destination is made, so that a refused update
     // leaves nothing behind.
     if (UpdateTargetInside(s, d)) return Refuse(kMsgCannotCopy);
-    if (!IsDirectoryPath(d) && !CreateDirectoryA(d_.c_str(), nullptr))
+    if (!target.directory && !CreateDirectoryA(d_.c_str(), nullptr))
       return Worded(PlatformFailure());
     const char* pattern = s.empty() ? "" : EndsWithBackslash(s) ? "*.*" : "\\*.*";
     const char* separator = d.empty() || EndsWithBackslash(d) ? "" : "\\";
     if (!s_.Append(pattern) || !d_.Append(separator))
-      return TooLong(std::string(s) + pattern, std::string(d) + separator);
+      return Fail(ctx_, kMsgCannotCopy, (std::string(s) + pattern).c_str(),
+                  (std::string(d) + separator).c_str());
     return Walk();
   }
 
- private:
   std::uint16_t Walk() {
     WIN32_FIND_DATAA entry;
     FindHandle search(s_.c_str(), &entry);
@@ -74,9 +105,10 @@ class Updater {
       do {
         if (entry.cFileName[0] == '.') continue;
         if (!s_.ReplaceLast(entry.cFileName) || !d_.ReplaceLast(entry.cFileName))
-          status = TooLong(Beside(s_, entry.cFileName), Beside(d_, entry.cFileName));
+          status = Fail(ctx_, kMsgCannotCopy, Beside(s_, entry.cFileName).c_str(),
+                        Beside(d_, entry.cFileName).c_str());
         else
-          status = Step();
+          status = Step(FromEntry(entry), Search(d_.c_str()));
       } while (status == 0 && search.Next(&entry));
     }
     search.Close();
@@ -86,13 +118,14 @@ class Updater {
     return status;
   }
 
-  std::uint16_t FileUpdate() {
-    FILETIME source, destination;
-    if (!LastWriteTime(s_.c_str(), &source)) return Refuse(kMsgCannotCopy);
-    if (LastWriteTime(d_.c_str(), &destination)) {
-      if (!SetFileAttributesA(d_.c_str(), FILE_ATTRIBUTE_NORMAL)) return Worded(PlatformFailure());
-      if (!OlderThan(destination.dwHighDateTime, destination.dwLowDateTime,
-                     source.dwHighDateTime, source.dwLowDateTime))
+  std::uint16_t FileUpdate(const PathState& source, const PathState& target) {
+    if (target.attributes != INVALID_FILE_ATTRIBUTES) {
+      if (target.attributes != settled_) {
+        if (!SetFileAttributesA(d_.c_str(), FILE_ATTRIBUTE_NORMAL)) return Worded(PlatformFailure());
+        if (settled_ == INVALID_FILE_ATTRIBUTES) settled_ = GetFileAttributesA(d_.c_str());
+      }
+      if (!OlderThan(target.written.dwHighDateTime, target.written.dwLowDateTime,
+                     source.written.dwHighDateTime, source.written.dwLowDateTime))
         return 0;
     }
     if (!CopyFileA(s_.c_str(), d_.c_str(), FALSE)) return Worded(PlatformFailure());
@@ -119,16 +152,16 @@ class Updater {
   std::uint16_t Refuse(int id) { return Fail(ctx_, id, s_.c_str(), d_.c_str()); }
 
   // A path that would not fit its buffer is named as it would have read.
-  std::uint16_t TooLong(const std::string& s, const std::string& d) {
-    return Fail(ctx_, kMsgCannotCopy, s.c_str(), d.c_str());
-  }
-
   static std::string Beside(const PathBuffer& path, const char* name) {
     return std::string(path.view().substr(0, ComponentStart(path.view(), true))) + name;
   }
 
   HostContext ctx_;
   PathBuffer s_, d_;
+  // The attributes a destination file reads back with once set to normal:
+  // a file that already reads so is not set again (the platform may keep a
+  // bit that the setting cannot clear, so this is learnt, not assumed).
+  DWORD settled_ = INVALID_FILE_ATTRIBUTES;
 };
 
 }  // namespace
@@ -140,7 +173,7 @@ MCR_COMMAND(UpdateProc) {
   if (!source.given() || !destination.given()) return 1;
   source.MaxLength(kUpdateArgumentLimit);
   destination.MaxLength(kUpdateArgumentLimit);
-  return Updater(ctx, source, destination).Step();
+  return Updater(ctx, source, destination).Start();
 }
 
 // The shape of the platform's copy-progress callback, kept for callers that

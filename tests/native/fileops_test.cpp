@@ -115,7 +115,9 @@ TEST(FilePaths, RetrySchedule) {
     EXPECT_EQ(r, c.result);
     EXPECT_EQ(opens, c.opens);
     EXPECT_EQ(exhausted, c.exhausted);
-    if (c.opens == 21) EXPECT_EQ(slept, 15000);
+    if (c.opens == 21) {
+      EXPECT_EQ(slept, 15000);
+    }
   }
 }
 

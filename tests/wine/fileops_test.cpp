@@ -122,6 +122,25 @@ class Holder {
   std::thread thread_;
 };
 
+// Handles this process holds, as the system lists them.
+std::size_t OwnHandles() {
+  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  auto query = reinterpret_cast<Query>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
+  struct Entry { ULONG pid; BYTE type, flags; USHORT handle; PVOID object; ACCESS_MASK access; };
+  struct Table { ULONG count; Entry entries[1]; };
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kTooSmall = static_cast<LONG>(0xC0000004);
+  std::vector<char> buffer(1 << 20);
+  ULONG need = 0;
+  while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &need) == kTooSmall)
+    buffer.resize(buffer.size() * 2);
+  const auto* table = reinterpret_cast<const Table*>(buffer.data());
+  std::size_t own = 0;
+  for (ULONG i = 0; i < table->count; ++i) own += table->entries[i].pid == GetCurrentProcessId();
+  return own;
+}
+
 double Seconds(const std::function<void()>& work) {
   auto start = std::chrono::steady_clock::now();
   work();
@@ -370,6 +389,38 @@ TEST_F(FileWords, CopyGivesUpAfterTheScheduleAndKeepsWhatItCopied) {
   Listing src = List(at("src"));
   for (const auto& [rel, bytes] : List(at("dst"))) EXPECT_EQ(bytes, src[rel]) << rel;
   EXPECT_FALSE(Exists(at("dst\\sub\\deep\\d.txt")));
+}
+
+// Failures deep in a walk leave two searches open when they happen.
+TEST_F(FileWords, NoHandleOutlivesACallOnAnyPath) {
+  MakeTree(at("src"));
+  SetFileAttributesA(at("src\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+  for (const char* d : {"clash", "clash\\sub"}) CreateDirectoryA(at(d).c_str(), nullptr);
+  Put(at("clash\\sub\\deep"), "a file where the source has a folder");
+  struct Case { std::function<Outcome()> call; std::uint16_t status; } cases[] = {
+      {[&] { return Copy(at("src"), at("copy")); }, 0},
+      {[&] { return Copy(at("src"), at("clash")); }, 1},
+      {[&] { return Copy(at("src"), at("no\\deeper")); }, 1},
+      {[&] { return Copy(at("src\\block1.dat"), at("one.dat")); }, 0},
+      {[&] { return Update(at("src"), at("upd")); }, 0},
+      {[&] { return Update(at("src"), at("clash")); }, 1},
+      {[&] { return Delete(at("upd\\*.*")); }, 0},
+      {[&] {
+         SetFileAttributesA(at("copy\\sub\\deep\\d.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         return Delete(at("copy"));
+       }, 1},
+  };
+  // The platform opens a few handles of its own on first use (a worker
+  // thread, named-object directories): the first round lets it, the second
+  // must end where the first did.
+  std::size_t counts[2];
+  for (std::size_t& count : counts) {
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].call().status, cases[i].status) << i;
+    Sleep(300);
+    count = OwnHandles();
+  }
+  EXPECT_GT(counts[0], 0u);
+  EXPECT_EQ(counts[1], counts[0]);
 }
 
 // ---- UPDATE -------------------------------------------------------------------
