@@ -55,18 +55,20 @@ void WalkAndLookUp(const std::string& source, const std::string& destination) {
   FindClose(search);
 }
 
-const Registrar kCopy({"COPY 64 MiB file (vs CopyFileA)",
-                       [] { MakeFile(At("big.bin"), kBigFile); },
-                       [] { Call("COPY", {S(At("big.bin")), S(At("big.copy")), S("DONTASK")}); },
-                       [] { CopyFileA(At("big.bin").c_str(), At("big.base").c_str(), FALSE); },
-                       1});
+const Registrar kCopy({"COPY 64 MiB file (vs CopyFileA)", [] { MakeFile(At("big.bin"), kBigFile); },
+                       [] {
+                         Call("COPY", {S(At("big.bin")), S(At("big.copy")), S("DONTASK")});
+                       },
+                       [] { CopyFileA(At("big.bin").c_str(), At("big.base").c_str(), FALSE); }, 1});
 
 const Registrar kUpdate({"UPDATE unchanged 10,000 files (vs walk+find)",
                          [] {
                            MakeTree(At("tree"));
                            Call("UPDATE", {S(At("tree")), S(At("tree.copy"))});
                          },
-                         [] { Call("UPDATE", {S(At("tree")), S(At("tree.copy"))}); },
+                         [] {
+                           Call("UPDATE", {S(At("tree")), S(At("tree.copy"))});
+                         },
                          [] { WalkAndLookUp(At("tree"), At("tree.copy")); }, 1});
 
 }  // namespace

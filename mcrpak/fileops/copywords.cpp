@@ -1,9 +1,8 @@
 // COPY: a file or a whole tree, through one 32 KB buffer, reopening both
 // files for every block so that no file stays open while other tasks may
 // want it; opens that fail are retried for a while before giving up.
-#include <windows.h>
-
 #include <direct.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -140,7 +139,7 @@ class Copier {
       std::string slashS = SlashForm(s), slashD = SlashForm(d);
       if (EqualNoCase(slashS, slashD))
         FailCopy(ctx_, kMsgCannotCopy, slashS.c_str(), slashD.c_str());
-      CopyFile(slashS, slashD);
+      CopyOneFile(slashS, slashD);
       return;
     }
     if (IsFilePath(d)) FailCopy(ctx_, kMsgNotSameKind, s.c_str(), d.c_str());
@@ -182,32 +181,32 @@ class Copier {
     SetFileAttributesA(d.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 
-  // Opens on the retry schedule; 0 when open, else the last error.
-  unsigned long OpenRetrying(const std::string& path, OFSTRUCT& record, UINT mode,
-                             bool (*retryable)(unsigned long), const char* notice) {
+  // Opens on the retry schedule; a failure that outlasts it ends the copy.
+  void OpenRetrying(const std::string& path, OFSTRUCT& record, UINT mode,
+                    bool (*retryable)(unsigned long), const char* notice) {
     auto open = [&]() -> unsigned long {
       HFILE file = OpenFile(path.c_str(), &record, mode);
       if (file == HFILE_ERROR) return record.nErrCode ? record.nErrCode : ERROR_GEN_FAILURE;
       return record.nErrCode == kAccessDenied ? kAccessDenied : 0;
     };
     bool exhausted = false;
-    unsigned long error =
-        OpenWithRetries(open, retryable, [](int ms) { Sleep(static_cast<DWORD>(ms)); }, &exhausted);
+    unsigned long error = OpenWithRetries(
+        open, retryable, [](int ms) { Sleep(static_cast<DWORD>(ms)); }, &exhausted);
     if (exhausted) {
       char text[kMessageMax + 1];
       wsprintfA(text, notice, path.c_str(), kOpenRetries);
       RaiseCut(ctx_, kRaiseMessage, text);
     }
     if (error != 0) FailSystem(ctx_, error, path);
-    return error;
   }
 
-  void CopyFile(const std::string& s, const std::string& d) {
+  void CopyOneFile(const std::string& s, const std::string& d) {
     OFSTRUCT source = {}, target = {};
-    OpenRetrying(s, source, OF_EXIST, [](unsigned long e) { return e != 0; },
-                 "SRC:%.200s : Retry %d");
-    OpenRetrying(d, target, OF_EXIST | OF_CREATE | OF_WRITE,
-                 [](unsigned long e) { return e == kAccessDenied; }, "DST:%.200s : Retry %d");
+    OpenRetrying(
+        s, source, OF_EXIST, [](unsigned long e) { return e != 0; }, "SRC:%.200s : Retry %d");
+    OpenRetrying(
+        d, target, OF_EXIST | OF_CREATE | OF_WRITE,
+        [](unsigned long e) { return e == kAccessDenied; }, "DST:%.200s : Retry %d");
     LARGE_INTEGER offset = {};
     for (;;) {
       DWORD n = Transfer(source, s, OF_READ, offset, kBlockSize);
@@ -218,7 +217,8 @@ class Copier {
     BlockFile from(ctx_, source, OF_READ, s);
     BlockFile to(ctx_, target, OF_WRITE, d);
     FILETIME created, accessed, written;
-    if (!GetFileTime(from.get(), &created, &accessed, &written)) FailSystem(ctx_, GetLastError(), s);
+    if (!GetFileTime(from.get(), &created, &accessed, &written))
+      FailSystem(ctx_, GetLastError(), s);
     if (!SetFileTime(to.get(), &created, &written, &written)) FailSystem(ctx_, GetLastError(), d);
   }
 

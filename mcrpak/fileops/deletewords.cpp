@@ -121,9 +121,9 @@ MCR_COMMAND(Ex_DeleteProc) {
   FindHandle search(pattern.c_str(), &entry);
   if (!search) FailOn(ctx, pattern);
   if (ask) {
-    int caption = parts.name == "*"             ? kCaptionDeleteAll
-                  : IsDirectoryEntry(entry)     ? kCaptionDeleteDirectory
-                                                : kCaptionDeleteFile;
+    int caption = parts.name == "*"         ? kCaptionDeleteAll
+                  : IsDirectoryEntry(entry) ? kCaptionDeleteDirectory
+                                            : kCaptionDeleteFile;
     char title[256];
     lstrcpynA(title, LoadMessage(caption), sizeof title);
     if (MessageBoxA(nullptr, pattern.c_str(), title, MB_OKCANCEL | MB_ICONHAND) != IDOK)

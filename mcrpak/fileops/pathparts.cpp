@@ -88,8 +88,8 @@ bool IsRootDirectory(std::string_view full) {
   std::string_view rest = full.substr(2);
   if (EndsWithSeparator(rest)) rest.remove_suffix(1);
   std::size_t last = LastChar(rest, IsSeparator);
-  return last == std::string_view::npos || LastChar(rest.substr(0, last), IsSeparator) ==
-                                               std::string_view::npos;
+  return last == std::string_view::npos ||
+         LastChar(rest.substr(0, last), IsSeparator) == std::string_view::npos;
 }
 
 std::string JoinCut(std::string_view prefix, std::string_view path, std::string_view suffix,

@@ -3,7 +3,6 @@
 // place. No questions, no busy state; the first failure ends everything.
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "../bridge/catalogue.h"
@@ -52,8 +51,8 @@ PathState Search(const char* path) {
   return search ? FromEntry(entry) : PathState{};
 }
 
-// A path as the macro gave it, perhaps with a final separator.
-// A file that the search cannot find has no time, and counts as missing.
+// A path as the macro gave it, perhaps with a final separator. A file that
+// the search cannot find has no time, and counts as missing.
 PathState Examine(const char* path) {
   PathState state;
   if (IsDirectoryPath(path))
@@ -121,7 +120,8 @@ class Updater {
   std::uint16_t FileUpdate(const PathState& source, const PathState& target) {
     if (target.attributes != INVALID_FILE_ATTRIBUTES) {
       if (target.attributes != settled_) {
-        if (!SetFileAttributesA(d_.c_str(), FILE_ATTRIBUTE_NORMAL)) return Worded(PlatformFailure());
+        if (!SetFileAttributesA(d_.c_str(), FILE_ATTRIBUTE_NORMAL))
+          return Worded(PlatformFailure());
         if (settled_ == INVALID_FILE_ATTRIBUTES) settled_ = GetFileAttributesA(d_.c_str());
       }
       if (!OlderThan(target.written.dwHighDateTime, target.written.dwLowDateTime,

@@ -17,7 +17,9 @@ const std::string kHyo = "\x95\x5c";
 const std::string kSo = "\x83\x5c";
 
 TEST(FilePaths, SplitKeepsDoubleByteCharactersWhole) {
-  struct Case { std::string path, drive, dir, name, ext; } cases[] = {
+  struct Case {
+    std::string path, drive, dir, name, ext;
+  } cases[] = {
       {"C:\\a\\b.txt", "C:", "\\a\\", "b", ".txt"},
       {"C:b", "C:", "", "b", ""},
       {"a/b\\c.d.e", "", "a/b\\", "c.d", ".e"},
@@ -43,11 +45,14 @@ TEST(FilePaths, SplitKeepsDoubleByteCharactersWhole) {
 }
 
 TEST(FilePaths, InsideTests) {
-  struct Case { std::string s, d; bool copy, update; } cases[] = {
+  struct Case {
+    std::string s, d;
+    bool copy, update;
+  } cases[] = {
       {"C:\\a", "c:\\A", true, true},
       {"C:\\a", "C:\\a\\b", true, true},
       {"C:\\a", "C:\\a/b", true, true},
-      {"C:\\a", "C:\\ab", false, false},      // a sibling that merely starts alike
+      {"C:\\a", "C:\\ab", false, false},  // a sibling that merely starts alike
       {"C:\\a\\", "C:\\a\\b", true, true},
       {"C:\\a\\b", "C:\\a", false, false},
       // The same length in another spelling: the copy word takes it for a
@@ -69,10 +74,20 @@ TEST(FilePaths, InsideTests) {
 }
 
 TEST(FilePaths, RootsAreTheDriveOrShareItself) {
-  struct Case { const char* path; bool root; } cases[] = {
-      {"C:\\", true}, {"C:", true}, {"\\", true}, {"z:/", true},
-      {"\\\\srv\\share", true}, {"\\\\srv\\share\\", true},
-      {"C:\\a", false}, {"\\\\srv\\share\\a", false}, {"", false}, {"a", false},
+  struct Case {
+    const char* path;
+    bool root;
+  } cases[] = {
+      {"C:\\", true},
+      {"C:", true},
+      {"\\", true},
+      {"z:/", true},
+      {"\\\\srv\\share", true},
+      {"\\\\srv\\share\\", true},
+      {"C:\\a", false},
+      {"\\\\srv\\share\\a", false},
+      {"", false},
+      {"a", false},
   };
   for (const Case& c : cases) EXPECT_EQ(mcr::IsRootDirectory(c.path), c.root) << c.path;
 }
@@ -88,19 +103,25 @@ TEST(FilePaths, ReportsAreCutWithoutSplittingACharacter) {
 TEST(FilePaths, RetrySchedule) {
   std::vector<int> waits;
   int total = 0;
-  for (int k = 1; k <= mcr::kOpenRetries; ++k) waits.push_back(mcr::RetryWaitMs(k)), total += waits.back();
+  for (int k = 1; k <= mcr::kOpenRetries; ++k)
+    waits.push_back(mcr::RetryWaitMs(k)), total += waits.back();
   EXPECT_EQ(waits[0], 200);
   EXPECT_EQ(waits[10], 2200);
   EXPECT_EQ(waits[11], 200);
   EXPECT_EQ(total, 15000);
 
   // open() answers with the errors listed, then 0 for good.
-  struct Case { std::vector<unsigned long> errors; bool onlyDenied; unsigned long result;
-                std::size_t opens; bool exhausted; } cases[] = {
+  struct Case {
+    std::vector<unsigned long> errors;
+    bool onlyDenied;
+    unsigned long result;
+    std::size_t opens;
+    bool exhausted;
+  } cases[] = {
       {{}, false, 0, 1, false},
       {{32, 32}, false, 0, 3, false},
       {{5, 5, 5}, true, 0, 4, false},
-      {{32}, true, 32, 1, false},                       // not retried: reported at once
+      {{32}, true, 32, 1, false},  // not retried: reported at once
       {std::vector<unsigned long>(21, 32), false, 32, 21, true},
       {std::vector<unsigned long>(20, 5), true, 0, 21, false},  // the last retry succeeds
   };

@@ -54,7 +54,9 @@ std::string Get(const std::string& path) {
   return bytes;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 bool ReadOnly(const std::string& path) {
   DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
@@ -107,8 +109,8 @@ class Holder {
   Holder(const std::string& path, DWORD ms) {
     HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread([=] {
-      HANDLE f = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
+      HANDLE f = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             0, nullptr);
       SetEvent(opened);
       Sleep(ms);
       CloseHandle(f);
@@ -127,13 +129,23 @@ std::size_t OwnHandles() {
   using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
   auto query = reinterpret_cast<Query>(
       GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
-  struct Entry { ULONG pid; BYTE type, flags; USHORT handle; PVOID object; ACCESS_MASK access; };
-  struct Table { ULONG count; Entry entries[1]; };
+  struct Entry {
+    ULONG pid;
+    BYTE type, flags;
+    USHORT handle;
+    PVOID object;
+    ACCESS_MASK access;
+  };
+  struct Table {
+    ULONG count;
+    Entry entries[1];
+  };
   constexpr ULONG kSystemHandleInformation = 16;
   constexpr LONG kTooSmall = static_cast<LONG>(0xC0000004);
   std::vector<char> buffer(1 << 20);
   ULONG need = 0;
-  while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &need) == kTooSmall)
+  while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &need) ==
+         kTooSmall)
     buffer.resize(buffer.size() * 2);
   const auto* table = reinterpret_cast<const Table*>(buffer.data());
   std::size_t own = 0;
@@ -169,7 +181,8 @@ class FileWords : public ::testing::Test {
   // A tree with nested folders, dot names, an empty file, files at and just
   // past one copy block, a read-only file and names ending in 0x5C bytes.
   void MakeTree(const std::string& top) {
-    for (const char* d : {"", "\\sub", "\\sub\\deep", "\\.git"}) CreateDirectoryA((top + d).c_str(), nullptr);
+    for (const char* d : {"", "\\sub", "\\sub\\deep", "\\.git"})
+      CreateDirectoryA((top + d).c_str(), nullptr);
     CreateDirectoryA((top + "\\" + kHyo).c_str(), nullptr);
     Put(top + "\\empty.dat", "");
     Put(top + "\\block.dat", Bytes(32768, 1));
@@ -193,7 +206,8 @@ class FileWords : public ::testing::Test {
       DWORD n = GetFullPathNameA(p.c_str(), sizeof full, full, nullptr);
       std::string f = n > 0 && n < sizeof full ? std::string(full) : p;
       if (f.find("..") != std::string::npos) f.clear();
-      if (f.size() <= root_.size() || _strnicmp(f.c_str(), (root_ + "\\").c_str(), root_.size() + 1) != 0) {
+      if (f.size() <= root_.size() ||
+          _strnicmp(f.c_str(), (root_ + "\\").c_str(), root_.size() + 1) != 0) {
         ADD_FAILURE() << word << " refused: " << U(p) << " lies outside " << root_;
         return Outcome{0xFFFF, {}, {}};
       }
@@ -206,9 +220,17 @@ class FileWords : public ::testing::Test {
     return Run("COPY", {s, d}, {option ? P(option) : Omit()});
   }
   Outcome Update(const std::string& s, const std::string& d) { return Run("UPDATE", {s, d}); }
-  Outcome Delete(const std::string& pattern, const char* ask = "DONTASK", const char* files = nullptr) {
+  Outcome Delete(const std::string& pattern, const char* ask = "DONTASK",
+                 const char* files = nullptr) {
     return Run("EX_DELETE", {pattern}, {ask ? P(ask) : Omit(), files ? P(files) : Omit()});
   }
+
+  // Each pair fails with its text and leaves the folder as it was.
+  struct Refusal {
+    std::string s, d, error;
+  };
+  void ExpectRefused(const std::function<Outcome(const std::string&, const std::string&)>& word,
+                     const std::vector<Refusal>& cases);
 
   TempDir dir_;
   std::string root_;
@@ -220,6 +242,17 @@ void ExpectError(const Outcome& o, const std::string& text, std::uint16_t status
   EXPECT_EQ(o.status, status);
   ASSERT_NE(o.error(), nullptr);
   EXPECT_EQ(U(*o.error()), U(text));
+}
+
+void FileWords::ExpectRefused(
+    const std::function<Outcome(const std::string&, const std::string&)>& word,
+    const std::vector<Refusal>& cases) {
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(U(c.s) + " -> " + U(c.d));
+    Listing before = List(root_);
+    ExpectError(word(c.s, c.d), c.error);
+    EXPECT_EQ(List(root_), before);
+  }
 }
 
 // ---- COPY ---------------------------------------------------------------------
@@ -244,7 +277,8 @@ TEST_F(FileWords, CopyTreeSkipsDotNamesAndKeepsBytesAndTimes) {
 
   Listing src = List(at("src")), dst = List(at("dst"));
   Listing expected = src;
-  for (const char* dot : {".git\\", ".git\\config", "sub\\.hidden"}) EXPECT_EQ(expected.erase(dot), 1u);
+  for (const char* dot : {".git\\", ".git\\config", "sub\\.hidden"})
+    EXPECT_EQ(expected.erase(dot), 1u);
   EXPECT_EQ(dst, expected);
   for (const auto& [rel, bytes] : expected)
     if (rel.back() != '\\') {
@@ -260,30 +294,28 @@ TEST_F(FileWords, CopyChecksInTheirOrder) {
   Put(at("X\\f.txt"), "f");
   Put(at("g.txt"), "g");
   const std::string longName(120, 'n');
-  struct Case { std::string s, d, error; } cases[] = {
-      {at("none.txt"), at("g.txt"), Msg(1306, at("none.txt").c_str(), at("g.txt").c_str())},
-      {at("g.txt"), at("X"), Msg(1305, at("g.txt").c_str(), at("X").c_str())},
-      {at("X"), at("g.txt"), Msg(1305, at("X").c_str(), at("g.txt").c_str())},
-      // The same file spelt with either separator, compared in the slash form.
-      {at("g.txt"), root_ + "/g.txt", Msg(1306, Slash(at("g.txt")).c_str(), Slash(at("g.txt")).c_str())},
-      {at("G.TXT"), at("g.txt"), Msg(1306, Slash(at("G.TXT")).c_str(), Slash(at("g.txt")).c_str())},
-      // Inside its own tree, refused before anything is made.
-      {at("X"), at("X\\new"), Msg(1306, at("X").c_str(), at("X\\new").c_str())},
-      {at("X"), at("x\\in\\new"), Msg(1306, at("X").c_str(), at("x\\in\\new").c_str())},
-      // Texts are cut at 135 bytes.
-      {at(longName), at("g.txt"),
-       std::string(Msg(1306, at(longName).c_str(), at("g.txt").c_str()), 0, 135)},
-      // Runtime error number and path: the parent folder is missing.
-      {at("X"), at("no\\deeper"), A("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません: ") + at("no\\deeper")},
-      {at("X"), at("no\\") + longName,
-       std::string(A("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません: ") + at("no\\") + longName, 0, 135)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(U(c.s) + " -> " + U(c.d));
-    Listing before = List(root_);
-    ExpectError(Copy(c.s, c.d), c.error);
-    EXPECT_EQ(List(root_), before);
-  }
+  ExpectRefused(
+      [&](const std::string& s, const std::string& d) { return Copy(s, d); },
+      {
+          {at("none.txt"), at("g.txt"), Msg(1306, at("none.txt").c_str(), at("g.txt").c_str())},
+          {at("g.txt"), at("X"), Msg(1305, at("g.txt").c_str(), at("X").c_str())},
+          {at("X"), at("g.txt"), Msg(1305, at("X").c_str(), at("g.txt").c_str())},
+          // The same file spelt with either separator, compared in the slash form.
+          {at("g.txt"), root_ + "/g.txt",
+           Msg(1306, Slash(at("g.txt")).c_str(), Slash(at("g.txt")).c_str())},
+          {at("G.TXT"), at("g.txt"),
+           Msg(1306, Slash(at("G.TXT")).c_str(), Slash(at("g.txt")).c_str())},
+          // Inside its own tree, refused before anything is made.
+          {at("X"), at("X\\new"), Msg(1306, at("X").c_str(), at("X\\new").c_str())},
+          {at("X"), at("x\\in\\new"), Msg(1306, at("X").c_str(), at("x\\in\\new").c_str())},
+          // Texts are cut at 135 bytes.
+          {at(longName), at("g.txt"),
+           std::string(Msg(1306, at(longName).c_str(), at("g.txt").c_str()), 0, 135)},
+          // Runtime error number and path: the parent folder is missing.
+          {at("X"), at("no\\deeper"), A("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません: ") + at("no\\deeper")},
+          {at("X"), at("no\\") + longName,
+           std::string(A("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません: ") + at("no\\") + longName, 0, 135)},
+      });
   // A sibling whose name merely begins with the source's is no clash.
   EXPECT_EQ(Copy(at("X"), at("X2")).status, 0);
   EXPECT_EQ(Get(at("X2\\f.txt")), "f");
@@ -299,8 +331,10 @@ TEST_F(FileWords, CopyCompletesBareNamesAndAnswersMissingOnesBare) {
   ExpectError(Copy(at("d"), "e"), Msg(1306, at("d").c_str(), at("d\\e").c_str()));
   EXPECT_EQ(Copy("top.txt", "top2.txt").status, 0);  // from the current folder
   EXPECT_EQ(Get(at("top2.txt")), "top");
-  struct Case { Arg s, d; } cases[] = {
-      {Omit(), P(at("x"))}, {P(""), P(at("x"))}, {P(at("top.txt")), Omit()},
+  struct Case {
+    Arg s, d;
+  } cases[] = {
+      {Omit(), P(at("x"))},      {P(""), P(at("x"))}, {P(at("top.txt")), Omit()},
       {P(at("top.txt")), P("")}, {Omit(), Omit()},
   };
   for (const Case& c : cases) {
@@ -397,7 +431,10 @@ TEST_F(FileWords, NoHandleOutlivesACallOnAnyPath) {
   SetFileAttributesA(at("src\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
   for (const char* d : {"clash", "clash\\sub"}) CreateDirectoryA(at(d).c_str(), nullptr);
   Put(at("clash\\sub\\deep"), "a file where the source has a folder");
-  struct Case { std::function<Outcome()> call; std::uint16_t status; } cases[] = {
+  struct Case {
+    std::function<Outcome()> call;
+    std::uint16_t status;
+  } cases[] = {
       {[&] { return Copy(at("src"), at("copy")); }, 0},
       {[&] { return Copy(at("src"), at("clash")); }, 1},
       {[&] { return Copy(at("src"), at("no\\deeper")); }, 1},
@@ -408,14 +445,16 @@ TEST_F(FileWords, NoHandleOutlivesACallOnAnyPath) {
       {[&] {
          SetFileAttributesA(at("copy\\sub\\deep\\d.txt").c_str(), FILE_ATTRIBUTE_READONLY);
          return Delete(at("copy"));
-       }, 1},
+       },
+       1},
   };
   // The platform opens a few handles of its own on first use (a worker
   // thread, named-object directories): the first round lets it, the second
   // must end where the first did.
   std::size_t counts[2];
   for (std::size_t& count : counts) {
-    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].call().status, cases[i].status) << i;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+      EXPECT_EQ(cases[i].call().status, cases[i].status) << i;
     Sleep(300);
     count = OwnHandles();
   }
@@ -445,7 +484,8 @@ TEST_F(FileWords, UpdateCopiesOnlyWhatIsMissingOrOlder) {
   for (const std::string& rel : {same, newer, older}) {
     ULONGLONG t = WriteTime(at("src\\" + rel));
     Put(at("dst\\" + rel), "changed");
-    HANDLE f = CreateFileA(at("dst\\" + rel).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileA(at("dst\\" + rel).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     ULONGLONG want = rel == same ? t : rel == newer ? t + 10 : t - 10;
     FILETIME ft{static_cast<DWORD>(want), static_cast<DWORD>(want >> 32)};
     SetFileTime(f, nullptr, nullptr, &ft);
@@ -456,7 +496,8 @@ TEST_F(FileWords, UpdateCopiesOnlyWhatIsMissingOrOlder) {
   EXPECT_EQ(Get(at("dst\\" + same)), "changed");
   EXPECT_EQ(Get(at("dst\\" + newer)), "changed");
   EXPECT_EQ(Get(at("dst\\" + older)), "sjis");
-  for (const std::string& rel : {same, newer, older}) EXPECT_FALSE(ReadOnly(at("dst\\" + rel))) << rel;
+  for (const std::string& rel : {same, newer, older})
+    EXPECT_FALSE(ReadOnly(at("dst\\" + rel))) << rel;
 }
 
 TEST_F(FileWords, UpdateChecksInTheirOrder) {
@@ -469,23 +510,18 @@ TEST_F(FileWords, UpdateChecksInTheirOrder) {
   std::string noPath(text, 0, 132);
   while (!noPath.empty() && (noPath.back() == '\n' || noPath.back() == '\r')) noPath.pop_back();
   ASSERT_FALSE(noPath.empty());
-  struct Case { std::string s, d, error; } cases[] = {
-      {at("none"), at("x"), Msg(1306, at("none").c_str(), at("x").c_str())},
-      {at("g.txt"), at("a"), Msg(1305, at("g.txt").c_str(), at("a").c_str())},
-      {at("a"), at("g.txt"), Msg(1305, at("a").c_str(), at("g.txt").c_str())},
-      {at("g.txt"), at("G.TXT"), Msg(1306, at("g.txt").c_str(), at("G.TXT").c_str())},
-      {at("a"), at("A"), Msg(1306, at("a").c_str(), at("A").c_str())},
-      {at("a"), at("a\\b"), Msg(1306, at("a").c_str(), at("a\\b").c_str())},
-      {at("a"), at("new\\deeper"), noPath},  // one level is made, not two
-      {at("a") + std::string(260 - at("a").size(), '\\'), at("x"), Msg(1007, 259)},
-      {at("a"), at("x") + std::string(260 - at("x").size(), 'x'), Msg(1007, 259)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(U(c.s) + " -> " + U(c.d));
-    Listing before = List(root_);
-    ExpectError(Update(c.s, c.d), c.error);
-    EXPECT_EQ(List(root_), before);
-  }
+  ExpectRefused([&](const std::string& s, const std::string& d) { return Update(s, d); },
+                {
+                    {at("none"), at("x"), Msg(1306, at("none").c_str(), at("x").c_str())},
+                    {at("g.txt"), at("a"), Msg(1305, at("g.txt").c_str(), at("a").c_str())},
+                    {at("a"), at("g.txt"), Msg(1305, at("a").c_str(), at("g.txt").c_str())},
+                    {at("g.txt"), at("G.TXT"), Msg(1306, at("g.txt").c_str(), at("G.TXT").c_str())},
+                    {at("a"), at("A"), Msg(1306, at("a").c_str(), at("A").c_str())},
+                    {at("a"), at("a\\b"), Msg(1306, at("a").c_str(), at("a\\b").c_str())},
+                    {at("a"), at("new\\deeper"), noPath},  // one level is made, not two
+                    {at("a") + std::string(260 - at("a").size(), '\\'), at("x"), Msg(1007, 259)},
+                    {at("a"), at("x") + std::string(260 - at("x").size(), 'x'), Msg(1007, 259)},
+                });
   EXPECT_EQ(Update(at("a"), at("ab")).status, 0);
   EXPECT_EQ(Get(at("ab\\f.txt")), "f");
   // An omitted path updates nothing and raises nothing, but says so.
@@ -526,7 +562,8 @@ TEST_F(FileWords, UpdateStopsAtPathsTooLongForItsBuffers) {
 TEST_F(FileWords, UpdateProgressRoutineLetsTheCopyGoOn) {
   using Routine = DWORD(CALLBACK*)(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
                                    DWORD, DWORD, HANDLE, HANDLE, LPVOID);
-  auto routine = reinterpret_cast<Routine>(GetProcAddress(host_->library(), "UpdateProgressRoutine"));
+  auto routine =
+      reinterpret_cast<Routine>(GetProcAddress(host_->library(), "UpdateProgressRoutine"));
   ASSERT_NE(routine, nullptr);
   Put(at("big"), Bytes(300000, 4));
   BOOL cancel = FALSE;
@@ -539,8 +576,14 @@ TEST_F(FileWords, UpdateProgressRoutineLetsTheCopyGoOn) {
 TEST_F(FileWords, DeleteAsksOnceWithTheCaptionOfThePattern) {
   MakeTree(at("t"));
   SetFileAttributesA(at("t\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-  struct Case { std::string pattern; int caption; } cases[] = {
-      {at("t\\*.*"), 1236}, {at("t\\*.dat"), 1236}, {at("t\\su?"), 1234}, {at("t\\bl*"), 1235},
+  struct Case {
+    std::string pattern;
+    int caption;
+  } cases[] = {
+      {at("t\\*.*"), 1236},
+      {at("t\\*.dat"), 1236},
+      {at("t\\su?"), 1234},
+      {at("t\\bl*"), 1235},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(U(c.pattern));
@@ -614,14 +657,15 @@ TEST_F(FileWords, DeleteStopsAtTheFirstItemItCannotDelete) {
 TEST_F(FileWords, DeleteRefusesRootsAndEmptyPatterns) {
   std::string up;
   for (std::size_t i = 0; i < 20; ++i) up += "..\\";
-  for (const std::string& pattern :
-       std::vector<std::string>{"C:\\", "C:\\*.*", "c:\\*", "\\*.*", "Z:\\", "C:", up + "*.*", up}) {
+  for (const std::string& pattern : std::vector<std::string>{"C:\\", "C:\\*.*", "c:\\*", "\\*.*",
+                                                             "Z:\\", "C:", up + "*.*", up}) {
     SCOPED_TRACE(pattern);
     DialogScript none({});
     Outcome o = host_->call("EX_DELETE", {P(pattern), Omit(), Omit()});
     none.finish();
     ExpectError(o, std::string(pattern.size() > 3 && pattern.back() == '\\'
-                                   ? pattern.substr(0, pattern.size() - 1) : pattern) +
+                                   ? pattern.substr(0, pattern.size() - 1)
+                                   : pattern) +
                        A(" は削除できません"));
   }
   DialogScript none({});
