@@ -47,9 +47,8 @@ bool HasWildcard(std::string_view name) {
   return name.find_first_of("*?") != std::string_view::npos;
 }
 
-// A drive or share root, or a wildcard sweep of one: one typo away from
-// emptying a whole disk, so never taken.
-// A pattern without a name matches nothing sensible either.
+// A drive or share root, a wildcard sweep of one, or a pattern without a
+// name: each one typo away from emptying a whole disk, so never taken.
 bool SweepsRoot(const std::string& pattern, const PathParts& parts) {
   std::string name = std::string(parts.name) + std::string(parts.ext);
   std::string base = std::string(parts.drive) + std::string(parts.dir);
