@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstdarg>
 #include <string>
 
 #include "../bridge/catalogue.h"
@@ -36,15 +35,10 @@ void RaiseCut(HostContext ctx, std::uint16_t kind, const char* text) {
   RaiseError(ctx, kind, std::string(CutBytes(text, kCopyTextLimit)).c_str());
 }
 
-[[noreturn]] void FailCopy(HostContext ctx, int id, ...) {
-  char format[256];
-  lstrcpynA(format, LoadMessage(id), sizeof format);
-  char text[kMessageMax + 1];
-  va_list list;
-  va_start(list, id);
-  wvsprintfA(text, format, list);
-  va_end(list);
-  RaiseCut(ctx, kRaiseError, text);
+// Catalogue text id formatted with the two paths (or one), cut.
+[[noreturn]] void FailCopy(HostContext ctx, int id, const std::string& first,
+                           const std::string& second = {}) {
+  RaiseCut(ctx, kRaiseError, MessageText(id, first.c_str(), second.c_str()).c_str());
   AbortWith(1);
 }
 
@@ -133,16 +127,16 @@ class Copier {
 
   void Copy(const std::string& s, const std::string& d, bool ask) {
     if (!IsDirectoryPath(s)) {
-      if (!IsFilePath(s)) FailCopy(ctx_, kMsgCannotCopy, s.c_str(), d.c_str());
-      if (IsDirectoryPath(d)) FailCopy(ctx_, kMsgNotSameKind, s.c_str(), d.c_str());
+      if (!IsFilePath(s)) FailCopy(ctx_, kMsgCannotCopy, s, d);
+      if (IsDirectoryPath(d)) FailCopy(ctx_, kMsgNotSameKind, s, d);
       if (IsFilePath(d)) ConfirmOverwrite(kCaptionOverwriteFile, d, ask);
       std::string slashS = SlashForm(s), slashD = SlashForm(d);
       if (EqualNoCase(slashS, slashD))
-        FailCopy(ctx_, kMsgCannotCopy, slashS.c_str(), slashD.c_str());
+        FailCopy(ctx_, kMsgCannotCopy, slashS, slashD);
       CopyOneFile(slashS, slashD);
       return;
     }
-    if (IsFilePath(d)) FailCopy(ctx_, kMsgNotSameKind, s.c_str(), d.c_str());
+    if (IsFilePath(d)) FailCopy(ctx_, kMsgNotSameKind, s, d);
     bool exists = IsDirectoryPath(d);
     if (exists) {
       ConfirmOverwrite(kCaptionOverwriteDirectory, d, ask);
@@ -151,7 +145,7 @@ class Copier {
     // Checked before the destination is created, so that a refused copy
     // leaves nothing behind.
     if (CopyTargetInside(s, d, SlashForm(s), SlashForm(d)))
-      FailCopy(ctx_, kMsgCannotCopy, s.c_str(), d.c_str());
+      FailCopy(ctx_, kMsgCannotCopy, s, d);
     if (!exists && _mkdir(d.c_str()) != 0) AbortWith(FailErrno(ctx_, errno, d.c_str()));
     Walk(WithSeparator(s), WithSeparator(d), ask);
   }
@@ -171,9 +165,8 @@ class Copier {
   void ConfirmOverwrite(int caption, const std::string& d, bool ask) {
     if (ask) {
       HWND owner = GetHostWindow(ctx_);
-      char title[256];
-      lstrcpynA(title, LoadMessage(caption), sizeof title);
-      if (!owner || MessageBoxA(owner, d.c_str(), title, MB_OKCANCEL | MB_ICONHAND) != IDOK) {
+      if (!owner || MessageBoxA(owner, d.c_str(), MessageText(caption).c_str(),
+                                MB_OKCANCEL | MB_ICONHAND) != IDOK) {
         RaiseError(ctx_, kRaiseError, "");
         AbortWith(1);
       }
@@ -235,7 +228,7 @@ class Copier {
     BOOL ok = mode == OF_READ ? ReadFile(file.get(), bytes.get(), size, &moved, nullptr)
                               : WriteFile(file.get(), bytes.get(), size, &moved, nullptr);
     if (!ok) FailSystem(ctx_, GetLastError(), path);
-    if (mode != OF_READ && moved < size) FailCopy(ctx_, kMsgShortWrite, path.c_str());
+    if (mode != OF_READ && moved < size) FailCopy(ctx_, kMsgShortWrite, path);
     return moved;
   }
 

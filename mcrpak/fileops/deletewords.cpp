@@ -123,9 +123,8 @@ MCR_COMMAND(Ex_DeleteProc) {
     int caption = parts.name == "*"         ? kCaptionDeleteAll
                   : IsDirectoryEntry(entry) ? kCaptionDeleteDirectory
                                             : kCaptionDeleteFile;
-    char title[256];
-    lstrcpynA(title, LoadMessage(caption), sizeof title);
-    if (MessageBoxA(nullptr, pattern.c_str(), title, MB_OKCANCEL | MB_ICONHAND) != IDOK)
+    if (MessageBoxA(nullptr, pattern.c_str(), MessageText(caption).c_str(),
+                    MB_OKCANCEL | MB_ICONHAND) != IDOK)
       Abort(ctx, kMsgCancelled);
   }
 
