@@ -61,6 +61,15 @@ std::string SlashForm(const std::string& path) {
   return out;
 }
 
+// The open-file record holds a full path of fewer than OFS_MAXPATHNAME
+// bytes: a longer one could never be opened, so it is refused at once
+// rather than retried for seconds.
+bool FitsOpenRecord(const std::string& path) {
+  char full[2 * MAX_PATH];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return n > 0 && n < OFS_MAXPATHNAME;
+}
+
 std::string WithSeparator(std::string path) {
   if (!EndsWithSeparator(path)) path += '\\';
   return path;
@@ -194,6 +203,7 @@ class Copier {
   }
 
   void CopyOneFile(const std::string& s, const std::string& d) {
+    if (!FitsOpenRecord(s) || !FitsOpenRecord(d)) FailCopy(ctx_, kMsgCannotCopy, s, d);
     OFSTRUCT source = {}, target = {};
     OpenRetrying(
         s, source, OF_EXIST, [](unsigned long e) { return e != 0; }, "SRC:%.200s : Retry %d");

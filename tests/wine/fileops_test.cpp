@@ -214,7 +214,8 @@ TEST_F(FileWords, CopyChecksInTheirOrder) {
   for (const char* d : {"X", "X\\in"}) CreateDirectoryA(at(d).c_str(), nullptr);
   Put(at("X\\f.txt"), "f");
   Put(at("g.txt"), "g");
-  const std::string longName(120, 'n');
+  const std::string longName(120, 'n'), longFile = at(std::string(100, 'm'));
+  Put(longFile, "too long for the open-file record: refused at once, not retried");
   ExpectRefused("COPY", {
       {at("none.txt"), at("g.txt"), Msg(1306, at("none.txt").c_str(), at("g.txt").c_str())},
       {at("g.txt"), at("X"), Msg(1305, at("g.txt").c_str(), at("X").c_str())},
@@ -225,6 +226,7 @@ TEST_F(FileWords, CopyChecksInTheirOrder) {
       // Inside its own tree: refused before anything is made.
       {at("X"), at("x\\in\\new"), Msg(1306, at("X").c_str(), at("x\\in\\new").c_str())},
       {at(longName), at("g.txt"), std::string(Msg(1306, at(longName).c_str(), at("g.txt").c_str()), 0, 135)},
+      {longFile, at("g2.txt"), std::string(Msg(1306, Slash(longFile).c_str(), Slash(at("g2.txt")).c_str()), 0, 135)},
       {at("X"), at("no\\") + longName, Err("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません", at("no\\") + longName)},
   });
   EXPECT_EQ(Copy(at("X"), at("X2")).status, 0);  // a name that merely starts alike
