@@ -20,7 +20,13 @@ std::string Slash(std::string p) {  // COPY's form of an ASCII path
   for (char& c : p) c = c == '\\' ? '/' : c;
   return p;
 }
-std::string Err(const char* utf8, const std::string& path) { return std::string(A(utf8) + ": " + path, 0, 135); }
+// The first n bytes of text, less a double-byte character cut in two.
+std::string Cut(const std::string& text, std::size_t n) {
+  std::size_t i = 0;
+  for (std::size_t w; i < text.size() && i + (w = IsDBCSLeadByteEx(932, text[i]) ? 2 : 1) <= n;) i += w;
+  return text.substr(0, i);
+}
+std::string Err(const char* utf8, const std::string& path) { return Cut(A(utf8) + ": " + path, 135); }
 
 void Put(const std::string& path, const std::string& bytes) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -225,8 +231,8 @@ TEST_F(FileWords, CopyChecksInTheirOrder) {
       {at("G.TXT"), at("g.txt"), Msg(1306, Slash(at("G.TXT")).c_str(), Slash(at("g.txt")).c_str())},
       // Inside its own tree: refused before anything is made.
       {at("X"), at("x\\in\\new"), Msg(1306, at("X").c_str(), at("x\\in\\new").c_str())},
-      {at(longName), at("g.txt"), std::string(Msg(1306, at(longName).c_str(), at("g.txt").c_str()), 0, 135)},
-      {longFile, at("g2.txt"), std::string(Msg(1306, Slash(longFile).c_str(), Slash(at("g2.txt")).c_str()), 0, 135)},
+      {at(longName), at("g.txt"), Cut(Msg(1306, at(longName).c_str(), at("g.txt").c_str()), 135)},
+      {longFile, at("g2.txt"), Cut(Msg(1306, Slash(longFile).c_str(), Slash(at("g2.txt")).c_str()), 135)},
       {at("X"), at("no\\") + longName, Err("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません", at("no\\") + longName)},
   });
   EXPECT_EQ(Copy(at("X"), at("X2")).status, 0);  // a name that merely starts alike
@@ -439,7 +445,7 @@ TEST_F(FileWords, DeleteTreesOrOnlyFilesAndStopsAtTheFirstFailure) {
   // Nothing matches: said before any question, cut at 131 bytes.
   ExpectError(Delete(at("none*"), nullptr), at("none*") + A(" は削除できません"));
   const std::string longPattern = at(std::string(140, 'z'));
-  ExpectError(Delete(longPattern), std::string(longPattern + A(" は削除できません"), 0, 131));
+  ExpectError(Delete(longPattern), Cut(longPattern + A(" は削除できません"), 131));
   none.finish();
 }
 
