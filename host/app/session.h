@@ -3,6 +3,7 @@
 // pump that keeps the library's windows alive while macros run.
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -27,8 +28,13 @@ class Session : public mcrlang::HostInterface {
   // A line on stderr (UTF-8).
   void error(const std::string& utf8Line);
 
+  // Called before each trace line, so that what happened outside the host
+  // operations meanwhile can be shown in its place.
+  std::function<void()> beforeTraceLine;
+
  private:
   void refreshWords();
+  void trace(const std::string& utf8Line);
 
   Host& host_;
   bool trace_;
