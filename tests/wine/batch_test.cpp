@@ -43,6 +43,8 @@ class Batch : public ::testing::Test {
     wsprintfA(owner, " owner=0x%08lX", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(host_->window())));
     owner_ = owner;
     Set("Task", "AnalysisMs", "50");
+    ImportSettings("");
+    std::ofstream(names_) << "[SampleName]\nRunType1=S\n";
   }
   void TearDown() override { SetEnvironmentVariableA("MCR_ANLINK", nullptr); }
 
@@ -86,11 +88,6 @@ class Batch : public ::testing::Test {
   Outcome Run(const std::string& word, const std::vector<Arg>& args) { return host_->call(word, args); }
   std::string Raised(const Outcome& o) { return o.error() ? *o.error() : "<none>"; }
 
-  // Files the task checks for: data files, the program directory's settings.
-  std::string Made(const std::string& name) {
-    CreateDirectoryA(dir_.file(name).c_str(), nullptr);
-    return dir_.file(name);
-  }
   void ImportSettings(const std::string& lines) {
     host_->vars().setString("_EXEPATH$", dir_.path() + "\\");
     std::ofstream(dir_.file("daminf.ini"), std::ios::binary) << "[DAMethInf]\r\n" << lines;
@@ -100,12 +97,14 @@ class Batch : public ::testing::Test {
   std::unique_ptr<Host> host_;
   std::string owner_;
   std::size_t seen_ = 0;
+  const std::string names_ = dir_.file("names.ini");  // one sample name, "S"
 };
 
 const std::string kRunning = "11 DaIsRunning", kToTop = "13 DaBringToTop";
 
 TEST_F(Batch, AWholeBatchCallByCall) {
-  const std::string batch = dir_.file("B1"), d1 = Made("D1.D"), d2 = Made("D2.D"), names = dir_.file("names.ini");
+  const std::string batch = dir_.file("B1"), d1 = dir_.file("D1.D"), d2 = dir_.file("D2.D"), names = names_;
+  for (const std::string& data : {d1, d2}) CreateDirectoryA(data.c_str(), nullptr);
   ImportSettings("DoImport=1\r\nMethodOnly=1\r\nSourcePath=" + dir_.path() + "\r\nXmlFile=Old.C\r\n");
   std::ofstream(dir_.file("Old.C")) << "method";
   std::ofstream(names) << "[SampleName]\nRunType1=S 1\nRunType2=S 2\nRunType4=never read\n";
@@ -146,34 +145,6 @@ TEST_F(Batch, AWholeBatchCallByCall) {
   EXPECT_EQ((std::vector<double>{Num("DACmdRes"), Num("e"), Num("r"), Num("m")}), (std::vector<double>{3, 0, 1, 2}));
 }
 
-// The switches choose the operation; only a given zero (or non-zero) counts.
-TEST_F(Batch, SwitchesChooseTheOperation) {
-  ImportSettings("");
-  const std::string b = dir_.file("b"), opens = " batch=" + Q(b) + " source=\"\" import=0 methodAndData=1 open=";
-  struct Case {
-    std::string word;
-    std::vector<Arg> args;
-    std::string request;
-  } cases[] = {
-      {"BatchAnalyze", {S("b"), S("T")}, Send("T", 5, "b", true)},
-      {"BatchAnalyze", {S("b"), S("T"), N(0)}, Send("T", 5, "b", true)},
-      {"BatchAnalyze", {S("b"), S("T"), N(-0.25)}, Send("T", 5, "b")},
-      {"RunDACmd", {N(7), S("T"), N(0)}, Send("T", 7, "", true)},
-      {"RunDACmd", {N(7), S("T"), N(2)}, Send("T", 7, "")},
-      {"WaitForDARun", {S("T")}, Link(9, "DaWaitRun", "T")},
-      {"WaitForDARun", {S("T"), N(0)}, Link(12, "DaWaitRunAlt", "T")},
-      {"WaitForDARun", {S("T"), N(0.5)}, Link(9, "DaWaitRun", "T")},
-      {"BatchOpen", {S(b), Omit()}, Link(8, "DaOpenBatch", "", opens + "1")},
-      {"BatchOpen", {S(b), S("T"), N(0.4)}, Link(8, "DaOpenBatch", "T", opens + "1")},
-      {"BatchOpen", {S(b), S("T"), N(0)}, Link(8, "DaOpenBatch", "T", opens + "0")},
-  };
-  for (const Case& c : cases) {
-    Run(c.word, c.args);
-    Lines calls = Calls();
-    EXPECT_NE(std::find(calls.begin(), calls.end(), c.request), calls.end()) << c.request;
-  }
-}
-
 TEST_F(Batch, RunDACmdTruncatesItsCodeAndSetsTheResultOnlyOnSuccess) {
   struct Code { double given; std::int32_t sent; } codes[] = {
       {2.9, 2}, {-2.9, -2}, {0.99, 0}, {0, 0}, {13.7, 13}, {3e9, 2147483647}};
@@ -202,9 +173,7 @@ TEST_F(Batch, RunDACmdTruncatesItsCodeAndSetsTheResultOnlyOnSuccess) {
 // a refused request is still followed by the disconnect; the link's text is
 // raised whole, even when it fills the 1004-byte buffer.
 TEST_F(Batch, FrameFailuresRaiseTheLinksText) {
-  ImportSettings("");
-  const std::string names = dir_.file("names.ini"), full = A("ﾃﾞｰﾀ解析ｴﾗｰ ") + std::string(1003 - 12, 'x');
-  std::ofstream(names) << "[SampleName]\nRunType1=S\n";
+  const std::string full = A("ﾃﾞｰﾀ解析ｴﾗｰ ") + std::string(1003 - 12, 'x');
   ASSERT_EQ(full.size(), 1003u);
   Set("Task", "FailText", full);
   struct Case {
@@ -214,11 +183,9 @@ TEST_F(Batch, FrameFailuresRaiseTheLinksText) {
     Lines before;  // calls before the connection
     bool editWait;
   } cases[] = {
-      {"BatchAnalyze", {S("b"), S("T")}, "T", "DaSendCommandAlt 5", {}, true},
       {"BatchAdd", {S("f"), S("T")}, "VEXHUB", "DaSendCommand 4", {}, true},
-      {"BatchImportStd", {S("s"), S("T")}, "T", "DaSendCommand 10", {}, true},
       {"BatchOpen", {S("b"), S("T")}, "T", "DaOpenBatch", {}, true},
-      {"VerifyBatchQC", {S("d"), S("r"), S("q"), S(names), S("T")}, "VEXHUB", "DaSendCommand 12", {}, true},
+      {"VerifyBatchQC", {S("d"), S("r"), S("q"), S(names_), S("T")}, "VEXHUB", "DaSendCommand 12", {}, true},
       {"RunDACmd", {N(1), S("T")}, "T", "DaSendCommandAlt", {}, false},
       {"WaitForDARun", {S("T"), N(0)}, "T", "DaWaitRunAlt", {kRunning}, false},
   };
@@ -260,12 +227,11 @@ TEST_F(Batch, FrameFailuresRaiseTheLinksText) {
 }
 
 // Missing arguments and every length limit, exactly at the limit and one
-// byte over, and which message comes first when two are wrong. A failed
-// check sends nothing; a text at its limit reaches the task whole.
-TEST_F(Batch, MissingArgumentsAndLimits) {
-  ImportSettings("");
-  const std::string names = dir_.file("names.ini");
-  std::ofstream(names) << "[SampleName]\nRunType1=S\n";
+// byte over, and which message comes first when two are wrong: a failed
+// check sends nothing, a text at its limit reaches the task whole. The
+// switches count only when given, and as given (not rounded).
+TEST_F(Batch, ArgumentsSwitchesAndLimits) {
+  const std::string names = names_, b = dir_.file("b"), opens = " batch=" + Q(b) + " source=\"\" import=0 methodAndData=1 open=";
   auto x = [](std::size_t n) { return std::string(n, 'x'); };
   const std::string m1008 = Msg(1008);
   auto tooLong = [](int limit) { return Msg(1007, limit); };
@@ -279,12 +245,15 @@ TEST_F(Batch, MissingArgumentsAndLimits) {
       {"BatchAnalyze", {Omit(), S(t264)}, m1008, ""},
       {"BatchAnalyze", {S("b"), S(t264)}, tooLong(263), ""},
       {"BatchAnalyze", {S(x(3000)), S(t263)}, "", Q(x(3000))},
+      {"BatchAnalyze", {S("b"), S("T"), N(-0.25)}, "", Send("T", 5, "b")},
       {"BatchAdd", {S(x(262)), S(t264)}, tooLong(261), ""},
       {"BatchAdd", {S("f"), S(t264)}, tooLong(263), ""},
       {"BatchAdd", {S(x(261)), S(t263)}, "", "tag=" + Q(t263) + " code=4 text=" + Q("TRUE\tTRUE\t" + x(261))},
-      {"BatchImportStd", {Omit()}, m1008, ""},
+      {"BatchImportStd", {Omit(), S(t264)}, m1008, ""},
+      {"BatchImportStd", {S("s"), S(t264)}, tooLong(263), ""},
       {"BatchOpen", {Omit(), S(t264)}, m1008, ""},
       {"BatchOpen", {S("b"), S(t264)}, tooLong(263), ""},
+      {"BatchOpen", {S(b), S("T"), N(0.4)}, "", Link(8, "DaOpenBatch", "T", opens + "1")},
       {"VerifyBatchQC", {S("d"), S(x(264)), S("q"), Omit()}, tooLong(263), ""},
       {"VerifyBatchQC", {S("d"), S("r"), S("q"), Omit()}, m1008, ""},
       {"VerifyBatchQC", {Omit(), S("r"), S("q"), S(names)}, m1008, ""},
@@ -297,8 +266,10 @@ TEST_F(Batch, MissingArgumentsAndLimits) {
       {"RunDACmd", {N(1), S("T"), Omit(), S(""), S(""), S(x(136))}, tooLong(135), ""},
       {"RunDACmd", {N(1), S("T"), Omit(), S(x(135)), S(x(135)), S(x(135)), S(x(135)), S(x(120))}, tooLong(663), ""},
       {"RunDACmd", {N(1), S(t263), Omit(), S(x(135)), S(x(135)), S(x(135)), S(x(135)), S(x(119))}, "", Q(j663)},
+      {"RunDACmd", {N(7), S("T"), N(0.5)}, "", Send("T", 7, "")},
       {"WaitForDARun", {Omit()}, m1008, ""},
       {"WaitForDARun", {S(t264)}, tooLong(263), ""},
+      {"WaitForDARun", {S("T"), N(0.5)}, "", Link(9, "DaWaitRun", "T")},
       {"CheckEditMode", {Omit(), S("v")}, m1008, ""},
       {"CheckEditMode", {S("T"), Omit()}, m1008, ""},
       {"CheckEditMode", {S("T"), S(x(264))}, tooLong(263), ""},
@@ -335,6 +306,7 @@ TEST_F(Batch, MissingArgumentsAndLimits) {
 // limit comes before the missing batch, and each value is read up to 259
 // bytes.
 TEST_F(Batch, BatchOpenReadsItsSettingsFirst) {
+  host_->vars().setString("_EXEPATH$", "");
   Outcome o = Run("BatchOpen", {});
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.raised.empty());
@@ -359,22 +331,17 @@ TEST_F(Batch, BatchOpenReadsItsSettingsFirst) {
   EXPECT_EQ(calls[2], Link(8, "DaOpenBatch", "", " batch=\"b\" source=\"\" import=0 methodAndData=1 open=1"));
 }
 
-// The five batch commands wait while the task's method is being edited,
-// asking the user; the others never ask.
+// The batch commands wait while the task's method is being edited, asking
+// the user (that each of the five polls is shown by the whole batch above).
 TEST_F(Batch, EditModeWaitAsksTheUser) {
-  ImportSettings("");
-  const std::string names = dir_.file("names.ini");
-  std::ofstream(names) << "[SampleName]\nRunType1=S\n";
   struct Case {
     std::string word;
     std::vector<Arg> args;
     std::string connectTag;
   } cases[] = {
-      {"BatchAnalyze", {S("b"), S("T")}, "T"},
       {"BatchAdd", {S("f"), S("T")}, "VEXHUB"},
-      {"BatchImportStd", {S("s"), S("T")}, "T"},
       {"BatchOpen", {S("b"), S("T")}, "T"},
-      {"VerifyBatchQC", {S("d"), S("r"), S("q"), S(names), S("T")}, "VEXHUB"},
+      {"VerifyBatchQC", {S("d"), S("r"), S("q"), S(names_), S("T")}, "VEXHUB"},
   };
   const HWND owner = host_->window();
   auto prompt = [&](int button) {
