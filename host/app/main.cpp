@@ -22,6 +22,7 @@
 #include "lang.h"
 #include "linkjournal.h"
 #include "session.h"
+#include "snapshot.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ struct Options {
   std::string startup;
   std::string windowClass = "ZT-KMR CP Class";
   std::string library;
+  std::string snapshots;  // folder for --snapshot, or empty
   std::optional<std::string> macro;  // none: the prompt
   std::vector<std::string> args;
 };
@@ -118,10 +120,14 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
         return UsageError("--set: " + name + " holds numbers, and \"" + text +
                           "\" is not one (string variables end with $)");
       o.sets.emplace_back(name, text);
-    } else if (a == "--startup" || a == "--class" || a == "--library") {
+    } else if (a == "--startup" || a == "--class" || a == "--library" || a == "--snapshot") {
       auto v = value();
       if (!v || v->empty()) return UsageError(a + " needs a value");
-      (a == "--startup" ? o.startup : a == "--class" ? o.windowClass : o.library) = *v;
+      std::string& target = a == "--startup" ? o.startup
+                            : a == "--class" ? o.windowClass
+                            : a == "--library" ? o.library
+                                               : o.snapshots;
+      target = *v;
     } else {
       return UsageError("unknown option " + a);
     }
@@ -304,6 +310,9 @@ int Main(const std::vector<std::string>& argv) {
   vars.setNumber("_ARGC", static_cast<double>(o.args.size()));
   for (std::size_t i = 0; i < o.args.size(); ++i)
     vars.setString("_ARG" + std::to_string(i + 1) + "$", Utf8ToAnsi(o.args[i]));
+
+  std::optional<Snapshots> snapshots;
+  if (!o.snapshots.empty()) snapshots.emplace(host.window(), Utf8ToAnsi(o.snapshots), session.currentWord());
 
   mcrlang::Interpreter in(session, vars, kCodec);
   if (startup) code = Run(in, session, host, *startup);
