@@ -42,7 +42,7 @@ std::vector<std::string> LinkJournal::Take() {
   if (end == std::string::npos) return lines;
   seen_ += end + 1;
   std::size_t from = 0;
-  for (std::size_t nl; from <= end && (nl = text.find('\n', from)) != std::string::npos; from = nl + 1) {
+  for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1) {
     std::string line = text.substr(from, nl - from);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::size_t tab = line.find('\t');  // between the call and its answer

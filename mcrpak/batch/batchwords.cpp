@@ -30,7 +30,8 @@ constexpr std::int32_t kStatusEditing = 105;
 constexpr int kMsgFinishEditing = 1053;
 constexpr int kPromptBuffer = 256;
 
-// BatchAdd and VerifyBatchQC connect as the launcher does.
+// BatchAdd and VerifyBatchQC connect under this tag; their own tag goes
+// with the commands they send.
 constexpr char kHubTag[] = "VEXHUB";
 constexpr char kAddFilePrefix[] = "TRUE\tTRUE\t";
 constexpr char kCommandResult[] = "DACmdRes";

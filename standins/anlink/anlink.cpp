@@ -21,7 +21,9 @@
 //   [QC]      the last verification: File, Check, Samples, Sample1.., Result1.., Failed
 //   [QcFail]  scenario: NAME=1 makes sample NAME fail its QC check
 //
-// Commands: 13 answers 105 while the method is being edited; 4 adds a data
+// DaOpenBatch opens an existing batch folder (open flag 1) or makes a new
+// one with its QuantResults folder (0); with the import flag, the file to
+// import must exist. Commands: 13 answers 105 while the method is being edited; 4 adds a data
 // file ("TRUE\tTRUE\t" and its path; it must exist); 5 starts the analysis
 // of the open batch (DaSendCommand waits for its end, DaSendCommandAlt does
 // not); 10 adds a standard; 12 verifies QC ("result file\tcheck\tname\t...")
