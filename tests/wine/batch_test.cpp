@@ -254,6 +254,7 @@ TEST_F(Batch, ArgumentsSwitchesAndLimits) {
       {"BatchOpen", {Omit(), S(t264)}, m1008, ""},
       {"BatchOpen", {S("b"), S(t264)}, tooLong(263), ""},
       {"BatchOpen", {S(b), S("T"), N(0.4)}, "", Link(8, "DaOpenBatch", "T", opens + "1")},
+      {"BatchOpen", {S(b)}, "", Link(8, "DaOpenBatch", "", opens + "1")},
       {"VerifyBatchQC", {S("d"), S(x(264)), S("q"), Omit()}, tooLong(263), ""},
       {"VerifyBatchQC", {S("d"), S("r"), S("q"), Omit()}, m1008, ""},
       {"VerifyBatchQC", {Omit(), S("r"), S("q"), S(names)}, m1008, ""},
@@ -323,12 +324,6 @@ TEST_F(Batch, BatchOpenReadsItsSettingsFirst) {
     ImportSettings(c.settings);
     EXPECT_EQ(Raised(Run("BatchOpen", {Omit(), S(std::string(300, 't'))})), c.message) << c.settings.substr(0, 20);
   }
-  // Without the settings file: nothing imported, method and data.
-  DeleteFileA(dir_.file("daminf.ini").c_str());
-  Run("BatchOpen", {S("b")});
-  Lines calls = Calls();
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[2], Link(8, "DaOpenBatch", "", " batch=\"b\" source=\"\" import=0 methodAndData=1 open=1"));
 }
 
 // The batch commands wait while the task's method is being edited, asking
