@@ -95,21 +95,23 @@ const WordPlan kPlans[] = {
     {"GetClassName", 0, "{H}|cls$", "", "", "1:1008 2:1008"},
     {"FINDCLOSE", 0, "-7777777.25"},
     {"OFFLINECFG", kAsks | kReadsOnly, "{X}vexmon.ist"},
-    {"SETICON", 0, "{L}|0", "", "", "1:1008"},
+    {"SETICON", 0, "{I}|0", "", "", "1:1008"},
     {"DATATABLE", kWritesFiles, "CREATE|{W}\\table.txt|{X}dataview.cfg", "2"},
     {"UPDATE", kWritesFiles | kForeignTexts, "{W}\\copy.src|{W}\\update.dst|~", "12"},
     {"QCTuneConfig", kAsks | kReadsOnly, ""},
-    {"BatchAnalyze", kAsks | kForeignTexts, "{W}\\batch|GEN|0", "", "", "1:1008"},
-    {"BatchAdd", kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008"},
-    {"BatchOpen", kAsks | kForeignTexts, "{W}\\batch|GEN|1"},
-    {"VerifyBatchQC", kAsks | kForeignTexts, "{W}|run.batch.xml|QC|{W}\\names.ini|GEN", "", "",
-     "1:1008 2:1008 3:1008 4:1008", IDCANCEL, {}, "123"},
-    {"BatchImportStd", kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008"},
-    {"RunDACmd", kForeignTexts, "1|GEN|0|A|~|~|~|~", "", "", "1:1008 2:1008"},
-    {"WaitForDARun", kForeignTexts | kSlow, "GEN|1"},
-    {"CheckEditMode", kForeignTexts, "GEN|em", "", "", "1:1008 2:1008"},
-    {"CheckDaExistance", 0, "da"},
-    {"GetMethAcqMode", 0, "{M}|mode", "", "", "1:1008 2:1008"},
+    {"BatchAnalyze", kSimulated | kAsks | kForeignTexts, "{W}\\batch|GEN|0", "", "", "1:1008 2:1007"},
+    {"BatchAdd", kSimulated | kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008 1:1007 2:1007"},
+    {"BatchOpen", kSimulated | kAsks | kForeignTexts, "{W}\\batch|GEN|1"},
+    {"VerifyBatchQC", kSimulated | kAsks | kForeignTexts, "{W}\\batch|batch.batch.xml|QC|{W}\\names.ini|GEN", "", "",
+     "1:1008 2:1008 3:1008 4:1008 2:1007 4:1007 5:1007 1:1007 3:1007", IDCANCEL, {}, "123:507"},
+    {"BatchImportStd", kSimulated | kAsks | kForeignTexts, "Standard 1 ppb|GEN|1", "", "", "1:1008 2:1007"},
+    {"RunDACmd", kSimulated | kForeignTexts, "1|GEN|0|A|~|~|~|~", "", "",
+     "1:1008 2:1008 2:1007 4:1007 5:1007 6:1007 7:1007 8:1007"},
+    {"WaitForDARun", kSimulated | kForeignTexts, "GEN|1"},
+    {"CheckEditMode", kSimulated | kForeignTexts, "GEN|em", "", "", "1:1008 2:1008 1:1007 2:1007"},
+    {"CheckDaExistance", kSimulated, "da"},
+    {"GetMethAcqMode", 0, "{M}|mode", "", "", "1:1008 2:1008 1:1007 2:1007"},
+    {"BringDAToTop", kSimulated, ""},
 };
 
 std::string ReadFile(const std::string& path) {
@@ -186,6 +188,26 @@ Bench::Bench() {
   host_ = OpenHost();
   table_ = host_->vars().newTable(3);
   ResetVariables();
+  PrepareAnalysis();
+}
+
+void Bench::PrepareAnalysis() {
+  const std::string state = sample() + "\\analysis\\state.ini";
+  WritePrivateProfileStringA("Task", "AnalysisMs", "0", state.c_str());
+  const std::pair<const char*, const char*> steps[] = {
+      {"BatchOpen", "{W}\\batch|GEN|0"}, {"BatchAdd", "{R}\\data\\STD001.D|GEN|1"}, {"BatchAnalyze", "{W}\\batch|GEN|1"}};
+  for (const auto& [name, fields] : steps) {
+    const mcr::WordInfo* word = nullptr;
+    for (const mcr::WordInfo& w : mcr::kWords)
+      if (std::strcmp(w.name, name) == 0) word = &w;
+    if (!word || !word->ready) return;
+    std::vector<Arg> args;
+    std::vector<std::string> f = Fields(fields);
+    for (std::size_t i = 0; i < f.size(); ++i) args.push_back(Field(word->params[i], f[i]));
+    Outcome o = host_->call(name, args);
+    EXPECT_EQ(o.status, 0) << name << " preparing the simulated batch: " << (o.error() ? U(*o.error()) : "");
+  }
+  analysisState_ = ReadFile(state);
 }
 
 Bench::~Bench() {
@@ -211,7 +233,11 @@ std::string Bench::Expand(const std::string& text) const {
       case 'K': return kOwnKey;
       case 'H': return std::to_string(reinterpret_cast<std::uintptr_t>(host_->window()));
       case 'P': return std::to_string(GetCurrentProcessId());
-      case 'L': return LibraryPath();
+      case 'I': {
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, sizeof system);
+        return std::string(system) + "\\shell32.dll";
+      }
       default: return std::string("{") + place + "}";
     }
   };
@@ -290,6 +316,10 @@ Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args) {
   const WordPlan* plan = PlanFor(word.name);
   ResetVariables();
   if (plan && (plan->flags & kWritesFiles)) RefreshWork();
+  if (plan && (plan->flags & kSimulated) && !analysisState_.empty()) {
+    WriteFile(sample() + "\\analysis\\state.ini", analysisState_);
+    DeleteFileA((sample() + "\\analysis\\journal.txt").c_str());
+  }
   watchdog_.setAnswer(plan ? plan->answer : IDCANCEL);
   for (Arg& a : args) {
     if (!a || a->isString || a->number != kFreshFindHandle) continue;

@@ -27,6 +27,7 @@ enum WordFlag : unsigned {
   kReadsOnly = 1u << 5,      // reads files and writes none (its dialog cancelled)
   kUserSetting = 1u << 6,    // changes a setting of the user profile; the bench puts it back
   kSlow = 1u << 7,           // a call takes a noticeable time (waits, animations)
+  kSimulated = 1u << 8,      // talks to the simulated data-analysis task, reset before each call
 };
 
 // How a word is called by the tests that sweep the whole vocabulary. Argument
@@ -46,7 +47,9 @@ struct WordPlan {
   const char* order = "";
   int answer = IDCANCEL;                 // the button the watchdog presses
   std::vector<std::uint16_t> bare = {};  // statuses returned bare besides 0 and 1
-  const char* sharedLimit = "";          // text parameters whose lengths count together
+  // Text parameters whose lengths count together against one limit:
+  // "positions:limit".
+  const char* sharedLimit = "";
 };
 
 // The plan of a word, or null when it needs none (then its fields read as
@@ -76,7 +79,8 @@ class Bench {
 
   // {R} sample root, {M} method folder, {D} data folder, {X} program folder
   // (ending with a backslash), {Q} sequence file, {W} working folder, {K}
-  // the bench's key, {H} host window, {P} this process id, {L} the library.
+  // the bench's key, {H} host window, {P} this process id, {I} a file with
+  // icons.
   std::string Expand(const std::string& text) const;
   // One argument of the given kind from its field.
   Arg Field(char kind, const std::string& field) const;
@@ -100,12 +104,16 @@ class Bench {
   void RefreshWork();
 
  private:
+  // The simulated data-analysis task with a batch in the working folder that
+  // holds one data file and has been analysed; kept to be put back.
+  void PrepareAnalysis();
   TempDir dir_;
   WorkstationKey key_;
   std::unique_ptr<Host> host_;
   DialogWatchdog watchdog_;
   std::vector<std::pair<std::string, Value>> startup_;
   std::uint32_t table_ = 0;
+  std::string analysisState_;
   char oldDirectory_[MAX_PATH] = {};
   std::string oldTemp_;
   BOOL smoothScrolling_ = FALSE;
