@@ -12,3 +12,24 @@
 // Dialog 319, the choice of a tune step, and its drop-down list.
 #define MCR_DLG_TUNE_STEP 319
 #define MCR_IDC_TUNE_STEP_LIST 1001
+
+// Dialogs 353 (folders of a method and its calibration, one file name for
+// both) and 355 (offline configuration), the folder icon of 353's browse
+// buttons, and 355's choice lists.
+#define MCR_DLG_SVMETHCAL 353
+#define MCR_ICON_FOLDER 2000
+#define MCR_IDC_SMC_METHOD 102
+#define MCR_IDC_SMC_METHOD_BROWSE 103
+#define MCR_IDC_SMC_CALIB 105
+#define MCR_IDC_SMC_CALIB_BROWSE 106
+#define MCR_IDC_SMC_NAME 108
+
+#define MCR_DLG_OFFLINECFG 355
+#define MCR_IDC_OFC_TYPE 103
+#define MCR_IDC_OFC_PUMP 104
+#define MCR_IDC_OFC_APP 106
+#define MCR_IDC_OFC_SAMPLER 108
+#define MCR_IDC_OFC_MASS_FIRST 110
+#define MCR_IDC_OFC_MASS_LAST 119
+#define MCR_IDC_OFC_LOAD_ONLINE 120
+#define MCR_RES_CHOICES_TYPE "OFFLINECFG_RES"

@@ -1,0 +1,3 @@
+list(APPEND MCR_PURE_SOURCES
+  ${MCR_ROOT}/mcrpak/dialogs/svmethcal.cpp
+  ${MCR_ROOT}/mcrpak/dialogs/offlinecfg.cpp)
