@@ -4,7 +4,9 @@
 # Lays out the sample workstation in BUILD_DIR/sample (and points the
 # workstation's registry key in the build's Wine prefix at it), then runs
 # sample/tour.mac on it. With arguments, runs mcrhost with them instead,
-# after the sample's start-up macro: ./mcr demo --trace my.mac
+# after the sample's start-up macro: ./mcr demo --trace my.mac. With
+# --dialogs, runs sample/dialogs.mac, which opens each dialog and waits for
+# the operator (it needs a display).
 set -euo pipefail
 
 BUILD=$1
@@ -23,5 +25,8 @@ echo
 if (($# == 0)); then
   cd "$ROOT"
   set -- sample/tour.mac
+elif [[ $1 == --dialogs ]]; then
+  cd "$ROOT"
+  set -- sample/dialogs.mac
 fi
 mcr host --startup "$WINSAMPLE\\startup.mac" "$@"

@@ -25,6 +25,7 @@ std::string WithSeparator(std::string folder) {
 }
 
 std::string ProfileText(const char* key, const std::string& fallback, DWORD size, const std::string& file) {
+  if (file.empty()) return fallback;
   std::string value(size + 1, '\0');
   DWORD n = GetPrivateProfileStringA(kSettingsSection, key, fallback.c_str(), &value[0], size + 1, file.c_str());
   value.resize(n);
@@ -50,7 +51,10 @@ void ShowStopBox(HWND dialog, const std::string& text) {
   MessageBoxA(dialog, text.c_str(), caption, MB_OK | MB_ICONSTOP);
 }
 
-std::string InstallationSettingsFile() { return WithSeparator(InstallationFolder()) + "icpexe\\vexmon.ist"; }
+std::string InstallationSettingsFile() {
+  std::string folder = InstallationFolder();
+  return folder.empty() ? std::string() : WithSeparator(folder) + "icpexe\\vexmon.ist";
+}
 
 void ShowWorkstationHelp(HWND dialog, UINT topic) {
   std::string settings = InstallationSettingsFile();

@@ -15,7 +15,8 @@ std::string MessageText(int id, ...);
 void ShowStopBox(HWND dialog, const std::string& text);
 
 // The installation's "icpexe\vexmon.ist" (the folder from the workstation
-// key, a backslash put between when it lacks one).
+// key, a backslash put between when it lacks one); "" when the key names no
+// folder.
 std::string InstallationSettingsFile();
 
 // Opens context topic of the help file named in the installation's settings

@@ -366,8 +366,8 @@ void StoreType(HWND dialog, const OfflineCfgParams& p) {
 // the next OK finds it whole.
 void StoreSampler(HWND dialog, const OfflineCfgParams& p) {
   HWND sampler = Item(dialog, MCR_IDC_OFC_SAMPLER);
-  if (SelectedText(sampler) == kSamplerWithTray) {
-    std::string tray = InstallationSettingsFile();
+  std::string tray = InstallationSettingsFile();
+  if (SelectedText(sampler) == kSamplerWithTray && !tray.empty()) {
     bool whole = true;
     for (const TrayKey& k : kTrayKeys) whole = whole && Setting(tray, k.key) != kAbsent;
     if (!whole)
