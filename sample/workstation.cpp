@@ -208,6 +208,15 @@ Image TuneCriteria(int step) {
   return img;
 }
 
+// qcunrep.0N: the QC report leaves out the internal standards and the
+// elements that are not quantified, as the QC database's report flags do.
+Image UnreportedElements(int step) {
+  Image img(4 * 260);
+  for (const Element& e : kSteps[step - 1])
+    if (e.role != Role::Analyte) img.i32(4 * static_cast<std::size_t>(e.mass - 1), 1);
+  return img;
+}
+
 // Mode 4: the tune-step mode, whose run groups are the files rungroup.01 to .06.
 Image MethodHeader() {
   std::int32_t elements = 0;
@@ -475,6 +484,7 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
     put(method + "\\rungroup." + TwoDigits(n), RunGroup(n));
     put(method + "\\qcdb." + TwoDigits(n), QcDatabase(n));
     put(method + "\\qctune." + TwoDigits(n), TuneCriteria(n));
+    put(method + "\\qcunrep." + TwoDigits(n), UnreportedElements(n));
     for (const DataSet& d : kDataSets) {
       put(data + "\\" + d.dir + "\\data" + TwoDigits(n) + ".icp", DataFile(d, n));
       put(data + "\\" + d.dir + "\\quant." + TwoDigits(n), QuantFile(d, n));
