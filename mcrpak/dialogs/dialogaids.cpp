@@ -2,8 +2,6 @@
 
 #include <windowsx.h>
 
-#include <cstdarg>
-
 #include "../bridge/catalogue.h"
 #include "../bridge/hostops.h"
 #include "../bridge/workstation.h"
@@ -33,17 +31,6 @@ std::string ProfileText(const char* key, const std::string& fallback, DWORD size
 }
 
 }  // namespace
-
-std::string MessageText(int id, ...) {
-  char format[256];
-  lstrcpynA(format, LoadMessage(id), sizeof format);
-  char text[kMessageMax + 1];
-  va_list args;
-  va_start(args, id);
-  wvsprintfA(text, format, args);
-  va_end(args);
-  return text;
-}
 
 void ShowStopBox(HWND dialog, const std::string& text) {
   char caption[256] = {};

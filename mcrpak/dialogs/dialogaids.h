@@ -8,9 +8,6 @@
 
 namespace mcr {
 
-// Catalogue text id formatted with the arguments (wsprintfA rules).
-std::string MessageText(int id, ...);
-
 // A stop box owned by the dialog and captioned with its title.
 void ShowStopBox(HWND dialog, const std::string& text);
 

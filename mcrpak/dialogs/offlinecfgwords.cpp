@@ -20,6 +20,7 @@
 #include "../resources/resource_ids.h"
 #include "../util/sjistext.h"
 #include "dialogaids.h"
+#include "dlgcommon.h"
 #include "svmethcal.h"
 
 extern "C" INT_PTR CALLBACK DfDlg355Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp);
@@ -335,12 +336,8 @@ bool StoreApplication(HWND dialog, const OfflineCfgParams& p) {
 
 void StoreMasses(HWND dialog, const OfflineCfgParams& p) {
   std::array<std::string, kMassFields> fields;
-  for (std::size_t i = 0; i < kMassFields; ++i) {
-    HWND field = Item(dialog, MCR_IDC_OFC_MASS_FIRST + static_cast<int>(i));
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(field)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextA(field, &text[0], static_cast<int>(text.size()))));
-    fields[i] = text;
-  }
+  for (std::size_t i = 0; i < kMassFields; ++i)
+    fields[i] = ItemText(dialog, MCR_IDC_OFC_MASS_FIRST + static_cast<int>(i), kValueMax);
   InhibitedMasses kept = CheckMassFields(fields);
   for (std::size_t i = 0; i < kMassFields; ++i)
     SetDlgItemTextA(dialog, MCR_IDC_OFC_MASS_FIRST + static_cast<int>(i), kept.fields[i].c_str());
@@ -396,9 +393,7 @@ void Accept(HWND dialog) {
   Close(dialog, 1);
 }
 
-}  // namespace
-
-extern "C" INT_PTR CALLBACK DfDlg355Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
+INT_PTR Dialog355(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {
     case WM_INITDIALOG:
       Initialise(dialog, *reinterpret_cast<OfflineCfgParams*>(lp));
@@ -428,6 +423,12 @@ extern "C" INT_PTR CALLBACK DfDlg355Proc(HWND dialog, UINT message, WPARAM wp, L
       return FALSE;
     default: return FALSE;
   }
+}
+
+}  // namespace
+
+extern "C" INT_PTR CALLBACK DfDlg355Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
+  return GuardedDialog([&] { return Dialog355(dialog, message, wp, lp); });
 }
 
 MCR_COMMAND(OfflineCfgProc) {

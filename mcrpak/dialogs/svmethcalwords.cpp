@@ -18,6 +18,7 @@
 #include "../bridge/rounding.h"
 #include "../resources/resource_ids.h"
 #include "dialogaids.h"
+#include "dlgcommon.h"
 
 extern "C" {
 INT_PTR CALLBACK DfDlg353Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp);
@@ -89,12 +90,6 @@ bool Fits(const char* text) { return std::strlen(text) <= kSvMethCalTextMax; }
 
 void Copy(char (&field)[kSvMethCalField], const std::string& text) { lstrcpynA(field, text.c_str(), kSvMethCalField); }
 
-std::string ItemText(HWND dialog, int id) {
-  char text[kSvMethCalField] = {};
-  GetDlgItemTextA(dialog, id, text, sizeof text);
-  return text;
-}
-
 std::vector<std::string> Extensions(const SvMethCalRecord& r) {
   std::vector<std::string> entries;
   for (const auto& e : r.extensions)
@@ -108,15 +103,6 @@ void MoveOnto(HWND dialog, int from, int to) {
   GetWindowRect(GetDlgItem(dialog, to), &r);
   MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
   SetWindowPos(GetDlgItem(dialog, from), nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void CentreInWorkArea(HWND dialog) {
-  RECT area{}, r{};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-  GetWindowRect(dialog, &r);
-  int x = area.left + ((area.right - area.left) - (r.right - r.left)) / 2;
-  int y = area.top + ((area.bottom - area.top) - (r.bottom - r.top)) / 2;
-  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Initialise(HWND dialog, HGLOBAL block) {
@@ -186,7 +172,7 @@ void Close(HWND dialog, INT_PTR result) {
 void Accept(HWND dialog) {
   LockedRecord r(dialog);
   if (!r) return;
-  std::string name = ItemText(dialog, MCR_IDC_SMC_NAME);
+  std::string name = ItemText(dialog, MCR_IDC_SMC_NAME, kSvMethCalTextMax);
   int refusal = !r->methodFolder[0] || !r->calibFolder[0] ? kMsgNoFolder : FileNameMessage(name);
   if (refusal) {
     ShowStopBox(dialog, MessageText(refusal));
@@ -198,11 +184,43 @@ void Accept(HWND dialog) {
   Close(dialog, 1);
 }
 
+constexpr char kButtonVar[] = "_BUTTON";
+
+// A folder argument or, when omitted, the host's variable, with its
+// trailing backslash.
+std::string FolderArgument(HostContext ctx, const char* given, const char* variable) {
+  char value[kStrVarBound] = {};
+  if (!given && GetStrVar(ctx, variable, value) == 0) given = value;
+  value[kStrVarBound - 1] = '\0';
+  return FolderForm(given ? given : "");
+}
+
+INT_PTR Dialog353(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
+  switch (message) {
+    case WM_INITDIALOG:
+      Initialise(dialog, reinterpret_cast<HGLOBAL>(lp));
+      return FALSE;  // the focus is on OK already
+    case WM_COMMAND:
+      if (HIWORD(wp) != BN_CLICKED) return FALSE;
+      switch (LOWORD(wp)) {
+        case MCR_IDC_SMC_METHOD_BROWSE: Browse(dialog, MCR_IDC_SMC_METHOD); return TRUE;
+        case MCR_IDC_SMC_CALIB_BROWSE: Browse(dialog, MCR_IDC_SMC_CALIB); return TRUE;
+        case IDOK: Accept(dialog); return TRUE;
+        case IDCANCEL: Close(dialog, 0); return TRUE;
+        case IDHELP: ShowWorkstationHelp(dialog, kDialogId); return TRUE;
+        default: return FALSE;
+      }
+    case WM_RBUTTONDBLCLK: return ShowWindowInformation(dialog, kDialogId, wp, lp);
+    case WM_DESTROY: RemovePropA(dialog, kRecordProperty); return FALSE;
+    default: return FALSE;
+  }
+}
+
 }  // namespace
 
 extern "C" int WINAPI SvMethCalUI(HWND parent, HINSTANCE instance, int help, const char* methodFolder,
                                   const char* calibFolder, const char* fileName, const char* extensions,
-                                  char* methodOut, char* calibOut, char* nameOut) {
+                                  char* methodOut, char* calibOut, char* nameOut) try {
   methodFolder = methodFolder ? methodFolder : "";
   calibFolder = calibFolder ? calibFolder : "";
   fileName = fileName ? fileName : "";
@@ -229,6 +247,8 @@ extern "C" int WINAPI SvMethCalUI(HWND parent, HINSTANCE instance, int help, con
                                    reinterpret_cast<LPARAM>(block.get()));
   // A dialog ended from outside (IDCANCEL and the like) counts as cancelled.
   return result == 1 ? 1 : result == -1 ? -1 : 0;
+} catch (...) {
+  return -1;  // memory ran out before the dialog could be made
 }
 
 extern "C" int CALLBACK BrowseSelFldCallbackProc(HWND browser, UINT message, LPARAM, LPARAM data) {
@@ -238,40 +258,8 @@ extern "C" int CALLBACK BrowseSelFldCallbackProc(HWND browser, UINT message, LPA
 }
 
 extern "C" INT_PTR CALLBACK DfDlg353Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
-  switch (message) {
-    case WM_INITDIALOG:
-      Initialise(dialog, reinterpret_cast<HGLOBAL>(lp));
-      return FALSE;  // the focus is on OK already
-    case WM_COMMAND:
-      if (HIWORD(wp) != BN_CLICKED) return FALSE;
-      switch (LOWORD(wp)) {
-        case MCR_IDC_SMC_METHOD_BROWSE: Browse(dialog, MCR_IDC_SMC_METHOD); return TRUE;
-        case MCR_IDC_SMC_CALIB_BROWSE: Browse(dialog, MCR_IDC_SMC_CALIB); return TRUE;
-        case IDOK: Accept(dialog); return TRUE;
-        case IDCANCEL: Close(dialog, 0); return TRUE;
-        case IDHELP: ShowWorkstationHelp(dialog, kDialogId); return TRUE;
-        default: return FALSE;
-      }
-    case WM_RBUTTONDBLCLK: return ShowWindowInformation(dialog, kDialogId, wp, lp);
-    case WM_DESTROY: RemovePropA(dialog, kRecordProperty); return FALSE;
-    default: return FALSE;
-  }
+  return GuardedDialog([&] { return Dialog353(dialog, message, wp, lp); });
 }
-
-namespace {
-
-constexpr char kButtonVar[] = "_BUTTON";
-
-// A folder argument or, when omitted, the host's variable, with its
-// trailing backslash.
-std::string FolderArgument(HostContext ctx, const char* given, const char* variable) {
-  char value[kStrVarBound] = {};
-  if (!given && GetStrVar(ctx, variable, value) == 0) given = value;
-  value[kStrVarBound - 1] = '\0';
-  return FolderForm(given ? given : "");
-}
-
-}  // namespace
 
 MCR_COMMAND(SvMethCalProc) {
   HWND host = GetHostWindow(ctx);

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "dialogs.h"
-#include "helpcalls.h"
+#include "help.h"
 #include "instwords.h"
 
 namespace mcrtest {
@@ -468,7 +468,6 @@ TEST_F(DialogWords, OfflineWithoutAFileOrWindowShowsNothing) {
 // ------------------------------------------------------- help and window information
 
 TEST_F(DialogWords, HelpAndWindowInformation) {
-  HelpCalls help;
   auto open = [&](int dialog) { dialog == 353 ? MethCal({S("C:\\m"), S("C:\\c"), S("n")}) : Offline(); };
   // The help file named in the installation's settings, beside them by
   // default; ".chm" in any case goes to HTML Help, anything else to WinHelp.
@@ -480,7 +479,8 @@ TEST_F(DialogWords, HelpAndWindowInformation) {
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
     Put(tray_, Ini(c.keys));
-    help.clear();
+    HtmlHelpRecorder html;
+    WinHelpCatcher winHelp;
     DialogScript script({[&](DialogWindow& d) {
       d.press(IDHELP);
       d.press(IDCANCEL);
@@ -488,11 +488,11 @@ TEST_F(DialogWords, HelpAndWindowInformation) {
     open(c.dialog);
     script.finish();
     std::string calls;
-    for (const auto& h : help.html())
+    for (const auto& h : html.calls())
       calls += (h.window == GetDesktopWindow() ? "html " : "html owned ") + std::to_string(h.command) + " " +
                std::to_string(h.data) + " " + h.file + "\n";
-    for (const auto& h : help.winHelp())
-      calls += (h.window == host_->window() ? "winhelp " : "winhelp owned ") + std::to_string(h.command) + " " +
+    for (const auto& h : winHelp.requests())
+      calls += (h.owner == host_->window() ? "winhelp " : "winhelp owned ") + std::to_string(h.command) + " " +
                std::to_string(h.data) + " " + h.file + "\n";
     EXPECT_EQ(calls, c.calls);
   }
