@@ -32,6 +32,13 @@ std::string ProfileText(const char* key, const std::string& fallback, DWORD size
 
 }  // namespace
 
+std::string StringVariable(HostContext ctx, const char* name) {
+  char value[kStrVarBound] = {};
+  if (GetStrVar(ctx, name, value) != 0) return {};
+  value[kStrVarBound - 1] = '\0';
+  return value;
+}
+
 void ShowStopBox(HWND dialog, const std::string& text) {
   char caption[256] = {};
   GetWindowTextA(dialog, caption, sizeof caption);

@@ -1,12 +1,17 @@
-// What the library's dialogs share: message boxes with catalogue texts, the
-// workstation's help file, the window-information box, and the general
-// task's settings file of the installation.
+// What dialogs 353 and 355 share: the host's string variables, the stop
+// box, the workstation's help file, the window-information box, and the
+// general task's settings file of the installation.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
+#include "../bridge/boundary.h"
+
 namespace mcr {
+
+// The host's string variable, "" when it has none.
+std::string StringVariable(HostContext ctx, const char* name);
 
 // A stop box owned by the dialog and captioned with its title.
 void ShowStopBox(HWND dialog, const std::string& text);

@@ -96,13 +96,6 @@ class FindHandle {
 
 OfflineCfgParams* ParamsOf(HWND dialog) { return static_cast<OfflineCfgParams*>(GetPropA(dialog, kParamsProperty)); }
 
-std::string StrVar(HostContext ctx, const char* name) {
-  char value[kStrVarBound] = {};
-  if (GetStrVar(ctx, name, value) != 0) return {};
-  value[kStrVarBound - 1] = '\0';
-  return value;
-}
-
 std::optional<std::int32_t> RoundedVar(HostContext ctx, const char* name) {
   double v = 0;
   if (GetNumVar(ctx, name, &v) != 0) return std::nullopt;
@@ -192,7 +185,7 @@ void EnableForType(HWND dialog, const OfflineCfgParams& p, bool raps, bool pumpO
 }
 
 void LoadApplications(OfflineCfgParams& p) {
-  std::string programDir = FolderForm(StrVar(p.ctx, "_EXEPATH$"));
+  std::string programDir = FolderForm(StringVariable(p.ctx, "_EXEPATH$"));
   if (std::unique_ptr<ByteSource> table = OpenFileSource(programDir + "mpm.tbl"))
     for (StandardApplication& a : ReadStandardApplications(*table))
       p.applications.push_back({a.name, a.name, a.fileWithSampler, a.fileWithout});
@@ -220,8 +213,8 @@ Source FromVariables(HostContext ctx) {
   s.rapsInUse = mpm && *mpm > 0;
   s.type = RoundedVar(ctx, "_optintro");
   s.sampler = RoundedVar(ctx, "_optals");
-  s.appFile = StrVar(ctx, "_MPMFile$");
-  s.appName = StrVar(ctx, "_MPMApp$");
+  s.appFile = StringVariable(ctx, "_MPMFile$");
+  s.appName = StringVariable(ctx, "_MPMApp$");
   s.pump = RoundedVar(ctx, "OPT_PMP2").value_or(0) != 0;
   return s;
 }
@@ -445,8 +438,8 @@ MCR_COMMAND(OfflineCfgProc) {
   OfflineCfgParams params;
   params.ctx = ctx;
   params.settingsFile = file;
-  params.onlineFile = FolderForm(StrVar(ctx, "_EXEPATH$")) + "vexmon.ist";
-  params.applicationDir = FolderForm(StrVar(ctx, "_INSTPATH$")) + "RAPS\\";
+  params.onlineFile = FolderForm(StringVariable(ctx, "_EXEPATH$")) + "vexmon.ist";
+  params.applicationDir = FolderForm(StringVariable(ctx, "_INSTPATH$")) + "RAPS\\";
   INT_PTR result = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(kDialogId), host, DfDlg355Proc,
                                    reinterpret_cast<LPARAM>(&params));
   SetNumVar(ctx, kButtonVar, result == 1 ? 1 : 0);

@@ -56,7 +56,8 @@ static_assert(sizeof(SvMethCalRecord) <= kRecordBytes, "the record fits its bloc
 // The record of an open dialog, locked for the owner's lifetime.
 class LockedRecord {
  public:
-  explicit LockedRecord(HGLOBAL block) : block_(block), record_(block ? static_cast<SvMethCalRecord*>(GlobalLock(block)) : nullptr) {}
+  explicit LockedRecord(HGLOBAL block)
+      : block_(block), record_(block ? static_cast<SvMethCalRecord*>(GlobalLock(block)) : nullptr) {}
   explicit LockedRecord(HWND dialog) : LockedRecord(static_cast<HGLOBAL>(GetPropA(dialog, kRecordProperty))) {}
   ~LockedRecord() {
     if (record_) GlobalUnlock(block_);
@@ -186,13 +187,9 @@ void Accept(HWND dialog) {
 
 constexpr char kButtonVar[] = "_BUTTON";
 
-// A folder argument or, when omitted, the host's variable, with its
-// trailing backslash.
-std::string FolderArgument(HostContext ctx, const char* given, const char* variable) {
-  char value[kStrVarBound] = {};
-  if (!given && GetStrVar(ctx, variable, value) == 0) given = value;
-  value[kStrVarBound - 1] = '\0';
-  return FolderForm(given ? given : "");
+// An argument or, when omitted, the host's variable.
+std::string ArgumentOr(HostContext ctx, const char* given, const char* variable) {
+  return given ? std::string(given) : StringVariable(ctx, variable);
 }
 
 INT_PTR Dialog353(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
@@ -265,13 +262,9 @@ MCR_COMMAND(SvMethCalProc) {
   HWND host = GetHostWindow(ctx);
   if (!host) return Fail(ctx, kMsgNoTopLevelWindow);
   Args in(ctx, args);
-  std::string method = FolderArgument(ctx, in.Text(1), "_METHPATH$");
-  std::string calib = FolderArgument(ctx, in.Text(2), "_CALPATH$");
-  char nameVar[kStrVarBound] = {};
-  const char* name = in.Text(3);
-  if (!name && GetStrVar(ctx, "_METHFILE$", nameVar) == 0) name = nameVar;
-  nameVar[kStrVarBound - 1] = '\0';
-  std::string file = NamePart(name ? name : "");
+  std::string method = FolderForm(ArgumentOr(ctx, in.Text(1), "_METHPATH$"));
+  std::string calib = FolderForm(ArgumentOr(ctx, in.Text(2), "_CALPATH$"));
+  std::string file = NamePart(ArgumentOr(ctx, in.Text(3), "_METHFILE$"));
   const char* extensions = in.Text(4).Or("");
   // Every text must fit the dialog's 257-byte fields: a cut folder would
   // name another folder.

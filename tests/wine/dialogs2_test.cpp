@@ -130,7 +130,11 @@ TEST_F(DialogWords, MethCalLooksAsDesigned) {
     EXPECT_TRUE(Style(d, kName) & ES_AUTOHSCROLL);
     EXPECT_EQ(SendMessageA(d.item(kName), EM_GETLIMITTEXT, 0, 0), 256);
     EXPECT_EQ(TabOrder(d), (Ids{kMethodBrowse, kCalibBrowse, kName, IDOK, IDCANCEL, IDHELP}));
-    EXPECT_EQ(GetFocus(), d.item(IDOK));
+    // (The focus is this thread's only while the dialog is active: a suite
+    // running beside this one may hold the activation.)
+    if (GetActiveWindow() == d.hwnd()) {
+      EXPECT_EQ(GetFocus(), d.item(IDOK));
+    }
     RECT area{}, r{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     GetWindowRect(d.hwnd(), &r);
