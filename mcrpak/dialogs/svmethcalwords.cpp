@@ -12,6 +12,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <memory>
 
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
@@ -71,20 +72,6 @@ class LockedRecord {
  private:
   HGLOBAL block_;
   SvMethCalRecord* record_;
-};
-
-class GlobalBlock {
- public:
-  explicit GlobalBlock(SIZE_T bytes) : block_(GlobalAlloc(GHND, bytes)) {}
-  ~GlobalBlock() {
-    if (block_) GlobalFree(block_);
-  }
-  GlobalBlock(const GlobalBlock&) = delete;
-  GlobalBlock& operator=(const GlobalBlock&) = delete;
-  HGLOBAL get() const { return block_; }
-
- private:
-  HGLOBAL block_;
 };
 
 bool Fits(const char* text) { return std::strlen(text) <= kSvMethCalTextMax; }
@@ -223,7 +210,7 @@ extern "C" int WINAPI SvMethCalUI(HWND parent, HINSTANCE instance, int help, con
   fileName = fileName ? fileName : "";
   std::optional<std::vector<std::string>> entries = ReservedExtensions(extensions ? extensions : "");
   if (!entries || !Fits(methodFolder) || !Fits(calibFolder) || !Fits(fileName)) return -1;
-  GlobalBlock block(kRecordBytes);
+  std::unique_ptr<void, decltype(&GlobalFree)> block(GlobalAlloc(GHND, kRecordBytes), &GlobalFree);
   {
     LockedRecord r(block.get());
     if (!r) return -1;
