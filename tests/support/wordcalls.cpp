@@ -93,7 +93,7 @@ const WordPlan kPlans[] = {
     {"SVMETHCAL", kAsks, "{W}|{W}|NAME|M:C|1|m$|c$|n$"},
     {"SOUND", 0, "BEEP:MB_OK"},
     {"GetClassName", 0, "{H}|cls$", "", "", "1:1008 2:1008"},
-    {"FINDCLOSE", 0, "-7777777.25"},
+    {"FINDCLOSE", 0, "{F}"},
     {"OFFLINECFG", kAsks | kReadsOnly, "{X}vexmon.ist"},
     {"SETICON", 0, "{I}|0", "", "", "1:1008"},
     {"DATATABLE", kWritesFiles, "CREATE|{W}\\table.txt|{X}dataview.cfg", "2"},
@@ -233,6 +233,7 @@ std::string Bench::Expand(const std::string& text) const {
       case 'K': return kOwnKey;
       case 'H': return std::to_string(reinterpret_cast<std::uintptr_t>(host_->window()));
       case 'P': return std::to_string(GetCurrentProcessId());
+      case 'F': return std::to_string(kFreshFindHandle);
       case 'I': {
         char system[MAX_PATH] = {};
         GetSystemDirectoryA(system, sizeof system);

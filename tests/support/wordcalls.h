@@ -80,7 +80,7 @@ class Bench {
   // {R} sample root, {M} method folder, {D} data folder, {X} program folder
   // (ending with a backslash), {Q} sequence file, {W} working folder, {K}
   // the bench's key, {H} host window, {P} this process id, {I} a file with
-  // icons.
+  // icons, {F} a search handle opened for the call (kFreshFindHandle).
   std::string Expand(const std::string& text) const;
   // One argument of the given kind from its field.
   Arg Field(char kind, const std::string& field) const;
