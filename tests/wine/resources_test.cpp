@@ -5,7 +5,8 @@
 // workstation with its files damaged in the ways real disks and crashed
 // writers damage them, changes no byte and no time stamp of them, and leaves
 // each of them free to be opened exclusively right after it returns.
-// (The bench points the WorkstationKey at its own sample.)
+// (The bench points the WorkstationKey at its own sample, so the suite takes
+// its turn with the others that do.)
 #include <windows.h>
 
 #include <algorithm>

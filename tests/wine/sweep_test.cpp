@@ -8,6 +8,8 @@
 // the host takes, and nothing outside the test's folder changes. The probes
 // then show the words' limits, which are checked at exactly the limit and one
 // past it, and which message comes first when two arguments are bad at once.
+// (The bench points the WorkstationKey at its own sample, so the suite takes
+// its turn with the others that do.)
 #include <windows.h>
 
 #include <algorithm>
