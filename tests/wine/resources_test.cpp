@@ -29,7 +29,7 @@ constexpr int kCallsPerWord = 2000;
 // A word whose calls are slow gets this much time and at least kMinCalls
 // calls: a leak of one object per call still shows as dozens.
 constexpr DWORD kBudgetMs = 100;
-constexpr int kMinCalls = 40;
+constexpr int kMinCalls = 25;
 constexpr int kWarmUpCalls = 3;
 
 // Wine 8's list box keeps the tab-stop array of a destroyed list, one heap
