@@ -1,8 +1,102 @@
 #include "bytesource.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace mcr {
+
+namespace {
+
+// Blocks kept between calls: enough for the few files one word holds open.
+constexpr std::size_t kPooledBlocks = 4;
+
+std::mutex g_poolLock;
+
+std::vector<std::unique_ptr<std::uint8_t[]>>& Pool() {
+  static std::vector<std::unique_ptr<std::uint8_t[]>> pool;
+  return pool;
+}
+
+std::uint8_t* TakeBlock() {
+  {
+    std::lock_guard<std::mutex> hold(g_poolLock);
+    if (!Pool().empty()) {
+      std::uint8_t* block = Pool().back().release();
+      Pool().pop_back();
+      return block;
+    }
+  }
+  return new std::uint8_t[ReadAheadSource::kBlockSize];
+}
+
+void GiveBlock(std::uint8_t* block) {
+  std::unique_ptr<std::uint8_t[]> owned(block);
+  std::lock_guard<std::mutex> hold(g_poolLock);
+  if (Pool().size() < kPooledBlocks) Pool().push_back(std::move(owned));
+}
+
+}  // namespace
+
+ReadAheadSource::~ReadAheadSource() {
+  if (block_) GiveBlock(block_);
+}
+
+bool ReadAheadSource::Seek(std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+  pos_ = offset;
+  return true;
+}
+
+bool ReadAheadSource::Fill(std::uint64_t offset) {
+  if (!block_) block_ = TakeBlock();
+  blockLength_ = 0;
+  long long got = readAt_(offset, block_, kBlockSize);
+  if (got < 0) return false;
+  blockStart_ = offset;
+  blockLength_ = static_cast<std::size_t>(got);
+  if (blockLength_ < kBlockSize) end_ = offset + blockLength_;
+  return true;
+}
+
+std::size_t ReadAheadSource::Read(void* buffer, std::size_t n) {
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  const std::uint64_t from = pos_;
+  std::size_t done = 0;
+  while (done < n && pos_ < end_) {
+    if (pos_ >= blockStart_ && pos_ - blockStart_ < blockLength_) {
+      std::size_t at = static_cast<std::size_t>(pos_ - blockStart_);
+      std::size_t count = std::min(n - done, blockLength_ - at);
+      std::memcpy(out + done, block_ + at, count);
+      done += count;
+      pos_ += count;
+      continue;
+    }
+    bool ok;
+    if (n - done >= kBlockSize) {
+      // A block or more still wanted goes straight to the caller.
+      long long got = readAt_(pos_, out + done, n - done);
+      ok = got >= 0;
+      if (ok) {
+        if (static_cast<std::size_t>(got) < n - done) end_ = pos_ + static_cast<std::uint64_t>(got);
+        done += static_cast<std::size_t>(got);
+        pos_ += static_cast<std::uint64_t>(got);
+      }
+    } else {
+      // Blocks start at multiples of their size: a small file is read whole
+      // however the reader seeks about in it.
+      ok = Fill(pos_ - pos_ % kBlockSize);
+    }
+    if (!ok) {
+      failed_ = true;
+      pos_ = from;
+      return 0;
+    }
+  }
+  return done;
+}
 
 bool Skip(ByteSource& source, std::int64_t delta) {
   std::uint64_t at = source.Position();
