@@ -31,6 +31,12 @@ inline bool ReadExact(ByteSource& source, void* buffer, std::size_t n) {
 // Moves delta bytes from the position; a move before the start fails.
 bool Skip(ByteSource& source, std::int64_t delta);
 
+// Moves to an offset read from a file as a signed number; a negative one
+// cannot be taken.
+inline bool SeekSigned(ByteSource& source, long long offset) {
+  return offset >= 0 && source.Seek(static_cast<std::uint64_t>(offset));
+}
+
 class MemorySource : public ByteSource {
  public:
   explicit MemorySource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
