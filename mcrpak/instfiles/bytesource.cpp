@@ -61,6 +61,31 @@ bool ReadAheadSource::Fill(std::uint64_t offset) {
   return true;
 }
 
+const std::uint8_t* ReadAheadSource::ReadView(std::size_t n) {
+  bool inBlock = pos_ >= blockStart_ && pos_ - blockStart_ <= blockLength_ &&
+                 n <= blockLength_ - static_cast<std::size_t>(pos_ - blockStart_);
+  if (!inBlock) {
+    if (n > kBlockSize || pos_ >= end_) return nullptr;
+    if (n > end_ - pos_) {  // the end is known to come first
+      pos_ = end_;
+      return nullptr;
+    }
+    // A block read from the position itself holds all n bytes when the
+    // file does.
+    if (!Fill(pos_)) {
+      failed_ = true;
+      return nullptr;
+    }
+    if (blockLength_ < n) {
+      pos_ += blockLength_;
+      return nullptr;
+    }
+  }
+  const std::uint8_t* at = block_ + (pos_ - blockStart_);
+  pos_ += n;
+  return at;
+}
+
 std::size_t ReadAheadSource::Read(void* buffer, std::size_t n) {
   auto* out = static_cast<std::uint8_t*>(buffer);
   const std::uint64_t from = pos_;

@@ -76,6 +76,10 @@ class ReadAheadSource : public ByteSource {
   bool Seek(std::uint64_t offset) override;
   std::uint64_t Position() const override { return pos_; }
   std::size_t Read(void* buffer, std::size_t n) override;
+  // Read without the copy: the next n bytes (n at most a block) where they
+  // lie in the block, valid until the next call; null when fewer than n
+  // are there, with the position then as after the short Read.
+  const std::uint8_t* ReadView(std::size_t n);
   // Whether a read failed rather than came to the end of the file.
   bool Failed() const { return failed_; }
 

@@ -11,9 +11,8 @@ namespace {
 
 // The source's offsets are at most INT64_MAX, which the file takes.
 ReadAtFunction ReadAtOf(InstFile& file) {
-  return [&file](std::uint64_t offset, void* buffer, std::size_t n) -> long long {
-    if (!file.Seek(static_cast<long long>(offset))) return -1;
-    return file.Read(buffer, n);
+  return [&file](std::uint64_t offset, void* buffer, std::size_t n) {
+    return file.ReadAt(static_cast<long long>(offset), buffer, n);
   };
 }
 

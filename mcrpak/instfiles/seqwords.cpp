@@ -91,14 +91,14 @@ struct RowScan {
   std::vector<long long> targets;  // file offsets of the rows to rewrite
 };
 
-RowScan ScanRows(ByteSource& file, const std::uint8_t* header, const std::string& methodPath,
+RowScan ScanRows(ReadAheadSource& file, const std::uint8_t* header, const std::string& methodPath,
                  std::int32_t row) {
   RowScan scan;
   long long at = SeqFirstRowOffset(header);
   if (!SeekSigned(file, at)) return scan;
-  std::uint8_t record[kSeqRowSize];
   for (std::int32_t i = 0; i < SeqRowCount(header); ++i) {
-    if (!ReadExact(file, record, sizeof record)) return scan;
+    const std::uint8_t* record = file.ReadView(kSeqRowSize);
+    if (!record) return scan;
     bool selected = methodPath.empty() || row == 0 || i == row - 1;
     if (selected && SeqRowType(record) != kSeqKeywordRowType) scan.targets.push_back(at);
     if (row != 0 && i == row - 1) break;
@@ -224,11 +224,10 @@ MCR_COMMAND(SeqFindKwdProc) {
 
   // The rows follow the header one after the other; the header's own row
   // count and first-row offset are not trusted here.
-  std::uint8_t record[kSeqRowSize];
   for (long long k = 1;; ++k) {
-    std::size_t got = rows.Read(record, sizeof record);
+    const std::uint8_t* record = rows.ReadView(kSeqRowSize);
     if (rows.Failed()) return fail(kMsgInvalidFile);
-    if (got < sizeof record) {
+    if (!record) {
       if (k == 1) return fail(kMsgInvalidFile);
       SetNumVar(ctx, var, 0.0);
       return 0;
