@@ -208,6 +208,15 @@ Image TuneCriteria(int step) {
   return img;
 }
 
+// qcunrep.0N: the QC report leaves out the internal standards and the
+// elements that are not quantified, as the QC database's report flags do.
+Image UnreportedElements(int step) {
+  Image img(4 * 260);
+  for (const Element& e : kSteps[step - 1])
+    if (e.role != Role::Analyte) img.i32(4 * static_cast<std::size_t>(e.mass - 1), 1);
+  return img;
+}
+
 // Mode 4: the tune-step mode, whose run groups are the files rungroup.01 to .06.
 Image MethodHeader() {
   std::int32_t elements = 0;
@@ -367,18 +376,65 @@ std::string DataViewConfig() {
          "<DATA COLS>\r\n" + cols[0] + "\r\n" + cols[1] + "\r\n</DATA COLS>\r\n";
 }
 
+// The placement file: the launcher and the general task are top-level
+// windows; the other tasks' windows sit inside the launcher, so their
+// rectangles are within its client area. The last-task record names the
+// data-analysis and the acquisition task.
 std::string Placements() {
+  struct Task {
+    const char* section;
+    const char* pos;
+    const char* defStyle;
+    const char* defPos;
+  };
+  const Task kTasks[] = {
+      {"HUBEX,1", "40,40,680,520", "WS_MAXIMIZE", "0,0,800,600"},
+      {"VEXMON_GEN,1", "60,60,700,540", "WS_NORMAL", "0,0,800,600"},
+      {"VEXEVA_ONLINE,1", "0,0,400,300", "WS_NORMAL", "0,0,400,300"},
+      {"VEXEVA_OFFLINE,1", "20,20,820,620", "WS_NORMAL", "0,0,800,600"},
+      {"VEXREC,1", "200,0,600,300", "WS_NORMAL", "200,0,600,300"},
+      {"VEXTRIM_TUNE,1", "0,150,400,450", "WS_NORMAL", "0,150,400,450"},
+      {"VEXTRIM_INST,1", "0,150,400,450", "WS_NORMAL", "0,150,400,450"},
+      {"VEXTRIM_MAINT,1", "0,150,400,450", "WS_MAXIMIZE", "0,150,400,450"},
+  };
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> s;
-  const char* const kSections[] = {"HUBEX,1", "VEXMON_GEN,1", "VEXREC,1", "VEXTRIM_TUNE,1", "VEXEVA_ONLINE,1"};
-  int i = 0;
-  for (const char* name : kSections) {
-    std::string pos = std::to_string(20 * i) + "," + std::to_string(20 * i) + "," + std::to_string(800 + 20 * i) +
-                      "," + std::to_string(600 + 20 * i);
-    s.push_back({name, {{"WINSTYLE", "WS_NORMAL"}, {"POS", pos}, {"DEF_WINSTYLE", i ? "WS_NORMAL" : "WS_MAXIMIZE"},
-                        {"DEF_POS", "0,0,800,600"}}});
-    ++i;
-  }
+  for (const Task& t : kTasks)
+    s.push_back({t.section, {{"WINSTYLE", "WS_NORMAL"}, {"POS", t.pos}, {"DEF_WINSTYLE", t.defStyle}, {"DEF_POS", t.defPos}}});
+  s.push_back({"LASTTASK,1", {{"TASK1", "da"}, {"TASK2", "acq"}}});
   return Ini(s);
+}
+
+// ---------------------------------------------------------------------------
+// The data-analysis side: an earlier batch whose results a new batch
+// imports its method from, the sample names QC verification checks, and the
+// state of the simulated data-analysis task (it finds the installation
+// through the registry key; see standins/anlink).
+
+const char* const kEarlierBatch = "DEMO001";
+
+void AddDataAnalysisFiles(const std::string& root, std::map<std::string, std::string>& files) {
+  const std::string batches = root + "\\batches\\", aBatches = Ansi(batches);
+  files[root + "\\icpexe\\daminf.ini"] = Ini({{"DAMethInf",
+                                               {{"DoImport", "1"},
+                                                {"MethodOnly", "1"},
+                                                {"SourcePath", aBatches + kEarlierBatch},
+                                                {"XmlFile", std::string(kEarlierBatch) + ".batch.xml"}}}});
+  std::string xml = "<?xml version=\"1.0\" encoding=\"shift_jis\"?>\r\n<Batch name=\"" + std::string(kEarlierBatch) +
+                    "\">\r\n  <Method path=\"" + Ansi(root) + "\\methods\\" + kMethod + "\"/>\r\n";
+  std::vector<std::pair<std::string, std::string>> names;
+  for (const DataSet& d : kDataSets) {
+    xml += "  <DataFile path=\"" + Ansi(root) + "\\data\\" + d.dir + "\" sample=\"" + Ansi(d.sample) + "\"/>\r\n";
+    names.push_back({"RunType" + std::to_string(names.size() + 1), Ansi(d.sample)});
+  }
+  files[batches + kEarlierBatch + "\\QuantResults\\" + kEarlierBatch + ".batch.xml"] = xml + "</Batch>\r\n";
+  files[batches + "samplenames.ini"] = Ini({{"SampleName", names}});
+  files[root + "\\analysis\\state.ini"] =
+      "; The simulated data-analysis task: Running is what DaIsRunning answers, the\r\n"
+      "; method is being edited for EditPolls more polls, an analysis runs AnalysisMs\r\n"
+      "; milliseconds, Fail names an operation that fails (with FailText), and a\r\n"
+      "; sample listed in [QcFail] as NAME=1 fails its QC check.\r\n" +
+      Ini({{"Task", {{"Running", "1"}, {"EditPolls", "0"}, {"AnalysisMs", "300"}, {"Fail", ""}, {"FailText", ""}}},
+           {"QcFail", {}}});
 }
 
 // ---------------------------------------------------------------------------
@@ -441,6 +497,7 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
     put(method + "\\rungroup." + TwoDigits(n), RunGroup(n));
     put(method + "\\qcdb." + TwoDigits(n), QcDatabase(n));
     put(method + "\\qctune." + TwoDigits(n), TuneCriteria(n));
+    put(method + "\\qcunrep." + TwoDigits(n), UnreportedElements(n));
     for (const DataSet& d : kDataSets) {
       put(data + "\\" + d.dir + "\\data" + TwoDigits(n) + ".icp", DataFile(d, n));
       put(data + "\\" + d.dir + "\\quant." + TwoDigits(n), QuantFile(d, n));
@@ -470,8 +527,6 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
   files[exe + "\\hubex.ini"] = HubexIni();
   files[exe + "\\dataview.cfg"] = DataViewConfig();
   files[exe + "\\icpms.win"] = Placements();
-  files[exe + "\\daminf.ini"] =
-      Ini({{"DAMethInf", {{"DoImport", "0"}, {"MethodOnly", "0"}, {"SourcePath", ""}, {"XmlFile", ""}}}});
   files[exe + "\\qctune.ini"] = Ini({{"Header", {{"MethPath", aRoot + "\\methods\\"}, {"MethFile", kMethod}}},
                                      {"Tune",
                                       {{"ExactMass", "0"},
@@ -482,6 +537,8 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
                                        {"TNITEM4", "0,0.8,10"},
                                        {"TNITEM5", "1,5,0"},
                                        {"TNITEM6", "0,100,0"}}}});
+
+  AddDataAnalysisFiles(root, files);
 
   // The host variables a workstation task would have set (a UTF-8 macro).
   auto q = [](const std::string& s) { return "\"" + s + "\""; };

@@ -3,6 +3,7 @@
 // pump that keeps the library's windows alive while macros run.
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -26,13 +27,21 @@ class Session : public mcrlang::HostInterface {
   void traceOperation(const char* op, const std::string& detail, std::uint16_t status);
   // A line on stderr (UTF-8).
   void error(const std::string& utf8Line);
+  // The word being called, "" between calls.
+  const std::string& currentWord() const { return current_; }
+
+  // Called before each trace line, so that what happened outside the host
+  // operations meanwhile can be shown in its place.
+  std::function<void()> beforeTraceLine;
 
  private:
   void refreshWords();
+  void trace(const std::string& utf8Line);
 
   Host& host_;
   bool trace_;
   int depth_ = 0;  // word calls in progress, for indenting the trace
+  std::string current_;
   std::map<std::string, mcrlang::WordInfo> words_;
   std::size_t wordsSeen_ = static_cast<std::size_t>(-1);
   unsigned long lastPump_ = 0;

@@ -4,10 +4,9 @@ namespace mcr {
 
 namespace {
 
-HANDLE Open(const std::string& path, DWORD access, DWORD share) {
+HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition = OPEN_EXISTING) {
   if (path.empty() || path.size() > kFilePathMax) return INVALID_HANDLE_VALUE;
-  return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -18,6 +17,10 @@ InstFile InstFile::OpenRead(const std::string& path) {
 
 InstFile InstFile::OpenReadWrite(const std::string& path) {
   return InstFile(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
+}
+
+InstFile InstFile::Create(const std::string& path) {
+  return InstFile(Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
 }
 
 long long InstFile::Read(void* buffer, std::size_t size) {

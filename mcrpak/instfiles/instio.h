@@ -18,6 +18,8 @@ class InstFile {
  public:
   static InstFile OpenRead(const std::string& path);
   static InstFile OpenReadWrite(const std::string& path);
+  // A new empty file for writing, replacing any old one, shared with nobody.
+  static InstFile Create(const std::string& path);
 
   InstFile(InstFile&& other) noexcept : handle_(other.handle_), pos_(other.pos_) {
     other.handle_ = INVALID_HANDLE_VALUE;
