@@ -14,7 +14,7 @@ namespace mcrbench {
 
 // The host every figure calls words through (library loaded, registered).
 mcrhost::Host& SharedHost();
-// Calls a word and stops the benchmark if it fails or raises a message: a
+// Calls a word and stops the benchmark if it fails or raises an error: a
 // figure that times an error path measures nothing.
 mcrhost::Outcome Call(const std::string& word, const std::vector<mcrhost::Arg>& args);
 mcrhost::Arg S(const std::string& ansi);

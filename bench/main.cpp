@@ -36,9 +36,9 @@ mcrhost::Host& SharedHost() { return *g_host; }
 
 mcrhost::Outcome Call(const std::string& word, const std::vector<mcrhost::Arg>& args) {
   mcrhost::Outcome o = g_host->call(word, args);
-  if (o.status != 0 || !o.raised.empty()) {
+  if (o.status != 0 || o.error()) {
     std::fprintf(stderr, "mcrbench: %s failed: %s\n", word.c_str(),
-                 o.raised.empty() ? "status" : mcrhost::AnsiToUtf8(o.raised[0].text).c_str());
+                 o.error() ? mcrhost::AnsiToUtf8(*o.error()).c_str() : "status");
     RemoveScratch();
     std::exit(1);
   }
