@@ -1,7 +1,8 @@
 // Timing and the table, shared by the Wine and the native benchmark: each
 // figure gets a warm-up that also sizes its repetitions, then timed
 // repetitions that alternate product and baseline (which one goes first
-// alternates too), and the medians per unit. Many short repetitions rather
+// alternates too), the medians per unit and the median of the ratios of
+// neighbouring repetitions. Many short repetitions rather
 // than a few long ones: on a shared machine a repetition that another
 // process interrupts is an outlier the median leaves out, and both sides
 // see the same spells of load.
@@ -98,7 +99,12 @@ int RunFigures(const char* filter) {
       baseline.push_back(TimeUnits(f.baseline, baselineSize.units));
       if (!productFirst) product.push_back(TimeUnits(f.product, productSize.units));
     }
-    double p = Median(product), b = Median(baseline), ratio = b > 0 ? p / b : 0;
+    // The ratio of each repetition to its neighbour on the other side: the
+    // two ran under the same load, whatever the load did meanwhile.
+    std::vector<double> ratios;
+    for (int r = 0; r < repetitions; ++r)
+      if (baseline[r] > 0) ratios.push_back(product[r] / baseline[r]);
+    double p = Median(product), b = Median(baseline), ratio = ratios.empty() ? 0 : Median(ratios);
     std::string goal;
     bool met = true;
     if (f.ratioGoal > 0) {
