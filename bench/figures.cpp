@@ -80,7 +80,7 @@ void Register(Figure figure) { Figures().push_back(std::move(figure)); }
 void Sink(std::size_t value) { g_sink = g_sink + value; }
 
 int RunFigures(const char* filter) {
-  std::printf("%-40s %11s %11s %6s  %s\n", "figure", "product", "baseline", "ratio", "goal");
+  std::printf("%-46s %11s %11s %6s  %s\n", "figure", "product", "baseline", "ratio", "goal");
   double worst = 0;
   std::string worstName;
   int missed = 0, goals = 0;
@@ -122,7 +122,7 @@ int RunFigures(const char* filter) {
       if (!met) ++missed;
       goal += met ? "  met" : "  MISSED";
     }
-    std::printf("%-40s %11s %11s %6.2f  %s\n", f.name.c_str(), Human(p).c_str(), Human(b).c_str(), ratio,
+    std::printf("%-46s %11s %11s %6.2f  %s\n", f.name.c_str(), Human(p).c_str(), Human(b).c_str(), ratio,
                 goal.c_str());
     std::fflush(stdout);
   }
