@@ -188,7 +188,8 @@ MCR_COMMAND(SeqRpcMPathProc) {
   // reader still holds of a row is what the file holds.
   std::uint8_t record[kSeqRowSize];
   for (long long at : scan.targets) {
-    if (!SeekSigned(reader, at) || !ReadExact(reader, record, sizeof record)) return Fail(ctx, kMsgSeqCannotOpen);
+    if (!SeekSigned(reader, at) || !ReadExact(reader, record, sizeof record))
+      return Fail(ctx, kMsgSeqCannotOpen);
     PutSeqRowMethodPath(record, methodPath);
     if (!file.Seek(at) || !file.Write(record, sizeof record)) return Fail(ctx, kMsgCannotWrite, path);
   }
