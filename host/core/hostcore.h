@@ -53,6 +53,9 @@ struct Outcome {
 struct HostOptions {
   std::string windowClass = "ZT-KMR CP Class";
   bool showWindow = true;
+  // A window of another host to use as this host's main window (a second
+  // connection of the same command processor); it stays its owner's.
+  HWND sharedWindow = nullptr;
   // Refuse registration number refuseAt (0-based, functions first) with this status.
   int refuseAt = -1;
   std::uint16_t refuseStatus = 0;
