@@ -66,7 +66,7 @@ endif()
 add_dependencies(mcrpak dlgframe)
 
 # --- the host ---------------------------------------------------------------
-add_library(mcrhost_core STATIC host/core/hostcore.cpp)
+add_library(mcrhost_core STATIC host/core/hostcore.cpp host/core/taskwindows.cpp)
 target_include_directories(mcrhost_core PUBLIC ${MCR_ROOT}/host/core ${MCR_ROOT}/mcrpak)
 target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 

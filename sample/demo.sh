@@ -5,8 +5,9 @@
 # workstation's registry key in the build's Wine prefix at it), then runs
 # sample/tour.mac on it. With arguments, runs mcrhost with them instead,
 # after the sample's start-up macro: ./mcr demo --trace my.mac. With
-# --dialogs, runs sample/dialogs.mac, which opens every dialog of the words
-# for an operator to answer.
+# --dialogs, runs sample/dialogs.mac, which opens every dialog of the words;
+# the build's Wine has no display, so each dialog is saved as a picture in
+# BUILD_DIR/dialogs and cancelled, and the run finishes unattended.
 set -euo pipefail
 
 BUILD=$1
@@ -28,6 +29,8 @@ if (($# == 0)); then
 elif [[ $1 == --dialogs ]]; then
   cd "$ROOT"
   shift
-  set -- "$@" sample/dialogs.mac
+  rm -rf "$BUILD/dialogs"
+  echo "(each dialog is saved in $BUILD/dialogs as it appears, then cancelled)"
+  set -- --snapshot "$(mcr wine winepath -w "$BUILD/dialogs")" "$@" sample/dialogs.mac
 fi
 mcr host --startup "$WINSAMPLE\\startup.mac" "$@"

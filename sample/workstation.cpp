@@ -376,17 +376,31 @@ std::string DataViewConfig() {
          "<DATA COLS>\r\n" + cols[0] + "\r\n" + cols[1] + "\r\n</DATA COLS>\r\n";
 }
 
+// The placement file: the launcher and the general task are top-level
+// windows; the other tasks' windows sit inside the launcher, so their
+// rectangles are within its client area. The last-task record names the
+// data-analysis and the acquisition task.
 std::string Placements() {
+  struct Task {
+    const char* section;
+    const char* pos;
+    const char* defStyle;
+    const char* defPos;
+  };
+  const Task kTasks[] = {
+      {"HUBEX,1", "40,40,680,520", "WS_MAXIMIZE", "0,0,800,600"},
+      {"VEXMON_GEN,1", "60,60,700,540", "WS_NORMAL", "0,0,800,600"},
+      {"VEXEVA_ONLINE,1", "0,0,400,300", "WS_NORMAL", "0,0,400,300"},
+      {"VEXEVA_OFFLINE,1", "20,20,820,620", "WS_NORMAL", "0,0,800,600"},
+      {"VEXREC,1", "200,0,600,300", "WS_NORMAL", "200,0,600,300"},
+      {"VEXTRIM_TUNE,1", "0,150,400,450", "WS_NORMAL", "0,150,400,450"},
+      {"VEXTRIM_INST,1", "0,150,400,450", "WS_NORMAL", "0,150,400,450"},
+      {"VEXTRIM_MAINT,1", "0,150,400,450", "WS_MAXIMIZE", "0,150,400,450"},
+  };
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> s;
-  const char* const kSections[] = {"HUBEX,1", "VEXMON_GEN,1", "VEXREC,1", "VEXTRIM_TUNE,1", "VEXEVA_ONLINE,1"};
-  int i = 0;
-  for (const char* name : kSections) {
-    std::string pos = std::to_string(20 * i) + "," + std::to_string(20 * i) + "," + std::to_string(800 + 20 * i) +
-                      "," + std::to_string(600 + 20 * i);
-    s.push_back({name, {{"WINSTYLE", "WS_NORMAL"}, {"POS", pos}, {"DEF_WINSTYLE", i ? "WS_NORMAL" : "WS_MAXIMIZE"},
-                        {"DEF_POS", "0,0,800,600"}}});
-    ++i;
-  }
+  for (const Task& t : kTasks)
+    s.push_back({t.section, {{"WINSTYLE", "WS_NORMAL"}, {"POS", t.pos}, {"DEF_WINSTYLE", t.defStyle}, {"DEF_POS", t.defPos}}});
+  s.push_back({"LASTTASK,1", {{"TASK1", "da"}, {"TASK2", "acq"}}});
   return Ini(s);
 }
 

@@ -122,6 +122,8 @@ void PrintUsage() {
       "  --startup FILE.mac  run FILE.mac first (the workstation's host variables)\n"
       "  --class NAME        window class of the main window (default \"ZT-KMR CP Class\")\n"
       "  --library PATH      the library to load (default: MCRPAK.dll beside mcrhost.exe)\n"
+      "  --tasks LIST        stand-in task windows in the launcher's window: da, acq, gen,\n"
+      "                      tune, inst, maint, tune:MODE, last (the tasks SaveLastTask kept)\n"
       "  --snapshot DIR      save each dialog and popup the library opens as DIR\\WORD.bmp\n"
       "                      (dialogs are then cancelled)\n"
       "  --help WORD         usage of a word, a built-in function or a statement\n"

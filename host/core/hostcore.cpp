@@ -85,7 +85,7 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
     window_ = options_.sharedWindow;
     return;
   }
-  HINSTANCE self = GetModuleHandleA(nullptr);
+  HINSTANCE self = options_.instance ? options_.instance : GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   if (!GetClassInfoA(self, options_.windowClass.c_str(), &wc)) {
     wc = WNDCLASSA{};

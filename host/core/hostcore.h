@@ -52,6 +52,9 @@ struct Outcome {
 
 struct HostOptions {
   std::string windowClass = "ZT-KMR CP Class";
+  // The module the window belongs to (its class is registered for it);
+  // null for the program itself.
+  HINSTANCE instance = nullptr;
   bool showWindow = true;
   // A window of another host to use as this host's main window (a second
   // connection of the same command processor); it stays its owner's.
