@@ -1,7 +1,5 @@
 #include "leaks.h"
 
-#include <windows.h>
-
 #include <vector>
 
 namespace mcrtest {
@@ -59,6 +57,14 @@ std::size_t ProcessHandleCount() {
   for (ULONG i = 0; i < list->count; ++i)
     if (list->entries[i].processId == GetCurrentProcessId()) ++count;
   return count;
+}
+
+bool IconAlive(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return false;
+  DeleteObject(info.hbmMask);
+  DeleteObject(info.hbmColor);
+  return true;
 }
 
 std::size_t HeapBlockCount() {

@@ -2,6 +2,8 @@
 // open and close a thing many times (Wine's GetGuiResources and
 // GetProcessHandleCount are stubs that return 0).
 #pragma once
+#include <windows.h>
+
 #include <cstddef>
 
 namespace mcrtest {
@@ -10,6 +12,8 @@ namespace mcrtest {
 std::size_t ThreadWindowCount();
 // Kernel handles the process holds.
 std::size_t ProcessHandleCount();
+// Whether the icon handle still names an icon.
+bool IconAlive(HICON icon);
 // Blocks in use on the process heap (where global and local memory blocks live).
 std::size_t HeapBlockCount();
 

@@ -76,14 +76,6 @@ HICON IconShown(HWND popup) {
   return reinterpret_cast<HICON>(SendDlgItemMessageA(popup, kIcon, STM_GETICON, 0, 0));
 }
 
-bool Destroyed(HICON icon) {
-  ICONINFO info;
-  if (!GetIconInfo(icon, &info)) return true;
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
-  return false;
-}
-
 // Pumps the host's messages until done() or the time is up.
 template <typename Done>
 bool PumpUntil(Host& host, DWORD ms, Done done) {
@@ -280,7 +272,7 @@ TEST(MsgPopup, AnUpdateChangesTheGivenLinesAndLeavesTheCountdownAlone) {
 
   ASSERT_EQ(Popup(*host, N(0.3)).status, 0);
   EXPECT_TRUE(Popups(host->window()).empty());
-  for (HICON icon : frames) EXPECT_TRUE(Destroyed(icon));
+  for (HICON icon : frames) EXPECT_FALSE(IconAlive(icon));
 }
 
 TEST(MsgPopup, AnimatesEightFramesAndClosesWhenItsTimeIsUp) {
@@ -304,7 +296,7 @@ TEST(MsgPopup, AnimatesEightFramesAndClosesWhenItsTimeIsUp) {
 
   EXPECT_TRUE(PumpUntil(*host, 3000, [&] { return !IsWindow(popup); }));
   EXPECT_GE(GetTickCount() - start, 2900u);
-  for (HICON icon : frames) EXPECT_TRUE(Destroyed(icon));
+  for (HICON icon : frames) EXPECT_FALSE(IconAlive(icon));
 }
 
 // The countdown counts the time that passed, not the timer events: a host
@@ -327,7 +319,7 @@ TEST(MsgPopup, ServerCodesFiveAndEightCloseIt) {
     std::vector<HICON> frames = RecordOf(popup).icons();
     EXPECT_EQ(host->server(code), 0);
     EXPECT_FALSE(IsWindow(popup));
-    for (HICON icon : frames) EXPECT_TRUE(Destroyed(icon));
+    for (HICON icon : frames) EXPECT_FALSE(IconAlive(icon));
   }
 }
 
@@ -441,7 +433,7 @@ TEST(MsgPopupResources, AThousandPopupsLeaveNothingBehind) {
     }
     EXPECT_EQ(Popup(*host, N(-2)).status, 1);  // a refused new popup frees its record
     for (HICON icon : frames)
-      if (icon && !Destroyed(icon)) ++alive;
+      if (icon && IconAlive(icon)) ++alive;
     if (i % 100 == 0) host->pump(0);
   }
   host->pump(50);
