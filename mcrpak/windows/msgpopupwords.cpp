@@ -26,7 +26,8 @@ constexpr int kPopupHeight = 47;
 // Owns a new record until the window takes it.
 class NewRecord {
  public:
-  NewRecord() : block_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(PopupRecord))) {}
+  explicit NewRecord(bool allocate)
+      : block_(allocate ? GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(PopupRecord)) : nullptr) {}
   ~NewRecord() {
     if (block_) GlobalFree(block_);
   }
@@ -45,12 +46,13 @@ class NewRecord {
 
 // A given line replaces the field's text, cut at the field's size without
 // splitting a double-byte character; an omitted one leaves it as it is.
-void TakeLine(std::int32_t& given, char (&field)[kPopupLineBytes], const char* text) {
-  given = text != nullptr;
-  if (!text) return;
+// Returns whether the line was given.
+std::int32_t TakeLine(char (&field)[kPopupLineBytes], const char* text) {
+  if (!text) return 0;
   std::string_view cut = CutBytes(text, kPopupLineMax);
   std::memcpy(field, cut.data(), cut.size());
   field[cut.size()] = '\0';
+  return 1;
 }
 
 HWND AddControl(HWND popup, const char* text, DWORD style, int id, int x, int y, int cx, int cy) {
@@ -59,11 +61,11 @@ HWND AddControl(HWND popup, const char* text, DWORD style, int id, int x, int y,
                          nullptr);
 }
 
-// Centred in the parent's client area (the work area without a parent),
-// then raised by two caption heights so that it sits above the middle.
+// Centred in the parent's client area, then raised by two caption heights
+// so that it sits above the middle.
 void Centre(HWND popup, HWND parent) {
   RECT area, r;
-  if (!parent || !GetClientRect(parent, &area)) SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  GetClientRect(parent, &area);
   GetWindowRect(popup, &r);
   int cx = r.right - r.left, cy = r.bottom - r.top;
   int x = area.left + (area.right - area.left - cx) / 2;
@@ -72,7 +74,8 @@ void Centre(HWND popup, HWND parent) {
 }
 
 // Creates the popup for the filled record; the record belongs to the window
-// once it exists, and stays the caller's when creation fails.
+// once it exists, and stays the caller's when creation fails (as it does
+// without a host window: a child window needs its parent).
 HWND CreatePopup(HWND host, HostContext ctx, NewRecord& owned) {
   char title[kPopupLineBytes];
   int height = kPopupHeight;
@@ -113,7 +116,7 @@ MCR_COMMAND(MsgPopupProc) {
   Args in(ctx, args);
   HWND host = GetHostWindow(ctx);
   HWND popup = host ? FindPopup(host, ctx) : nullptr;
-  NewRecord owned;  // unused when the popup is open
+  NewRecord owned(!popup);
   HGLOBAL block = popup ? PopupRecordHandle(popup) : owned.get();
   if (!block) return Fail(ctx, kMsgNoGlobalMemory);
 
@@ -138,9 +141,9 @@ MCR_COMMAND(MsgPopupProc) {
       rec->autoClose = count > 0;
       rec->remaining = count > 0 ? count * 1000 : -1;
     }
-    TakeLine(rec->lineGiven1, rec->line1, in.Text(2));
-    TakeLine(rec->lineGiven2, rec->line2, in.Text(3));
-    TakeLine(rec->lineGiven3, rec->line3, in.Text(4));
+    rec->lineGiven1 = TakeLine(rec->line1, in.Text(2));
+    rec->lineGiven2 = TakeLine(rec->line2, in.Text(3));
+    rec->lineGiven3 = TakeLine(rec->line3, in.Text(4));
     in.Text(5);  // fetched, and of no use
     if (popup) {
       const struct {
