@@ -23,6 +23,15 @@ if(MCR_ARCH STREQUAL "i686")
   target_link_options(dlgframe PRIVATE -Wl,--kill-at)
 endif()
 
+mcr_import_library(anlink_imports ${MCR_ROOT}/standins/anlink/anlink.def)
+add_library(anlink SHARED standins/anlink/anlink.cpp ${CMAKE_BINARY_DIR}/anlink.imp.def)
+set_target_properties(anlink PROPERTIES PREFIX "" OUTPUT_NAME anlink)
+target_include_directories(anlink PRIVATE ${MCR_ROOT}/mcrpak)
+target_link_libraries(anlink PRIVATE advapi32 user32)
+if(MCR_ARCH STREQUAL "i686")
+  target_link_options(anlink PRIVATE -Wl,--kill-at)
+endif()
+
 # --- the library ----------------------------------------------------------
 mcr_generate_def(${CMAKE_BINARY_DIR}/MCRPAK.def ${MCR_ARCH})
 file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
@@ -58,12 +67,12 @@ set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS
   INCLUDE_DIRECTORIES ${MCR_ICON_DIR})
 add_dependencies(mcrpak popup_icons)
 set_target_properties(mcrpak PROPERTIES PREFIX "" OUTPUT_NAME MCRPAK)
-target_link_libraries(mcrpak PRIVATE mcrpak_pure dlgframe_imports
+target_link_libraries(mcrpak PRIVATE mcrpak_pure dlgframe_imports anlink_imports
   user32 gdi32 advapi32 shell32 shlwapi ole32 winmm comctl32 comdlg32)
 if(MCR_ARCH STREQUAL "i686")
   target_link_options(mcrpak PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
-add_dependencies(mcrpak dlgframe)
+add_dependencies(mcrpak dlgframe anlink)
 
 # --- the host ---------------------------------------------------------------
 add_library(mcrhost_core STATIC host/core/hostcore.cpp host/core/taskwindows.cpp)
@@ -73,8 +82,9 @@ target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/app/*.cpp)
 if(MCR_HOST_SOURCES)
   add_executable(mcrhost ${MCR_HOST_SOURCES})
-  target_link_libraries(mcrhost PRIVATE mcrhost_core)
-  add_dependencies(mcrhost mcrpak dlgframe)
+  target_include_directories(mcrhost PRIVATE ${MCR_ROOT}/standins/anlink)
+  target_link_libraries(mcrhost PRIVATE mcrhost_core advapi32)
+  add_dependencies(mcrhost mcrpak dlgframe anlink)
 endif()
 
 if(MCR_ARCH STREQUAL "i686")
@@ -91,7 +101,7 @@ file(GLOB MCR_BENCH_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/bench/*.cpp)
 add_executable(mcrbench ${MCR_BENCH_SOURCES})
 target_include_directories(mcrbench PRIVATE ${MCR_ROOT}/bench ${MCR_ROOT}/mcrpak)
 target_link_libraries(mcrbench PRIVATE mcrhost_core mcrpak_pure shell32)
-add_dependencies(mcrbench mcrpak dlgframe)
+add_dependencies(mcrbench mcrpak dlgframe anlink)
 
 # --- tests under Wine ---------------------------------------------------------
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -111,7 +121,7 @@ target_link_libraries(mcr_test_support PUBLIC mcrhost_core gtest shell32)
 function(mcr_wine_suite name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
-  add_dependencies(${name} mcrpak dlgframe helprec)
+  add_dependencies(${name} mcrpak dlgframe anlink helprec)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()
