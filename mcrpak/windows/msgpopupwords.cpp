@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 
 #include "../bridge/catalogue.h"
 #include "../bridge/connection.h"
@@ -23,26 +24,8 @@ constexpr DWORD kPopupStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_DLGFR
 constexpr int kPopupWidth = 248;
 constexpr int kPopupHeight = 47;
 
-// Owns a new record until the window takes it.
-class NewRecord {
- public:
-  explicit NewRecord(bool allocate)
-      : block_(allocate ? GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(PopupRecord)) : nullptr) {}
-  ~NewRecord() {
-    if (block_) GlobalFree(block_);
-  }
-  NewRecord(const NewRecord&) = delete;
-  NewRecord& operator=(const NewRecord&) = delete;
-  HGLOBAL get() const { return block_; }
-  HGLOBAL release() {
-    HGLOBAL b = block_;
-    block_ = nullptr;
-    return b;
-  }
-
- private:
-  HGLOBAL block_;
-};
+// A new record, freed unless the window takes it.
+using NewRecord = std::unique_ptr<void, decltype(&GlobalFree)>;
 
 // A given line replaces the field's text, cut at the field's size without
 // splitting a double-byte character; an omitted one leaves it as it is.
@@ -116,7 +99,8 @@ MCR_COMMAND(MsgPopupProc) {
   Args in(ctx, args);
   HWND host = GetHostWindow(ctx);
   HWND popup = host ? FindPopup(host, ctx) : nullptr;
-  NewRecord owned(!popup);
+  NewRecord owned(popup ? nullptr : GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(PopupRecord)),
+                  &GlobalFree);
   HGLOBAL block = popup ? PopupRecordHandle(popup) : owned.get();
   if (!block) return Fail(ctx, kMsgNoGlobalMemory);
 

@@ -275,6 +275,15 @@ TEST(MsgPopup, EachConnectionHasItsOwnPopup) {
   EXPECT_TRUE(Popups(window).empty());
 }
 
+TEST(MsgPopup, WithoutAHostWindowShowsNothingAndKeepsNothing) {
+  mcrhost::HostOptions options;
+  options.createWindow = false;
+  auto host = OpenHost(options);
+  const std::size_t blocks = HeapBlockCount();
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(Popup(*host, N(5), S("a"), Omit(), Omit(), N(0)).status, 0);
+  EXPECT_LT(HeapBlockCount(), blocks + 50) << "the records of popups that could not be made";
+}
+
 TEST(MsgPopupResources, SixteenIconFramesOf32By32In256Colours) {
   HMODULE lib = LoadLibraryA(LibraryPath().c_str());
   ASSERT_NE(lib, nullptr);
