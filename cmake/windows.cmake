@@ -41,9 +41,31 @@ file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
   ${MCR_ROOT}/mcrpak/batch/*.cpp)
 list(REMOVE_ITEM MCR_LIBRARY_SOURCES ${MCR_PURE_SOURCES})
 file(GLOB_RECURSE MCR_RESOURCE_DEPS CONFIGURE_DEPENDS ${MCR_ROOT}/mcrpak/resources/*)
+
+# The message popup's animation frames are drawn by a small program built for
+# and run on the build machine; the resource script finds them in icons/.
+find_program(MCR_NATIVE_CXX NAMES c++ g++ clang++ REQUIRED)
+set(MCR_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
+set(MCR_ICONGEN ${CMAKE_BINARY_DIR}/icongen)
+set(MCR_ICONS)
+foreach(frame RANGE 1 8)
+  list(APPEND MCR_ICONS ${MCR_ICON_DIR}/timer_${frame}.ico ${MCR_ICON_DIR}/bar_${frame}.ico)
+endforeach()
+add_custom_command(OUTPUT ${MCR_ICONGEN}
+  COMMAND ${MCR_NATIVE_CXX} -std=c++17 -O2 -o ${MCR_ICONGEN} ${MCR_ROOT}/tools/icongen.cpp
+  DEPENDS ${MCR_ROOT}/tools/icongen.cpp VERBATIM)
+add_custom_command(OUTPUT ${MCR_ICONS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${MCR_ICON_DIR}
+  COMMAND ${MCR_ICONGEN} ${MCR_ICON_DIR}
+  DEPENDS ${MCR_ICONGEN} VERBATIM)
+add_custom_target(popup_icons DEPENDS ${MCR_ICONS})
+list(APPEND MCR_RESOURCE_DEPS ${MCR_ICONS})
+
 add_library(mcrpak SHARED ${MCR_LIBRARY_SOURCES} mcrpak/resources/mcrpak.rc
   ${CMAKE_BINARY_DIR}/MCRPAK.def)
-set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS "${MCR_RESOURCE_DEPS}")
+set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS "${MCR_RESOURCE_DEPS}"
+  INCLUDE_DIRECTORIES ${MCR_ICON_DIR})
+add_dependencies(mcrpak popup_icons)
 set_target_properties(mcrpak PROPERTIES PREFIX "" OUTPUT_NAME MCRPAK)
 target_link_libraries(mcrpak PRIVATE mcrpak_pure dlgframe_imports anlink_imports
   user32 gdi32 advapi32 shell32 shlwapi ole32 winmm comctl32 comdlg32)

@@ -81,6 +81,10 @@ const char* OpName(std::uint32_t op) {
 }
 
 Host::Host(HostOptions options) : options_(std::move(options)) {
+  if (options_.sharedWindow) {
+    window_ = options_.sharedWindow;
+    return;
+  }
   HINSTANCE self = options_.instance ? options_.instance : GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   if (!GetClassInfoA(self, options_.windowClass.c_str(), &wc)) {
@@ -101,7 +105,7 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
 
 Host::~Host() {
   close();
-  if (window_) DestroyWindow(window_);
+  if (window_ && !options_.sharedWindow) DestroyWindow(window_);
 }
 
 std::uint16_t Host::open(const char* libraryPath, std::string* error) {
