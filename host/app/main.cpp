@@ -22,7 +22,9 @@
 #include "lang.h"
 #include "session.h"
 #include "snapshot.h"
+#include "stop.h"
 #include "tasks.h"
+#include "version.h"
 
 namespace {
 
@@ -56,6 +58,8 @@ struct Options {
   std::string library;
   std::string snapshots;  // folder for --snapshot, or empty
   std::string tasks;  // --tasks
+  bool version = false;  // --version: print the versions, run nothing
+  double timeout = 0;    // --timeout, seconds; 0: none
   std::optional<std::string> macro;  // none: the prompt
   std::vector<std::string> args;
 };
@@ -100,6 +104,14 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
     if (a.size() < 2 || a.compare(0, 2, "--") != 0) break;
     if (a == "--trace") {
       o.trace = true;
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "--timeout") {
+      auto v = value();
+      char* end = nullptr;
+      o.timeout = v ? std::strtod(v->c_str(), &end) : 0;
+      if (!v || v->empty() || *end != '\0' || !(o.timeout > 0 && o.timeout <= 1e6))
+        return UsageError("--timeout needs a number of seconds above 0");
     } else if (a == "--words") {
       PrintWordList();
       return kOk;
@@ -169,12 +181,14 @@ std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
   return Macro{path, p.program};
 }
 
-int Run(mcrlang::Interpreter& in, Session& session, Host& host, const Macro& m) {
+int Run(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& stop, const Macro& m) {
+  stop.begin();
   mcrlang::RunResult r = in.run(*m.program);
+  stop.end();
   host.server(mcr::kCodeMacroEnded);
-  if (r.status != mcrlang::RunStatus::Failed) return kOk;
+  if (r.status != mcrlang::RunStatus::Failed && r.status != mcrlang::RunStatus::Stopped) return kOk;
   session.error(m.name + ":" + std::to_string(r.error.line) + ": " + r.error.message);
-  return kMacroError;
+  return r.status == mcrlang::RunStatus::Stopped ? kStoppedStatus : kMacroError;
 }
 
 // Standard input, read on a thread of its own so that the main thread can
@@ -237,7 +251,7 @@ class LineReader {
   bool eof_ = false;
 };
 
-int Prompt(mcrlang::Interpreter& in, Session& session, Host& host) {
+int Prompt(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& stop) {
   bool console = _isatty(_fileno(stdin)) != 0;
   LineReader reader;
   std::string chunk;
@@ -262,9 +276,11 @@ int Prompt(mcrlang::Interpreter& in, Session& session, Host& host) {
     if (p.error) {
       session.error("<stdin>:" + std::to_string(p.error->line) + ": " + p.error->message);
     } else {
+      stop.begin();
       mcrlang::RunResult r = in.run(*p.program);
+      stop.end();
       host.server(mcr::kCodeMacroEnded);
-      if (r.status == mcrlang::RunStatus::Failed)
+      if (r.status == mcrlang::RunStatus::Failed || r.status == mcrlang::RunStatus::Stopped)
         session.error("<stdin>:" + std::to_string(r.error.line) + ": " + r.error.message);
       if (r.status == mcrlang::RunStatus::Exited) return kOk;
     }
@@ -283,6 +299,8 @@ std::string DefaultLibrary() {
 int Main(const std::vector<std::string>& argv) {
   Options o;
   if (std::optional<int> answered = ParseOptions(argv, o)) return *answered;
+  std::string library = o.library.empty() ? DefaultLibrary() : o.library;
+  if (o.version) return PrintVersions(library);
 
   int code = kOk;
   std::optional<Macro> startup, macro;
@@ -298,7 +316,6 @@ int Main(const std::vector<std::string>& argv) {
   };
   host.onShow = [&](const std::string& ansi) { session.output(AnsiToUtf8(ansi)); };
 
-  std::string library = o.library.empty() ? DefaultLibrary() : o.library;
   std::string why;
   if (host.open(Utf8ToAnsi(library).c_str(), &why)) {
     session.error("mcrhost: cannot start with " + library + ": " + AnsiToUtf8(why));
@@ -313,8 +330,10 @@ int Main(const std::vector<std::string>& argv) {
   std::optional<Snapshots> snapshots;
   if (!o.snapshots.empty()) snapshots.emplace(host.window(), Utf8ToAnsi(o.snapshots), session.currentWord());
 
+  StopControl stop(o.timeout, session.currentWord());
+  session.stopCheck = [&stop] { return stop.request(); };
   mcrlang::Interpreter in(session, vars, kCodec);
-  if (startup) code = Run(in, session, host, *startup);
+  if (startup) code = Run(in, session, host, stop, *startup);
   std::unique_ptr<TaskWindows> tasks;
   if (code == kOk) {
     for (const auto& [name, text] : o.sets) {
@@ -324,7 +343,7 @@ int Main(const std::vector<std::string>& argv) {
         vars.setNumber(name, std::strtod(text.c_str(), nullptr));
     }
     if (!o.tasks.empty()) tasks = StartTasks(host, session, o.tasks);
-    code = macro ? Run(in, session, host, *macro) : Prompt(in, session, host);
+    code = macro ? Run(in, session, host, stop, *macro) : Prompt(in, session, host, stop);
   }
   host.server(mcr::kCodeClosePopups);
   host.close();
