@@ -56,6 +56,18 @@ if(MCR_ARCH STREQUAL "i686")
   target_link_options(dlgframe PRIVATE -Wl,--kill-at)
 endif()
 
+mcr_import_library(anlink_imports ${MCR_ROOT}/standins/anlink/anlink.def)
+# It finds the installation as the library does (workstation.cpp).
+add_library(anlink SHARED standins/anlink/anlink.cpp mcrpak/bridge/workstation.cpp
+  ${CMAKE_BINARY_DIR}/anlink.imp.def)
+set_target_properties(anlink PROPERTIES PREFIX "" OUTPUT_NAME anlink)
+mcr_shipped_module(anlink "Link to the data-analysis task of the workstation (stand-in)")
+target_include_directories(anlink PRIVATE ${MCR_ROOT}/mcrpak)
+target_link_libraries(anlink PRIVATE advapi32 user32)
+if(MCR_ARCH STREQUAL "i686")
+  target_link_options(anlink PRIVATE -Wl,--kill-at)
+endif()
+
 # --- the library ----------------------------------------------------------
 mcr_generate_def(${CMAKE_BINARY_DIR}/MCRPAK.def ${MCR_ARCH})
 file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
@@ -73,12 +85,12 @@ add_library(mcrpak SHARED ${MCR_LIBRARY_SOURCES} mcrpak/resources/mcrpak.rc
 set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS "${MCR_RESOURCE_DEPS}")
 set_target_properties(mcrpak PROPERTIES PREFIX "" OUTPUT_NAME MCRPAK)
 target_include_directories(mcrpak PRIVATE ${MCR_ROOT}/mcrpak)
-target_link_libraries(mcrpak PRIVATE dlgframe_imports
+target_link_libraries(mcrpak PRIVATE dlgframe_imports anlink_imports
   user32 gdi32 advapi32 shell32 shlwapi ole32 winmm comctl32 comdlg32)
 if(MCR_ARCH STREQUAL "i686")
   target_link_options(mcrpak PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
-add_dependencies(mcrpak dlgframe)
+add_dependencies(mcrpak dlgframe anlink)
 mcr_shipped_module(mcrpak "Macro words of the ICP-MS workstation")
 
 # --- the host ---------------------------------------------------------------
@@ -89,12 +101,12 @@ target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/app/*.cpp)
 if(MCR_HOST_SOURCES)
   # mcrhost.rc holds the word reference's sources for --help WORD.
-  add_executable(mcrhost ${MCR_HOST_SOURCES} host/app/mcrhost.rc)
-  target_include_directories(mcrhost PRIVATE ${MCR_ROOT})
+  add_executable(mcrhost ${MCR_HOST_SOURCES} host/app/mcrhost.rc mcrpak/bridge/workstation.cpp)
+  target_include_directories(mcrhost PRIVATE ${MCR_ROOT} ${MCR_ROOT}/standins/anlink)
   set_source_files_properties(host/app/mcrhost.rc PROPERTIES
     OBJECT_DEPENDS "${MCR_ROOT}/docs/src/words.txt;${MCR_ROOT}/mcrpak/resources/strings.rc")
-  target_link_libraries(mcrhost PRIVATE mcrhost_core mcr_wordref version)
-  add_dependencies(mcrhost mcrpak dlgframe)
+  target_link_libraries(mcrhost PRIVATE mcrhost_core mcr_wordref advapi32 version)
+  add_dependencies(mcrhost mcrpak dlgframe anlink)
   mcr_version_resource(mcrhost "Command processor for trying MCRPAK macros" VFT_APP)
 endif()
 
@@ -106,8 +118,10 @@ if(MCR_ARCH STREQUAL "i686")
   if(MCR_EXPORTCHECK)
     add_test(NAME i686_exports
       COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak> | ${MCR_EXPORTCHECK} ${MCR_ROOT}/tools/imports-i686.txt")
-    add_test(NAME i686_dlgframe_imports
-      COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:dlgframe> | ${MCR_EXPORTCHECK} --imports-only ${MCR_ROOT}/tools/imports-i686.txt")
+    foreach(standin dlgframe anlink)
+      add_test(NAME i686_${standin}_imports
+        COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:${standin}> | ${MCR_EXPORTCHECK} --imports-only ${MCR_ROOT}/tools/imports-i686.txt")
+    endforeach()
   endif()
   return()
 endif()
@@ -117,7 +131,7 @@ file(GLOB MCR_BENCH_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/bench/*.cpp)
 add_executable(mcrbench ${MCR_BENCH_SOURCES})
 target_include_directories(mcrbench PRIVATE ${MCR_ROOT}/bench ${MCR_ROOT}/mcrpak)
 target_link_libraries(mcrbench PRIVATE mcrhost_core mcrpak_pure shell32)
-add_dependencies(mcrbench mcrpak dlgframe)
+add_dependencies(mcrbench mcrpak dlgframe anlink)
 
 # --- tests under Wine ---------------------------------------------------------
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -137,7 +151,7 @@ target_link_libraries(mcr_test_support PUBLIC mcrhost_core gtest shell32)
 function(mcr_wine_suite name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
-  add_dependencies(${name} mcrpak dlgframe helprec)
+  add_dependencies(${name} mcrpak dlgframe anlink helprec)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()

@@ -405,6 +405,39 @@ std::string Placements() {
 }
 
 // ---------------------------------------------------------------------------
+// The data-analysis side: an earlier batch whose results a new batch
+// imports its method from, the sample names QC verification checks, and the
+// state of the simulated data-analysis task (it finds the installation
+// through the registry key; see standins/anlink).
+
+const char* const kEarlierBatch = "DEMO001";
+
+void AddDataAnalysisFiles(const std::string& root, std::map<std::string, std::string>& files) {
+  const std::string batches = root + "\\batches\\", aBatches = Ansi(batches);
+  files[root + "\\icpexe\\daminf.ini"] = Ini({{"DAMethInf",
+                                               {{"DoImport", "1"},
+                                                {"MethodOnly", "1"},
+                                                {"SourcePath", aBatches + kEarlierBatch},
+                                                {"XmlFile", std::string(kEarlierBatch) + ".batch.xml"}}}});
+  std::string xml = "<?xml version=\"1.0\" encoding=\"shift_jis\"?>\r\n<Batch name=\"" + std::string(kEarlierBatch) +
+                    "\">\r\n  <Method path=\"" + Ansi(root) + "\\methods\\" + kMethod + "\"/>\r\n";
+  std::vector<std::pair<std::string, std::string>> names;
+  for (const DataSet& d : kDataSets) {
+    xml += "  <DataFile path=\"" + Ansi(root) + "\\data\\" + d.dir + "\" sample=\"" + Ansi(d.sample) + "\"/>\r\n";
+    names.push_back({"RunType" + std::to_string(names.size() + 1), Ansi(d.sample)});
+  }
+  files[batches + kEarlierBatch + "\\QuantResults\\" + kEarlierBatch + ".batch.xml"] = xml + "</Batch>\r\n";
+  files[batches + "samplenames.ini"] = Ini({{"SampleName", names}});
+  files[root + "\\analysis\\state.ini"] =
+      "; The simulated data-analysis task: Running is what DaIsRunning answers, the\r\n"
+      "; method is being edited for EditPolls more polls, an analysis runs AnalysisMs\r\n"
+      "; milliseconds, Fail names an operation that fails (with FailText), and a\r\n"
+      "; sample listed in [QcFail] as NAME=1 fails its QC check.\r\n" +
+      Ini({{"Task", {{"Running", "1"}, {"EditPolls", "0"}, {"AnalysisMs", "300"}, {"Fail", ""}, {"FailText", ""}}},
+           {"QcFail", {}}});
+}
+
+// ---------------------------------------------------------------------------
 
 bool CreateFolders(const std::wstring& path) {
   for (std::size_t i = path.find_first_of(L"\\/", 3); ; i = path.find_first_of(L"\\/", i + 1)) {
@@ -494,8 +527,6 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
   files[exe + "\\hubex.ini"] = HubexIni();
   files[exe + "\\dataview.cfg"] = DataViewConfig();
   files[exe + "\\icpms.win"] = Placements();
-  files[exe + "\\daminf.ini"] =
-      Ini({{"DAMethInf", {{"DoImport", "0"}, {"MethodOnly", "0"}, {"SourcePath", ""}, {"XmlFile", ""}}}});
   files[exe + "\\qctune.ini"] = Ini({{"Header", {{"MethPath", aRoot + "\\methods\\"}, {"MethFile", kMethod}}},
                                      {"Tune",
                                       {{"ExactMass", "0"},
@@ -506,6 +537,8 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
                                        {"TNITEM4", "0,0.8,10"},
                                        {"TNITEM5", "1,5,0"},
                                        {"TNITEM6", "0,100,0"}}}});
+
+  AddDataAnalysisFiles(root, files);
 
   // The host variables a workstation task would have set (a UTF-8 macro).
   auto q = [](const std::string& s) { return "\"" + s + "\""; };

@@ -9,6 +9,9 @@
 //                       qcunrep.01-02, qcinfo.ini
 //   ROOT\data\STD001.D\, ROOT\data\SAMPLE01.D\   data01-02.icp, quant.01-02
 //   ROOT\seq\demo.seq   five rows, two of them keyword rows
+//   ROOT\batches\       DEMO001\QuantResults\DEMO001.batch.xml (an earlier batch that
+//                       daminf.ini imports from), samplenames.ini (QC sample names)
+//   ROOT\analysis\      state.ini of the simulated data-analysis task (and its journal)
 //   ROOT\startup.mac    sets the host variables that point at all of this
 #pragma once
 #include <string>

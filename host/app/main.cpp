@@ -20,6 +20,7 @@
 #include "help.h"
 #include "hostcore.h"
 #include "lang.h"
+#include "linkjournal.h"
 #include "session.h"
 #include "snapshot.h"
 #include "stop.h"
@@ -315,6 +316,11 @@ int Main(const std::vector<std::string>& argv) {
     session.traceOperation(op, detail, status);
   };
   host.onShow = [&](const std::string& ansi) { session.output(AnsiToUtf8(ansi)); };
+  LinkJournal linkJournal;
+  if (o.trace)
+    session.beforeTraceLine = [&] {
+      for (const std::string& call : linkJournal.Take()) session.error("[trace]   anlink " + call);
+    };
 
   std::string why;
   if (host.open(Utf8ToAnsi(library).c_str(), &why)) {

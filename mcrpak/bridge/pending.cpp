@@ -31,12 +31,6 @@ extern "C" int WINAPI McrPendingSvMethCalUI(HWND, HINSTANCE, int, const char*, c
   return -1;
 }
 
-extern "C" DWORD CALLBACK McrPendingProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
-                                             LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                                             LPVOID) {
-  return PROGRESS_CONTINUE;
-}
-
 namespace mcr {
 
 std::uint16_t ReportException(HostContext ctx, const std::exception* e) noexcept {
