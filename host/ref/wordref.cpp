@@ -358,9 +358,10 @@ std::string Markdown(const std::vector<Reference>& refs, const Catalogue& catalo
       "1). A *shown* message appears in a message box or through the host while the macro goes on; a "
       "*notice* is printed like `print` output. A message with no number is not from the catalogue.\n"
       "- Each example runs on the sample workstation after its start-up macro (`./mcr demo "
-      "example.mac`, or `mcrhost --startup SAMPLE\\startup.mac example.mac`); where the entry says what "
-      "it prints, the test command checks it. A word that is not available in this build yet raises "
-      "\"This word is not available in this build of MCRPAK.\" instead.\n\n"
+      "example.mac`, or `mcrhost --startup SAMPLE\\startup.mac example.mac`). The test command runs the "
+      "example of every available word on a fresh sample and checks what it prints; a word that is not "
+      "available in this build yet raises \"This word is not available in this build of MCRPAK.\" "
+      "instead.\n\n"
       "## Functions\n\n";
   Index(out, refs, mcr::WordKind::Function);
   out += "## Commands\n\n";
