@@ -83,12 +83,14 @@ wine_start() {
 
 # Sums the GoogleTest reports of a run into one closing line.
 summary() {
-  local dir=$1 passed=0 failed=0 t f
+  local dir=$1 passed=0 failed=0 root t f
   for x in "$dir"/*.xml; do
     [[ -f $x ]] || continue
-    # GoogleTest's reports and dist.py's have a <testsuites> root, ctest's a <testsuite>.
-    t=$(grep -m1 -o '<testsuites\{0,1\} [^>]*tests="[0-9]*"' "$x" | grep -o 'tests="[0-9]*"' | grep -o '[0-9]*')
-    f=$(grep -m1 -o '<testsuites\{0,1\} [^>]*failures="[0-9]*"' "$x" | grep -o 'failures="[0-9]*"' | grep -o '[0-9]*')
+    # GoogleTest's reports and dist.py's have a <testsuites> root, ctest's a
+    # <testsuite> whose attributes stand on lines of their own.
+    root=$(tr '\n\t' '  ' < "$x" | grep -o '<testsuites\{0,1\} [^>]*>' | sed -n 1p) || true
+    t=$(grep -o ' tests="[0-9]*"' <<< "$root" | grep -o '[0-9]*')
+    f=$(grep -o ' failures="[0-9]*"' <<< "$root" | grep -o '[0-9]*')
     passed=$((passed + t - f)); failed=$((failed + f))
   done
   echo "$passed passed, $failed failed"

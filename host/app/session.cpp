@@ -1,6 +1,5 @@
 #include "session.h"
 
-
 namespace mcrhost {
 
 namespace {
