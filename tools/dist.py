@@ -3,14 +3,16 @@
 
   dist.py write ROOT BUILD ZIP    write the archive from the builds under BUILD
   dist.py check ROOT BUILD ZIP    check it: exactly the files a release holds,
-                                  SHA256SUMS right, and the 32-bit library in
-                                  it passes the export and import check
+                                  SHA256SUMS right, the version in every module,
+                                  and the 32-bit library in it passes the export
+                                  and import check
 
 The check writes BUILD/reports/dist.xml, a report the test summary counts.
 """
 import hashlib
 import io
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -44,6 +46,21 @@ def entry(name):
     return info
 
 
+def project_version(build):
+    with open(os.path.join(build, "x64", "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_PROJECT_VERSION:"):
+                return line.strip().partition("=")[2]
+    return "?"
+
+
+def carries_version(module, version):
+    """Whether the module's VERSIONINFO strings say FileVersion = version."""
+    key = "FileVersion\0".encode("utf-16-le")
+    value = (version + "\0").encode("utf-16-le")
+    return re.search(re.escape(key) + b"(?:\0\0)?" + re.escape(value), module) is not None
+
+
 def write(root, build, target):
     files = release_files(root, build)
     sums = io.StringIO()
@@ -71,9 +88,13 @@ def check(root, build, target):
             for line in z.read("SHA256SUMS").decode().splitlines():
                 digest, _, name = line.partition("  ")
                 sums[name] = digest
+        version = project_version(build)
         for name in sorted(listed - {"SHA256SUMS"}):
-            if sums.get(name) != hashlib.sha256(z.read(name)).hexdigest():
+            data = z.read(name)
+            if sums.get(name) != hashlib.sha256(data).hexdigest():
                 contents.append("SHA256SUMS is wrong for " + name)
+            if name.endswith((".dll", ".exe")) and not carries_version(data, version):
+                contents.append("%s has no version information %s" % (name, version))
         dll = z.read("x86/MCRPAK.dll") if "x86/MCRPAK.dll" in listed else None
     if dll is None:
         library.append("there is no x86/MCRPAK.dll to check")
