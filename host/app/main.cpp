@@ -200,8 +200,11 @@ class LineReader {
     std::thread([this] { read(); }).detach();
   }
 
-  std::optional<std::string> next(Host& host) {
+  // Nothing at the end of the input, or once interrupt is signalled.
+  std::optional<std::string> next(Host& host, HANDLE interrupt) {
+    const HANDLE events[] = {event_, interrupt};
     while (true) {
+      if (WaitForSingleObject(interrupt, 0) == WAIT_OBJECT_0) return std::nullopt;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!lines_.empty()) {
@@ -211,7 +214,7 @@ class LineReader {
         }
         if (eof_) return std::nullopt;
       }
-      MsgWaitForMultipleObjects(1, &event_, FALSE, INFINITE, QS_ALLINPUT);
+      MsgWaitForMultipleObjects(2, events, FALSE, INFINITE, QS_ALLINPUT);
       host.pump(0);
     }
   }
@@ -262,7 +265,11 @@ int Prompt(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& 
       std::fputs(chunk.empty() ? "mcr> " : "...> ", stdout);
       std::fflush(stdout);
     }
-    std::optional<std::string> line = reader.next(host);
+    std::optional<std::string> line = reader.next(host, stop.idleInterrupt());
+    if (!line && WaitForSingleObject(stop.idleInterrupt(), 0) == WAIT_OBJECT_0) {
+      session.error("mcrhost: stopped by Ctrl+C");
+      return kStoppedStatus;
+    }
     if (!line) {
       if (!chunk.empty()) {
         mcrlang::ParseResult p = mcrlang::Parse(chunk, kCodec, firstLine);

@@ -24,7 +24,8 @@ void WriteError(const std::string& line) {
 
 }  // namespace
 
-StopControl::StopControl(double seconds, const std::string& word) : seconds_(seconds), word_(word) {
+StopControl::StopControl(double seconds, const std::string& word)
+    : seconds_(seconds), word_(word), idle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
   g_control = this;
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   watcher_ = std::thread([this] { watch(); });
@@ -39,6 +40,7 @@ StopControl::~StopControl() {
   changed_.notify_all();
   watcher_.join();
   g_control = nullptr;
+  CloseHandle(idle_);
 }
 
 void StopControl::begin() {
@@ -48,6 +50,7 @@ void StopControl::begin() {
   why_.clear();
   asked_ = false;
   deadline_ = seconds_ > 0 ? GetTickCount64() + static_cast<ULONGLONG>(seconds_ * 1000) : 0;
+  if (WaitForSingleObject(idle_, 0) == WAIT_OBJECT_0) ask("stopped by Ctrl+C");
   changed_.notify_all();
 }
 
@@ -74,8 +77,10 @@ void StopControl::ask(const std::string& why) {
 BOOL WINAPI StopControl::OnConsoleEvent(DWORD event) {
   if ((event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) || !g_control) return FALSE;
   std::lock_guard<std::mutex> lock(g_control->mutex_);
-  if (!g_control->running_) return FALSE;
-  g_control->ask("stopped by Ctrl+C");
+  if (g_control->running_)
+    g_control->ask("stopped by Ctrl+C");
+  else
+    SetEvent(g_control->idle_);
   return TRUE;
 }
 

@@ -27,13 +27,15 @@ class StopControl {
   StopControl& operator=(const StopControl&) = delete;
 
   // One run: the start-up macro, the macro, or one entry at the prompt.
-  // Ctrl+C stops only a run; between runs it ends mcrhost as it ends any
-  // console program.
+  // Ctrl+C between runs stops the next run as it begins.
   void begin();
   void end();
 
   // Why the run must stop now (UTF-8); "" to go on.
   std::string request();
+
+  // Signalled by Ctrl+C while no run goes on (the prompt waits for input).
+  HANDLE idleInterrupt() const { return idle_; }
 
  private:
   static BOOL WINAPI OnConsoleEvent(DWORD event);
@@ -50,6 +52,7 @@ class StopControl {
   std::string why_;       // the stop asked for in this run
   std::atomic<bool> asked_{false};  // why_ is set: the quick test of request()
   ULONGLONG deadline_ = 0;
+  HANDLE idle_;
   std::thread watcher_;
 };
 

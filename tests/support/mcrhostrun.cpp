@@ -25,7 +25,15 @@ HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& o
   STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = open("in", OPEN_EXISTING);
+  HANDLE inputEnd = nullptr;  // the pipe's end this side holds while the run goes on
+  if (options.inputStaysOpen) {
+    CreatePipe(&si.hStdInput, &inputEnd, &inherit, 0);
+    SetHandleInformation(inputEnd, HANDLE_FLAG_INHERIT, 0);
+    DWORD written = 0;
+    WriteFile(inputEnd, options.input.data(), static_cast<DWORD>(options.input.size()), &written, nullptr);
+  } else {
+    si.hStdInput = open("in", OPEN_EXISTING);
+  }
   si.hStdOutput = open("out", CREATE_ALWAYS);
   si.hStdError = open("err", CREATE_ALWAYS);
   std::string line = LibraryPath();
@@ -44,7 +52,7 @@ HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& o
     GetExitCodeProcess(pi.hProcess, &r.status);
   }
   r.ms = GetTickCount() - start;
-  for (HANDLE h : {pi.hProcess, pi.hThread, si.hStdInput, si.hStdOutput, si.hStdError})
+  for (HANDLE h : {pi.hProcess, pi.hThread, si.hStdInput, si.hStdOutput, si.hStdError, inputEnd})
     if (h) CloseHandle(h);
   r.out = ReadAll(dir.file("out"));
   r.err = ReadAll(dir.file("err"));

@@ -18,6 +18,7 @@ struct HostRun {
 struct HostRunOptions {
   std::string cwd;    // "" for the suite's own
   std::string input;  // standard input
+  bool inputStaysOpen = false;  // a pipe that ends only with the run, not at the input's end
   DWORD limitMs = 30000;  // a run still going then fails the test and is ended
   DWORD creationFlags = 0;
   // Called once the process runs, with it (for example to send it Ctrl+C).

@@ -147,5 +147,23 @@ TEST(Release, CtrlCStopsTheMacroThatRuns) {
       SendCtrlC);
 }
 
+// With nothing running, the prompt waiting for input, Ctrl+C ends mcrhost.
+TEST(Release, CtrlCAtAnIdlePromptEndsMcrhost) {
+  TempDir dir;
+  HostRunOptions options;
+  options.input = "WriteProfile \"a\", \"b\", \"c\", \"" + dir.file("ready.ini") + "\"\n";
+  options.inputStaysOpen = true;
+  options.creationFlags = CREATE_NEW_CONSOLE;
+  options.whileRunning = [&](const PROCESS_INFORMATION& pi) {
+    for (int i = 0; i < 300 && GetFileAttributesA(dir.file("ready.ini").c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+      Sleep(50);
+    Sleep(200);  // back at the prompt
+    SendCtrlC(pi);
+  };
+  HostRun r = RunMcrhost({}, options);
+  EXPECT_EQ(r.status, 4u);
+  EXPECT_EQ(r.err, "mcrhost: stopped by Ctrl+C\n");
+}
+
 }  // namespace
 }  // namespace mcrtest
