@@ -405,6 +405,40 @@ std::string Placements() {
 }
 
 // ---------------------------------------------------------------------------
+// The offline configuration (OFFLINECFG): the standard RAPS applications of
+// the program directory, the application files of the installation, the
+// offline settings a macro hands the dialog and the general task's variables
+// the dialog starts from (RAPS with the cell-mode application, the Z-QT
+// autosampler, masses 40 and 56 inhibited).
+
+void AddOfflineConfiguration(const std::string& root, const std::string& exe,
+                             std::map<std::string, std::string>& files) {
+  files[exe + "\\mpm.tbl"] =
+      "; RAPS standard applications: name, file with an autosampler, file without\r\n"
+      "#STD_BEG\r\n"
+      "General\tgeneral_als.mpu\tgeneral.mpu\r\n"
+      "High matrix\thmatrix_als.mpm\thmatrix.mpm\r\n"
+      "#STD_END\r\n";
+  auto application = [](const char* name, const char* gas) {
+    return "; RAPS application file\r\n#APP_BEG\r\nAppName\t" + std::string(name) + "\r\nCellGas\t" + gas +
+           "\r\n#APP_END\r\n";
+  };
+  files[root + "\\RAPS\\cellmode.mpu"] = application("Cell mode", "He");
+  files[root + "\\RAPS\\seawater.mpu"] = application("Sea water", "H2");
+  files[exe + "\\offline.ist"] = Ini({{"PCS,1",
+                                       {{"_INHIBIT", "40 56 "},
+                                        {"SI_TYPE", "4"},
+                                        {"ALS_TYPE", "4"},
+                                        {"_MPM", "2"},
+                                        {"_MPMFILE$", "cellmode.mpu"},
+                                        {"OPT_PMP2", "0"}}}});
+  files[root + "\\startup.mac"] +=
+      "' The general task's offline configuration.\r\n"
+      "_optintro = 4\r\n_OPTALS = 4\r\n_MPM = 2\r\n_MPMFile$ = \"cellmode.mpu\"\r\n_MPMApp$ = \"Cell mode\"\r\n"
+      "OPT_PMP2 = 0\r\ndim _INHIBIT[2]\r\n_INHIBIT[1] = 40\r\n_INHIBIT[2] = 56\r\n";
+}
+
+// ---------------------------------------------------------------------------
 // The data-analysis side: an earlier batch whose results a new batch
 // imports its method from, the sample names QC verification checks, and the
 // state of the simulated data-analysis task (it finds the installation
@@ -521,7 +555,15 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
                                        {"ALS_TYPE", "0"},
                                        {"_MPM", "0"},
                                        {"_MPMFILE$", ""},
-                                       {"OPT_PMP2", "1"}}}});
+                                       {"OPT_PMP2", "1"},
+                                       {"_INHIBIT", "40 "},
+                                       {"TRAY_ID", "1"},
+                                       {"MAX_BOTTLE", "89"},
+                                       {"RINSE_DEPTH", "280"},
+                                       {"SAMPLE_DEPTH", "440"},
+                                       {"STD_DEPTH", "440"},
+                                       {"ONEBOTTLE_DEPTH", "440"},
+                                       {"ESC_MODE", "0"}}}});
   files[exe + "\\runtype.ini"] = RunTypeIni();
   files[exe + "\\defrt.icp"] = DefaultRunTypes();
   files[exe + "\\hubex.ini"] = HubexIni();
@@ -556,6 +598,7 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
       "_TNTASK_MODE = 0\r\n"
       "' Not a workstation variable: where the sample keeps its sequence file.\r\n"
       "SampleSeq$ = " + q(root + "\\seq\\demo.seq") + "\r\n";
+  AddOfflineConfiguration(root, exe, files);
 
   for (const char* folder : {"\\QCMODE", "\\RPTTMP", "\\CHNSEQ"})
     if (!CreateFolders(Wide(root + folder, CP_UTF8))) return fail("cannot create " + root + folder);

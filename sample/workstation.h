@@ -4,7 +4,8 @@
 // something realistic without the instrument.
 //
 //   ROOT\icpexe\        program directory: vexmon.ist, runtype.ini, defrt.icp, hubex.ini,
-//                       dataview.cfg, qctune.ini, icpms.win, daminf.ini
+//                       dataview.cfg, qctune.ini, icpms.win, daminf.ini, mpm.tbl, offline.ist
+//   ROOT\RAPS\          RAPS application files cellmode.mpu, seawater.mpu
 //   ROOT\methods\DEMO.M\ run.icp, rungroup.01-02, calib.01-06, qcdb.01-02, qctune.01-02,
 //                       qcunrep.01-02, qcinfo.ini
 //   ROOT\data\STD001.D\, ROOT\data\SAMPLE01.D\   data01-02.icp, quant.01-02

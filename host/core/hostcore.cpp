@@ -94,9 +94,10 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
     wc.lpszClassName = options_.windowClass.c_str();
     RegisterClassA(&wc);
   }
-  window_ = CreateWindowExA(0, options_.windowClass.c_str(), "mcrhost", WS_OVERLAPPEDWINDOW,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, self,
-                            nullptr);
+  if (options_.createWindow)
+    window_ = CreateWindowExA(0, options_.windowClass.c_str(), "mcrhost", WS_OVERLAPPEDWINDOW,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, self,
+                              nullptr);
   if (window_ && options_.showWindow) ShowWindow(window_, SW_SHOWNORMAL);
 }
 
