@@ -36,10 +36,14 @@ setup() {
   locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
 
-build() {
-  say "native build (pure code, sanitizers)"
+configure_native() {
   cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
         -DCMAKE_C_COMPILER=clang >/dev/null
+}
+
+build() {
+  say "native build (pure code, sanitizers)"
+  configure_native
   cmake --build "$BUILD/native" -j "$JOBS"
   say "x86_64 build (runs under Wine)"
   cmake -S "$ROOT" -B "$BUILD/x64" -DCMAKE_BUILD_TYPE=Release \
@@ -134,9 +138,7 @@ case ${1:-help} in
     setup; build; wine_start
     wine "$BUILD/x64/bin/mcrbench.exe" "$@" ;;
   docs)
-    setup
-    cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-          -DCMAKE_C_COMPILER=clang >/dev/null
+    setup; configure_native
     cmake --build "$BUILD/native" -j "$JOBS" --target wordref
     "$BUILD/native/bin/wordref" "$ROOT" && say "wrote docs/words.md" ;;
   dist)
