@@ -1,41 +1,37 @@
 #include "bytesource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
-#include <memory>
-#include <mutex>
-#include <vector>
 
 namespace mcr {
 
 namespace {
 
-// Blocks kept between calls: enough for the few files one word holds open.
+// Blocks kept between calls, enough for the few files one word holds open;
+// each slot is taken and given back atomically, so no lock is needed.
 constexpr std::size_t kPooledBlocks = 4;
+std::atomic<std::uint8_t*> g_pool[kPooledBlocks];
 
-std::mutex g_poolLock;
-
-std::vector<std::unique_ptr<std::uint8_t[]>>& Pool() {
-  static std::vector<std::unique_ptr<std::uint8_t[]>> pool;
-  return pool;
-}
+// Gives the pooled blocks back when the library is unloaded.
+struct PoolRelease {
+  ~PoolRelease() {
+    for (auto& slot : g_pool) delete[] slot.exchange(nullptr);
+  }
+} g_poolRelease;
 
 std::uint8_t* TakeBlock() {
-  {
-    std::lock_guard<std::mutex> hold(g_poolLock);
-    if (!Pool().empty()) {
-      std::uint8_t* block = Pool().back().release();
-      Pool().pop_back();
-      return block;
-    }
-  }
+  for (auto& slot : g_pool)
+    if (std::uint8_t* block = slot.exchange(nullptr)) return block;
   return new std::uint8_t[ReadAheadSource::kBlockSize];
 }
 
 void GiveBlock(std::uint8_t* block) {
-  std::unique_ptr<std::uint8_t[]> owned(block);
-  std::lock_guard<std::mutex> hold(g_poolLock);
-  if (Pool().size() < kPooledBlocks) Pool().push_back(std::move(owned));
+  for (auto& slot : g_pool) {
+    std::uint8_t* empty = nullptr;
+    if (slot.compare_exchange_strong(empty, block)) return;
+  }
+  delete[] block;
 }
 
 }  // namespace
