@@ -1,23 +1,49 @@
-// Reads `objdump -p` and then `objdump -d` of the library on standard input
-// and checks its export table against the word
-// and export tables: every name undecorated, at its ordinal, and nothing else
-// exported. From the disassembly it also checks how each export returns: the
-// 32-bit build cannot run here, so a handler or callback compiled with the
-// wrong calling convention would pass every runtime test and unbalance the
-// caller's stack on the workstation. Word handlers leave the arguments to
-// their caller (a plain `ret`); the host entry and the window, dialog and
-// system callbacks remove theirs (`ret N`, N the bytes of exports.inc).
+// Reads `objdump -p` of a module on standard input (for the library followed
+// by `objdump -d`) and checks
+//   - the library's export table against the word and export tables: every
+//     name undecorated, at its ordinal, and nothing else exported;
+//   - how each of the library's exports returns: the 32-bit build cannot run
+//     here, so a handler or callback compiled with the wrong calling
+//     convention would pass every runtime test and unbalance the caller's
+//     stack on the workstation. Word handlers leave the arguments to their
+//     caller (a plain `ret`); the host entry and the window, dialog and
+//     system callbacks remove theirs (`ret N`, N the bytes of exports.inc);
+//   - its imports against an allow-list, when one is named: every imported
+//     function must be listed, so that a new import is a decision;
+//   - that the workstation's own modules are imported by ordinal only.
+// exportcheck [--imports-only] [ALLOW_LIST]
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bridge/wordtable.h"
 
 namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return s;
+}
+
+// Lines "DLL FUNCTION" (or "DLL @ORDINAL"); # starts a comment. DLL names
+// compare without regard to case.
+bool ReadAllowList(const char* path, std::set<std::string>* allowed) {
+  std::ifstream in(path);
+  if (!in) return false;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line.substr(0, line.find('#')));
+    std::string dll, function;
+    if (words >> dll >> function) allowed->insert(Lower(dll) + " " + function);
+  }
+  return true;
+}
 
 using Address = unsigned long long;
 
@@ -109,7 +135,15 @@ void CollectReturns(const Disassembly& d, Address entry, std::set<Address>& visi
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  bool importsOnly = argc > 1 && std::strcmp(argv[1], "--imports-only") == 0;
+  const char* allowPath = argc > (importsOnly ? 2 : 1) ? argv[importsOnly ? 2 : 1] : nullptr;
+  std::set<std::string> allowed;
+  if (allowPath && !ReadAllowList(allowPath, &allowed)) {
+    std::printf("cannot read the import allow-list %s\n", allowPath);
+    return 1;
+  }
+
   struct Expected {
     std::string name;
     long stackBytes;  // removed by the export itself
@@ -126,15 +160,15 @@ int main() {
   std::regex addressRow(R"(^\s*\[\s*\d+\]\s+\+base\[\s*(\d+)\]\s+([0-9a-f]+)\s+Export RVA)");
   std::regex nameRow(R"(^\s*\[\s*(\d+)\]\s+(\S+)\s*$)");
   std::regex dllLine(R"(^\s*DLL Name:\s*(\S+))");
-  std::regex importRow(R"(^\s*[0-9a-f]+\s+[0-9a-f]+\s+(\S+))");
+  std::regex importRow(R"(^\s*[0-9a-f]+\s+([0-9]+)\s+(\S+))");
   std::map<int, std::string> found;
   std::map<int, Address> rvas;
   Address image = 0;
+  Disassembly code;
   int base = -1;
   bool inNames = false;
   std::string dll;
-  int namedImports = 0;
-  Disassembly code;
+  int namedImports = 0, unlisted = 0, imports = 0;
   std::string line;
   std::smatch m;
   while (std::getline(std::cin, line)) {
@@ -155,14 +189,24 @@ int main() {
       dll.clear();
     } else if (std::regex_search(line, m, dllLine)) {
       dll = m[1];
-    } else if ((dll == "dlgframe.dll" || dll == "anlink.dll") &&
-               std::regex_search(line, m, importRow) && m[1] != "<none>") {
-      std::printf("%s imported by name: %s\n", dll.c_str(), line.c_str());
-      ++namedImports;
+    } else if (!dll.empty() && std::regex_search(line, m, importRow)) {
+      bool byOrdinal = m[2] == "<none>";
+      std::string function = byOrdinal ? "@" + m[1].str() : m[2].str();
+      ++imports;
+      if ((dll == "dlgframe.dll" || dll == "anlink.dll") && !byOrdinal) {
+        std::printf("%s imported by name: %s\n", dll.c_str(), line.c_str());
+        ++namedImports;
+      }
+      if (allowPath && !allowed.count(Lower(dll) + " " + function)) {
+        std::printf("import not in %s: %s %s\n", allowPath, dll.c_str(), function.c_str());
+        ++unlisted;
+      }
     }
   }
+  if (allowPath) std::printf("%d imports checked, %d not in the allow-list\n", imports, unlisted);
+  if (importsOnly) return unlisted == 0 && namedImports == 0 && imports > 0 ? 0 : 1;
 
-  int errors = namedImports;
+  int errors = namedImports + unlisted;
   for (const auto& [ord, want] : expected) {
     auto it = found.find(ord);
     if (it == found.end()) {
@@ -178,7 +222,6 @@ int main() {
       std::printf("unexpected export: %s @%d\n", name.c_str(), ord);
       ++errors;
     }
-
   std::size_t returnsChecked = 0;
   if (code.code.empty()) {
     std::printf("no disassembly on the input\n");
@@ -209,7 +252,7 @@ int main() {
       }
     }
   }
-  std::printf("%zu exports checked, %zu returns checked, %d problems\n", expected.size(),
-              returnsChecked, errors);
+  std::printf("%zu exports checked, %zu returns checked, %d problems\n", expected.size(), returnsChecked,
+              errors);
   return errors == 0 && !found.empty() ? 0 : 1;
 }

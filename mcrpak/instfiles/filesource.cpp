@@ -9,34 +9,32 @@ namespace mcr {
 
 namespace {
 
-class FileSource : public ByteSource {
- public:
-  explicit FileSource(InstFile file) : file_(std::move(file)) {}
-  bool Seek(std::uint64_t offset) override {
-    if (offset > static_cast<std::uint64_t>(INT64_MAX) || !file_.Seek(static_cast<long long>(offset)))
-      return false;
-    pos_ = offset;
-    return true;
-  }
-  std::uint64_t Position() const override { return pos_; }
-  std::size_t Read(void* buffer, std::size_t n) override {
-    long long got = file_.Read(buffer, n);
-    if (got <= 0) return 0;
-    pos_ += static_cast<std::uint64_t>(got);
-    return static_cast<std::size_t>(got);
-  }
+// The source's offsets are at most INT64_MAX, which the file takes.
+ReadAtFunction ReadAtOf(InstFile& file) {
+  return [&file](std::uint64_t offset, void* buffer, std::size_t n) {
+    return file.ReadAt(static_cast<long long>(offset), buffer, n);
+  };
+}
 
- private:
-  InstFile file_;
-  std::uint64_t pos_ = 0;
+// The file comes first among the bases, so it is open before the reader
+// that uses it and closed after it.
+struct FileHolder {
+  InstFile file;
+};
+
+class OwnedFileSource : private FileHolder, public FileReader {
+ public:
+  explicit OwnedFileSource(InstFile owned) : FileHolder{std::move(owned)}, FileReader(FileHolder::file) {}
 };
 
 }  // namespace
 
+FileReader::FileReader(InstFile& file) : ReadAheadSource(ReadAtOf(file)) {}
+
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path) {
   InstFile file = InstFile::OpenRead(path);
   if (!file.IsOpen()) return nullptr;
-  return std::make_unique<FileSource>(std::move(file));
+  return std::make_unique<OwnedFileSource>(std::move(file));
 }
 
 std::string CurrentMethodDirectory(HostContext ctx) {

@@ -6,11 +6,19 @@
 
 #include "../bridge/boundary.h"
 #include "bytesource.h"
+#include "instio.h"
 
 namespace mcr {
 
-// Null when the file cannot be opened.
+// Null when the file cannot be opened. Reads go through a read-ahead block.
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
+
+// The same reading view of a file the caller holds open, for the words that
+// also write it: their writes go to the file itself, after the reading.
+class FileReader : public ReadAheadSource {
+ public:
+  explicit FileReader(InstFile& file);
+};
 
 // The method directory a word works in: its argument when given and not
 // empty, otherwise the host's current method "_CurrentMeth$".
