@@ -16,7 +16,8 @@
 #include <map>
 
 #include "bytes.h"
-#include "resources.h"
+#include "filestate.h"
+#include "leaks.h"
 #include "wordcalls.h"
 
 namespace mcrtest {
@@ -40,7 +41,7 @@ const std::map<std::string, int> kListsWithTabStops = {{"QCUNREPELEM", 2}};
 
 std::size_t BlocksLeftByATabbedList() {
   constexpr int kLists = 20;
-  ProcessResources before = CountResources();
+  const std::size_t before = HeapBlockCount();
   for (int i = 0; i < kLists; ++i) {
     HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_USETABSTOPS, 0, 0, 50, 50, GetDesktopWindow(),
                                 nullptr, nullptr, nullptr);
@@ -48,7 +49,7 @@ std::size_t BlocksLeftByATabbedList() {
     SendMessageA(list, LB_SETTABSTOPS, 2, reinterpret_cast<LPARAM>(tabs));
     DestroyWindow(list);
   }
-  return (CountResources().heapBlocks - before.heapBlocks + kLists / 2) / kLists;
+  return (HeapBlockCount() - before + kLists / 2) / kLists;
 }
 
 TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
@@ -71,7 +72,7 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
     for (int i = 0; i < kWarmUpCalls; ++i) bench.Call(w, args);
     bench.Dialogs();
 
-    ProcessResources before = CountResources();
+    const std::size_t handles = ProcessHandleCount(), windows = ThreadWindowCount(), blocks = HeapBlockCount();
     DWORD t0 = GetTickCount();
     int n = 0;
     while (n < kCallsPerWord && (n < kMinCalls || GetTickCount() - t0 < kBudgetMs)) {
@@ -79,13 +80,11 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
       for (const DialogWatchdog::Seen& d : bench.Dialogs()) EXPECT_FALSE(d.stuck) << U(d.caption);
       ++n;
     }
-    ProcessResources after = CountResources();
-    EXPECT_EQ(after.handles, before.handles) << "kernel handles after " << n << " calls";
-    EXPECT_EQ(after.windows, before.windows) << "windows after " << n << " calls";
+    EXPECT_EQ(ProcessHandleCount(), handles) << "kernel handles after " << n << " calls";
+    EXPECT_EQ(ThreadWindowCount(), windows) << "windows after " << n << " calls";
     auto lists = kListsWithTabStops.find(w.name);
     std::size_t platform = lists == kListsWithTabStops.end() ? 0 : tabbedList * lists->second * n;
-    EXPECT_LE(after.heapBlocks, before.heapBlocks + platform + std::max(8, n / 8))
-        << "heap blocks after " << n << " calls";
+    EXPECT_LE(HeapBlockCount(), blocks + platform + std::max(8, n / 8)) << "heap blocks after " << n << " calls";
     total += static_cast<std::size_t>(n);
     ++words;
     if (n < kCallsPerWord) shortened += " " + std::string(w.name) + "(" + std::to_string(n) + ")";

@@ -24,7 +24,7 @@
 #include <thread>
 
 #include "bridge/rounding.h"
-#include "resources.h"
+#include "filestate.h"
 #include "util/sjistext.h"
 #include "wordcalls.h"
 

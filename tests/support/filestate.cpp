@@ -1,4 +1,4 @@
-#include "resources.h"
+#include "filestate.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,65 +6,6 @@
 namespace mcrtest {
 
 namespace {
-
-// The system handle table as NtQuerySystemInformation class 16 gives it.
-struct HandleEntry {
-  ULONG ownerPid;
-  BYTE objectType;
-  BYTE flags;
-  USHORT value;
-  PVOID object;
-  ULONG access;
-};
-struct HandleTable {
-  ULONG count;
-  HandleEntry entries[1];
-};
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-
-std::size_t CountHandles() {
-  static auto query = reinterpret_cast<QuerySystemInformation>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return 0;
-  static std::vector<std::uint8_t> buffer(1 << 16);
-  LONG status;
-  ULONG needed = 0;
-  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-         kInfoLengthMismatch)
-    buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed));
-  if (status < 0) return 0;
-  const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
-  const DWORD self = GetCurrentProcessId();
-  std::size_t n = 0;
-  for (ULONG i = 0; i < table->count; ++i) n += table->entries[i].ownerPid == self;
-  return n;
-}
-
-BOOL CALLBACK CountWindow(HWND w, LPARAM counter) {
-  ++*reinterpret_cast<std::size_t*>(counter);
-  EnumChildWindows(w, [](HWND, LPARAM c) -> BOOL { return ++*reinterpret_cast<std::size_t*>(c), TRUE; },
-                   counter);
-  return TRUE;
-}
-
-std::size_t CountHeapBlocks() {
-  std::vector<HANDLE> heaps(64);
-  DWORD n = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-  if (n > heaps.size()) {
-    heaps.resize(n);
-    n = GetProcessHeaps(n, heaps.data());
-  }
-  std::size_t blocks = 0;
-  for (DWORD i = 0; i < n && i < heaps.size(); ++i) {
-    if (!HeapLock(heaps[i])) continue;
-    PROCESS_HEAP_ENTRY e{};
-    while (HeapWalk(heaps[i], &e)) blocks += (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
-    HeapUnlock(heaps[i]);
-  }
-  return blocks;
-}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -93,14 +34,6 @@ void Walk(const std::string& root, const std::string& rel, const std::vector<std
 }
 
 }  // namespace
-
-ProcessResources CountResources() {
-  ProcessResources r;
-  r.handles = CountHandles();
-  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&r.windows));
-  r.heapBlocks = CountHeapBlocks();
-  return r;
-}
 
 FolderState FolderState::Take(const std::string& root, const std::vector<std::string>& skip) {
   FolderState s;

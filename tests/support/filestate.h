@@ -1,27 +1,14 @@
-// What a word could leave behind in the process or on disk: kernel handles,
-// windows, heap blocks, and files changed where it had no business.
+// Where a word could leave traces on disk: files changed where it had no
+// business, and files it left open.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace mcrtest {
-
-// Counts for this process. The platform's own counters are stubs under
-// Wine (GetProcessHandleCount and GetGuiResources answer 0), so handles are
-// counted in the system's handle table, windows by enumeration (top-level
-// windows of this thread and all their descendants) and heap blocks by
-// walking every heap of the process.
-struct ProcessResources {
-  std::size_t handles = 0;
-  std::size_t windows = 0;
-  std::size_t heapBlocks = 0;
-};
-ProcessResources CountResources();
 
 // Size and last-write time of every file under a folder, and the folders
 // themselves, by path relative to the root.
