@@ -269,8 +269,6 @@ DialogScript::Step Press(int id) {
 
 namespace {
 thread_local DialogWatchdog* t_watchdog = nullptr;
-// The static control that holds a message box's text.
-constexpr int kMessageBoxTextId = 0xFFFF;
 }  // namespace
 
 DialogWatchdog::DialogWatchdog(DWORD timeoutMs) : timeout_(timeoutMs) {
@@ -305,7 +303,7 @@ LRESULT CALLBACK DialogWatchdog::Hook(int code, WPARAM wp, LPARAM lp) {
   DialogWatchdog* self = t_watchdog;
   if (code == HC_ACTION && self && ret->message == WM_INITDIALOG && ClassOf(ret->hwnd) == kDialogClass) {
     DialogWindow d(ret->hwnd);
-    self->seen_.push_back({d.caption(), d.text(), d.item(kMessageBoxTextId) != nullptr, false});
+    self->seen_.push_back({d.caption(), d.text(), false});
     self->open_.push_back({ret->hwnd, GetTickCount(), self->seen_.size() - 1});
     PostMessageA(ret->hwnd, WM_COMMAND, MAKEWPARAM(self->answer_, BN_CLICKED),
                  reinterpret_cast<LPARAM>(d.item(self->answer_)));

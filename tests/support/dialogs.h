@@ -139,7 +139,6 @@ class DialogWatchdog {
   struct Seen {
     std::string caption;
     std::string text;  // the static texts; a message box's message
-    bool messageBox = false;
     bool stuck = false;
   };
   // The windows answered since the last call.
