@@ -4,10 +4,9 @@ namespace mcr {
 
 namespace {
 
-HANDLE Open(const std::string& path, DWORD access, DWORD share) {
+HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition = OPEN_EXISTING) {
   if (path.empty() || path.size() > kFilePathMax) return INVALID_HANDLE_VALUE;
-  return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -18,6 +17,10 @@ InstFile InstFile::OpenRead(const std::string& path) {
 
 InstFile InstFile::OpenReadWrite(const std::string& path) {
   return InstFile(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
+}
+
+InstFile InstFile::Create(const std::string& path) {
+  return InstFile(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
 }
 
 long long InstFile::Read(void* buffer, std::size_t size) {
@@ -50,6 +53,19 @@ bool InstFile::Skip(long long delta) {
   LARGE_INTEGER by;
   by.QuadPart = delta;
   return SetFilePointerEx(handle_, by, nullptr, FILE_CURRENT) != 0;
+}
+
+long long InstFile::Size() const {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
+}
+
+bool InstFile::EndHere() { return SetEndOfFile(handle_) != 0; }
+
+bool InstFile::MakeReadOnly() {
+  FILE_BASIC_INFO info{};  // zero times stay as they are
+  info.FileAttributes = FILE_ATTRIBUTE_READONLY;
+  return SetFileInformationByHandle(handle_, FileBasicInfo, &info, sizeof info) != 0;
 }
 
 void InstFile::Close() {

@@ -18,6 +18,9 @@ class InstFile {
  public:
   static InstFile OpenRead(const std::string& path);
   static InstFile OpenReadWrite(const std::string& path);
+  // A new empty file in place of any old one, for reading and writing,
+  // shared for reading.
+  static InstFile Create(const std::string& path);
 
   InstFile(InstFile&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
   InstFile& operator=(InstFile&&) = delete;
@@ -30,6 +33,11 @@ class InstFile {
   bool Write(const void* buffer, std::size_t size);
   bool Seek(long long offset);        // from the start; negative fails
   bool Skip(long long delta);         // from the current position
+  long long Size() const;             // -1 when unknown
+  bool EndHere();                     // cuts the file at the current position
+  // Makes the file read-only (its other attributes cleared); writes through
+  // this handle still work until it is closed.
+  bool MakeReadOnly();
   void Close();
 
  private:

@@ -147,7 +147,7 @@ std::string ExponentText(int exponent, int exponentDigits) {
 
 // "%<width>.<decimals>f": the value with the given decimals, right-aligned.
 std::string FixedText(double value, int width, int decimals) {
-  std::string text = Printed(value, std::chars_format::fixed, decimals);
+  std::string text = FormatFixed(value, decimals);
   if (text.size() < static_cast<std::size_t>(width))
     text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
   return text;
@@ -174,6 +174,18 @@ std::string FormatSignificant(double value, const SignificantFormat& f) {
   Rounded r = RoundText(v, f.digits);
   if (!std::isfinite(r.value)) return {};
   return r.text.mantissa + "E" + ExponentText(r.text.exponent, f.exponentDigits);
+}
+
+std::string FormatFixed(double value, int decimals) {
+  // Only a multiple of 2^-(decimals + 1) whose multiple is odd lies exactly
+  // halfway; every other value the standard conversion rounds as wanted.
+  double scaled = decimals >= 0 && decimals < 62 ? value * static_cast<double>(1ULL << (decimals + 1)) : 0;
+  bool tie = std::fabs(scaled) < 0x1p53 && scaled == std::trunc(scaled) && (static_cast<std::int64_t>(scaled) & 1);
+  if (tie || !std::isfinite(value)) return Printed(value, std::chars_format::fixed, decimals);
+  char text[400];
+  auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  if (r.ec != std::errc()) return Printed(value, std::chars_format::fixed, decimals);
+  return std::string(text, r.ptr);
 }
 
 double ReadDecimal(std::string_view text) {

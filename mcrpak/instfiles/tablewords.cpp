@@ -1,0 +1,200 @@
+// DATATABLE: the batch view's data table. CREATE makes an empty table from
+// the configuration file dataview.cfg in the program directory; APPEND adds
+// the row of one data directory in front of the closing line. The command
+// reports through _ERR_DATATABLE and _MSG_DATATABLE$ and never fails the
+// macro's status: a failure raises its text and still returns 0.
+#include <windows.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "../bridge/catalogue.h"
+#include "../bridge/handlers.h"
+#include "../bridge/hostops.h"
+#include "../util/sjistext.h"
+#include "filesource.h"
+#include "datalayout.h"
+#include "instio.h"
+#include "tableconfig.h"
+#include "tablerow.h"
+
+using namespace mcr;
+
+namespace {
+
+enum : int {
+  kMsgNoViewConfig = 1045,
+  kMsgCannotCreateTable = 1046,
+  kMsgInvalidCommand = 1047,
+  kMsgCannotAppend = 1048,
+  kMsgNoTable = 1049,
+  kMsgNoQuantResults = 1050,
+  kMsgNoRawData = 1052,
+};
+
+constexpr std::size_t kReportedMessageMax = 132;
+constexpr std::size_t kConfigReadChunk = 65536;
+// Data files up to this size are read in one piece: a step's header, mass
+// table, block and points then cost one read instead of four.
+constexpr long long kWholeReadMax = 4 << 20;
+
+// The table file opened for update, as the layout readers see it.
+class TableSource : public ByteSource {
+ public:
+  explicit TableSource(InstFile& file) : file_(file) {}
+  bool Seek(std::uint64_t offset) override {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX) || !file_.Seek(static_cast<long long>(offset))) return false;
+    pos_ = offset;
+    return true;
+  }
+  std::uint64_t Position() const override { return pos_; }
+  std::size_t Read(void* buffer, std::size_t n) override {
+    long long got = file_.Read(buffer, n);
+    if (got <= 0) return 0;
+    pos_ += static_cast<std::uint64_t>(got);
+    return static_cast<std::size_t>(got);
+  }
+
+ private:
+  InstFile& file_;
+  std::uint64_t pos_ = 0;
+};
+
+std::string ProgramDirectory(HostContext ctx) {
+  char value[kStrVarBound] = {};
+  if (GetStrVar(ctx, "_EXEPATH$", value) != 0) return {};
+  value[kStrVarBound - 1] = '\0';
+  return value;
+}
+
+std::unique_ptr<ByteSource> OpenDataFile(const std::string& path) {
+  InstFile file = InstFile::OpenRead(path);
+  if (!file.IsOpen()) return nullptr;
+  long long size = file.Size();
+  if (size < 0 || size > kWholeReadMax) {
+    file.Close();
+    return OpenFileSource(path);
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  long long got = bytes.empty() ? 0 : file.Read(bytes.data(), bytes.size());
+  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return std::make_unique<MemorySource>(std::move(bytes));
+}
+
+// The whole configuration file, or false when it cannot be read or held.
+bool ReadWhole(const std::string& path, std::string& text) {
+  std::unique_ptr<ByteSource> file = OpenFileSource(path);
+  if (!file) return false;
+  try {
+    for (;;) {
+      std::size_t at = text.size();
+      text.resize(at + kConfigReadChunk);
+      std::size_t got = file->Read(&text[at], kConfigReadChunk);
+      text.resize(at + got);
+      if (got == 0) return true;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+int Create(HostContext ctx, const std::string& path) {
+  const std::string config = ProgramDirectory(ctx) + "dataview.cfg";
+  if (!FileExists(config)) return kMsgNoViewConfig;
+  if (path.size() <= kFilePathMax && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) || !DeleteFileA(path.c_str())))
+    return kMsgCannotCreateTable;
+  std::string text;
+  if (!ReadWhole(config, text)) return kMsgCannotCreateTable;
+  std::optional<std::size_t> length = ConfigCopyLength(text);
+  if (!length) return kMsgNoViewConfig;
+  text.resize(*length);
+  text.append(kTableStart).append(kTableEnd);
+  InstFile table = InstFile::Create(path);
+  if (!table.IsOpen()) return kMsgCannotCreateTable;
+  bool written = table.Write(text.data(), text.size());
+  table.MakeReadOnly();
+  return written ? 0 : kMsgCannotCreateTable;
+}
+
+// Whether the folder holds anything named like a step's data file.
+bool HasDataFile(const std::string& dir) {
+  // The first step's file answers without a search of the folder.
+  if (FileExists(StepFilePath(dir, 1))) return true;
+  std::string pattern = dir + "\\data0?.icp";
+  if (pattern.size() > kFilePathMax) return false;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
+
+int RowFailureMessage(RowFailure failure) {
+  switch (failure) {
+    case RowFailure::NoQuantResults: return kMsgNoQuantResults;
+    case RowFailure::NoDataHeader: return kMsgNoRawData;
+    case RowFailure::NoMemory: return kMsgNoGlobalMemory;
+    default: return 0;
+  }
+}
+
+int Append(const std::string& path, const std::string& dir) {
+  if (!HasDataFile(dir)) return kMsgNoRawData;
+  if (!FileExists(path)) return kMsgNoTable;
+  if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)) return kMsgCannotAppend;
+  InstFile table = InstFile::OpenReadWrite(path);
+  if (!table.IsOpen()) return kMsgCannotAppend;
+  TableSource source(table);
+  TableLayout layout;
+  if (!ReadTableLayout(source, layout)) return kMsgCannotAppend;
+  long long size = table.Size();
+  std::optional<std::uint64_t> closing =
+      size < 0 ? std::nullopt : FindClosingLine(source, static_cast<std::uint64_t>(size));
+  if (!closing) return kMsgCannotAppend;
+
+  Row row = ComputeRow(layout, dir, OpenDataFile);
+  row.line.append(kTableEnd);
+  // Cut after the new closing line, so that it stays the last line.
+  bool written = table.Seek(static_cast<long long>(*closing)) && table.Write(row.line.data(), row.line.size()) &&
+                 table.EndHere();
+  table.MakeReadOnly();
+  return written ? RowFailureMessage(row.failure) : kMsgCannotAppend;
+}
+
+void Report(HostContext ctx, int id) {
+  std::string text(CutBytes(LoadMessage(id), kReportedMessageMax));
+  SetNumVar(ctx, "_ERR_DATATABLE", 1);
+  SetStrVar(ctx, "_MSG_DATATABLE$", text.c_str());
+  RaiseError(ctx, kRaiseError, text.c_str());
+}
+
+int DataTable(HostContext ctx, HostHandle args) {
+  Args in(ctx, args);
+  TextArg operation = in.Text(1);
+  if (!operation.given()) return kMsgOmitted;
+  bool create = operation.Is("CREATE");
+  if (!create && !operation.Is("APPEND")) return kMsgInvalidCommand;
+  TextArg path = in.Text(2);
+  if (!path.given()) return kMsgOmitted;
+  if (create) return Create(ctx, path.get());
+  TextArg dir = in.Text(3);
+  if (!dir.given()) return kMsgOmitted;
+  return Append(path.get(), dir.get());
+}
+
+}  // namespace
+
+MCR_COMMAND(DataTableProc) {
+  SetNumVar(ctx, "_ERR_DATATABLE", 0);
+  SetStrVar(ctx, "_MSG_DATATABLE$", "");
+  int failure;
+  try {
+    failure = DataTable(ctx, args);
+  } catch (const std::bad_alloc&) {
+    failure = kMsgNoGlobalMemory;
+  }
+  if (failure != 0) Report(ctx, failure);
+  return 0;
+}
