@@ -7,6 +7,8 @@
 //                       dataview.cfg, qctune.ini, icpms.win, daminf.ini
 //   ROOT\methods\DEMO.M\ run.icp, rungroup.01-02, calib.01-06, qcdb.01-02, qctune.01-02, qcinfo.ini
 //   ROOT\data\STD001.D\, ROOT\data\SAMPLE01.D\   data01-02.icp, quant.01-02
+//   ROOT\data\SAMPLE01.D\SAMPLE01.D#\  its interference-corrected data set
+//   ROOT\views\conc\dataview.cfg  a second batch view (concentrations with units)
 //   ROOT\seq\demo.seq   five rows, two of them keyword rows
 //   ROOT\startup.mac    sets the host variables that point at all of this
 #pragma once
