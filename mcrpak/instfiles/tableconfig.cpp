@@ -101,11 +101,12 @@ std::optional<Descriptor> ParseDescriptor(std::string_view token) {
 }
 
 std::int32_t ColumnMap::At(int step, long long position) const {
-  if (step < 1 || step > kTableSteps || position < 0 || position >= kTablePositions) return 0;
+  if (columns_.empty() || step < 1 || step > kTableSteps || position < 0 || position >= kTablePositions) return 0;
   return columns_[static_cast<std::size_t>(step - 1) * kTablePositions + static_cast<std::size_t>(position)];
 }
 
 void ColumnMap::Set(const Descriptor& d, std::int32_t column) {
+  if (columns_.empty()) columns_.assign(static_cast<std::size_t>(kTableSteps) * kTablePositions, 0);
   columns_[static_cast<std::size_t>(d.step - 1) * kTablePositions + static_cast<std::size_t>(d.position)] = column;
 }
 
@@ -171,31 +172,31 @@ std::optional<std::size_t> ConfigCopyLength(std::string_view config) {
 
 std::optional<std::uint64_t> FindClosingLine(ByteSource& source, std::uint64_t size) {
   constexpr std::size_t kChunk = 4096;
-  const std::string_view closing = kTableEnd.substr(0, kTableEnd.size() - 2);  // without CR LF
+  constexpr std::size_t kLine = kTableEnd.size(), kUpToGt = kLine - 2;
   char buffer[kChunk];
-  std::uint64_t end = size;
-  while (end > 0) {
-    std::uint64_t start = end > kChunk ? end - kChunk : 0;
-    auto n = static_cast<std::size_t>(end - start);
+  for (std::uint64_t end = size; end > 0;) {
+    const std::uint64_t start = end > kChunk ? end - kChunk : 0;
+    const auto n = static_cast<std::size_t>(end - start);
     if (!source.Seek(start) || !ReadExact(source, buffer, n)) return std::nullopt;
-    const void* found = nullptr;
-    for (std::size_t i = n; i-- > 0;)
-      if (buffer[i] == '>') {
-        found = buffer + i;
-        break;
-      }
-    if (!found) {
+    const std::string_view piece(buffer, n);
+    const std::size_t gt = piece.rfind('>');
+    if (gt == std::string_view::npos) {
       end = start;
       continue;
     }
-    std::uint64_t gt = start + static_cast<std::uint64_t>(static_cast<const char*>(found) - buffer);
-    if (gt + 1 < closing.size()) return std::nullopt;
-    std::uint64_t lineStart = gt + 1 - closing.size();
-    char tail[32];
-    std::size_t want = kTableEnd.size();
-    if (!source.Seek(lineStart)) return std::nullopt;
-    if (source.Read(tail, want) != want || std::string_view(tail, want) != kTableEnd) return std::nullopt;
-    return lineStart;
+    const std::uint64_t pastGt = start + gt + 1;
+    if (pastGt < kUpToGt) return std::nullopt;
+    const std::uint64_t line = pastGt - kUpToGt;
+    std::string_view text;
+    char edge[kLine];
+    if (line >= start && pastGt + 2 <= end) {
+      text = piece.substr(static_cast<std::size_t>(line - start), kLine);
+    } else {  // the line straddles the piece just read
+      if (!source.Seek(line) || !ReadExact(source, edge, kLine)) return std::nullopt;
+      text = std::string_view(edge, kLine);
+    }
+    if (text != kTableEnd) return std::nullopt;
+    return line;
   }
   return std::nullopt;
 }

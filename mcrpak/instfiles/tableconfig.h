@@ -52,10 +52,10 @@ struct Descriptor {
 };
 std::optional<Descriptor> ParseDescriptor(std::string_view token);
 
-// Column numbers (from 1, 0 for none) by step and position.
+// Column numbers (from 1, 0 for none) by step and position; the table is
+// made with the first descriptor.
 class ColumnMap {
  public:
-  ColumnMap() : columns_(static_cast<std::size_t>(kTableSteps) * kTablePositions, 0) {}
   // 0 for a step or position outside the map.
   std::int32_t At(int step, long long position) const;
   void Set(const Descriptor& d, std::int32_t column);

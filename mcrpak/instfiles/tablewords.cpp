@@ -5,6 +5,8 @@
 // macro's status: a failure raises its text and still returns 0.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -35,8 +37,6 @@ enum : int {
 
 constexpr std::size_t kReportedMessageMax = 132;
 constexpr std::size_t kConfigReadChunk = 65536;
-// Data files up to this size are read in one piece: a step's header, mass
-// table, block and points then cost one read instead of four.
 constexpr long long kWholeReadMax = 4 << 20;
 
 // The table file opened for update, as the layout readers see it.
@@ -68,19 +68,50 @@ std::string ProgramDirectory(HostContext ctx) {
   return value;
 }
 
-std::unique_ptr<ByteSource> OpenDataFile(const std::string& path) {
-  InstFile file = InstFile::OpenRead(path);
-  if (!file.IsOpen()) return nullptr;
-  long long size = file.Size();
-  if (size < 0 || size > kWholeReadMax) {
-    file.Close();
-    return OpenFileSource(path);
+// The bytes of a data file held in memory.
+class HeldFile : public ByteSource {
+ public:
+  HeldFile(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+  bool Seek(std::uint64_t offset) override {
+    pos_ = offset;
+    return true;
   }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  long long got = bytes.empty() ? 0 : file.Read(bytes.data(), bytes.size());
-  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return std::make_unique<MemorySource>(std::move(bytes));
-}
+  std::uint64_t Position() const override { return pos_; }
+  std::size_t Read(void* buffer, std::size_t n) override {
+    if (pos_ >= size_) return 0;
+    std::size_t count = std::min<std::size_t>(n, size_ - static_cast<std::size_t>(pos_));
+    std::memcpy(buffer, bytes_ + pos_, count);
+    pos_ += count;
+    return count;
+  }
+
+ private:
+  const std::uint8_t* bytes_;
+  std::size_t size_;
+  std::uint64_t pos_ = 0;
+};
+
+// Opens the data files of one row one after the other, each read whole in
+// one piece into a buffer they share (a step's header, mass table, block and
+// points then cost one read instead of four); larger files are read as needed.
+class DataFiles {
+ public:
+  std::unique_ptr<ByteSource> Open(const std::string& path) {
+    InstFile file = InstFile::OpenRead(path);
+    if (!file.IsOpen()) return nullptr;
+    long long size = file.Size();
+    if (size < 0 || size > kWholeReadMax) {
+      file.Close();
+      return OpenFileSource(path);
+    }
+    if (buffer_.size() < static_cast<std::size_t>(size)) buffer_.resize(static_cast<std::size_t>(size));
+    long long got = size == 0 ? 0 : file.Read(buffer_.data(), static_cast<std::size_t>(size));
+    return std::make_unique<HeldFile>(buffer_.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
+  }
+
+ private:
+  std::vector<std::uint8_t> buffer_;
+};
 
 // The whole configuration file, or false when it cannot be read or held.
 bool ReadWhole(const std::string& path, std::string& text) {
@@ -154,7 +185,8 @@ int Append(const std::string& path, const std::string& dir) {
       size < 0 ? std::nullopt : FindClosingLine(source, static_cast<std::uint64_t>(size));
   if (!closing) return kMsgCannotAppend;
 
-  Row row = ComputeRow(layout, dir, OpenDataFile);
+  DataFiles files;
+  Row row = ComputeRow(layout, dir, [&files](const std::string& file) { return files.Open(file); });
   row.line.append(kTableEnd);
   // Cut after the new closing line, so that it stays the last line.
   bool written = table.Seek(static_cast<long long>(*closing)) && table.Write(row.line.data(), row.line.size()) &&

@@ -137,7 +137,8 @@ TEST(TableConfig, CopyLengthAndClosingLine) {
   const std::string gap(5000, 'x');  // the '>' lies in an earlier read than the end
   const struct { std::string text; std::optional<std::uint64_t> at; } closings[] = {
       {"ab\r\n</DATA TABLE>\r\n", 4}, {"</DATA TABLE>\r\n", 0}, {"ab\r\n</DATA TABLE>\r\n\r\n", 4},
-      {"</DATA TABLE>\r\n" + gap, 0}, {"ab\r\n</DATA TABLE>\r\nx>", std::nullopt},
+      {"</DATA TABLE>\r\n" + gap, 0}, {"</DATA TABLE>\r\n" + std::string(4090, 'x'), 0},
+      {"ab\r\n</DATA TABLE>\r\nx>", std::nullopt},
       {"ab\r\n</DATA TABLE>\n", std::nullopt}, {"ab\r\n</DATA TABLE>", std::nullopt},
       {"DATA TABLE>\r\n", std::nullopt}, {"no closing line", std::nullopt}, {"", std::nullopt}};
   for (const auto& c : closings) EXPECT_EQ(Closing(c.text), c.at) << c.text.substr(0, 30);
