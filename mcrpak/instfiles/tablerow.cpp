@@ -81,11 +81,11 @@ std::string Braced(double value, const char* suffix = "") {
   return "{" + FormatFixed(value, 2) + suffix + "}";
 }
 
-// |sd / base x 100| as "{12.34%}"; unknown when the base is 0 or the ratio
-// is not a number.
+// |sd / base x 100| as "{12.34%}"; unknown when that is not a finite
+// number, as with a base of 0.
 std::string Rsd(double sd, double base, const char* unknown) {
   double rsd = std::fabs(sd / base * 100.0);
-  if (base == 0 || !std::isfinite(rsd)) return unknown;
+  if (!std::isfinite(rsd)) return unknown;
   return Braced(rsd, "%");
 }
 

@@ -138,6 +138,7 @@ TEST(TableConfig, CopyLengthAndClosingLine) {
   const struct { std::string text; std::optional<std::uint64_t> at; } closings[] = {
       {"ab\r\n</DATA TABLE>\r\n", 4}, {"</DATA TABLE>\r\n", 0}, {"ab\r\n</DATA TABLE>\r\n\r\n", 4},
       {"</DATA TABLE>\r\n" + gap, 0}, {"</DATA TABLE>\r\n" + std::string(4090, 'x'), 0},
+      {"</DATA TABLE>\r\n" + std::string(4094, 'x'), 0},  // CR LF in the piece read first
       {"ab\r\n</DATA TABLE>\r\nx>", std::nullopt},
       {"ab\r\n</DATA TABLE>\n", std::nullopt}, {"ab\r\n</DATA TABLE>", std::nullopt},
       {"DATA TABLE>\r\n", std::nullopt}, {"no closing line", std::nullopt}, {"", std::nullopt}};
