@@ -5,8 +5,6 @@
 // macro's status: a failure raises its text and still returns 0.
 #include <windows.h>
 
-#include <algorithm>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,8 +13,8 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../util/sjistext.h"
-#include "filesource.h"
 #include "datalayout.h"
+#include "filesource.h"
 #include "instio.h"
 #include "tableconfig.h"
 #include "tablerow.h"
@@ -68,50 +66,22 @@ std::string ProgramDirectory(HostContext ctx) {
   return value;
 }
 
-// The bytes of a data file held in memory.
-class HeldFile : public ByteSource {
- public:
-  HeldFile(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
-  bool Seek(std::uint64_t offset) override {
-    pos_ = offset;
-    return true;
+// A row's data file, read whole in one piece when it is not too large: a
+// step's header, mass table, block and points then cost one read instead of
+// four.
+std::unique_ptr<ByteSource> OpenDataFile(const std::string& path) {
+  InstFile file = InstFile::OpenRead(path);
+  if (!file.IsOpen()) return nullptr;
+  long long size = file.Size();
+  if (size < 0 || size > kWholeReadMax) {
+    file.Close();
+    return OpenFileSource(path);
   }
-  std::uint64_t Position() const override { return pos_; }
-  std::size_t Read(void* buffer, std::size_t n) override {
-    if (pos_ >= size_) return 0;
-    std::size_t count = std::min<std::size_t>(n, size_ - static_cast<std::size_t>(pos_));
-    std::memcpy(buffer, bytes_ + pos_, count);
-    pos_ += count;
-    return count;
-  }
-
- private:
-  const std::uint8_t* bytes_;
-  std::size_t size_;
-  std::uint64_t pos_ = 0;
-};
-
-// Opens the data files of one row one after the other, each read whole in
-// one piece into a buffer they share (a step's header, mass table, block and
-// points then cost one read instead of four); larger files are read as needed.
-class DataFiles {
- public:
-  std::unique_ptr<ByteSource> Open(const std::string& path) {
-    InstFile file = InstFile::OpenRead(path);
-    if (!file.IsOpen()) return nullptr;
-    long long size = file.Size();
-    if (size < 0 || size > kWholeReadMax) {
-      file.Close();
-      return OpenFileSource(path);
-    }
-    if (buffer_.size() < static_cast<std::size_t>(size)) buffer_.resize(static_cast<std::size_t>(size));
-    long long got = size == 0 ? 0 : file.Read(buffer_.data(), static_cast<std::size_t>(size));
-    return std::make_unique<HeldFile>(buffer_.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
-  }
-
- private:
-  std::vector<std::uint8_t> buffer_;
-};
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  long long got = bytes.empty() ? 0 : file.Read(bytes.data(), bytes.size());
+  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return std::make_unique<MemorySource>(std::move(bytes));
+}
 
 // The whole configuration file, or false when it cannot be read or held.
 bool ReadWhole(const std::string& path, std::string& text) {
@@ -185,8 +155,7 @@ int Append(const std::string& path, const std::string& dir) {
       size < 0 ? std::nullopt : FindClosingLine(source, static_cast<std::uint64_t>(size));
   if (!closing) return kMsgCannotAppend;
 
-  DataFiles files;
-  Row row = ComputeRow(layout, dir, [&files](const std::string& file) { return files.Open(file); });
+  Row row = ComputeRow(layout, dir, OpenDataFile);
   row.line.append(kTableEnd);
   // Cut after the new closing line, so that it stays the last line.
   bool written = table.Seek(static_cast<long long>(*closing)) && table.Write(row.line.data(), row.line.size()) &&
