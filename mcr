@@ -5,6 +5,8 @@
 #   ./mcr build        the three builds only
 #   ./mcr bench [NAME] build, then time the words against raw Win32 (figures
 #                      whose name contains NAME)
+#   ./mcr pictures     build, open every window the words show on the sample
+#                      workstation and save them as docs/pictures/*.png
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
 #   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
 # MCR_BUILD chooses the build folder (default: build/ beside this script).
@@ -123,6 +125,13 @@ case ${1:-help} in
     shift
     setup; build; wine_start
     wine "$BUILD/x64/bin/mcrbench.exe" "$@" ;;
+  pictures)
+    setup; build; wine_start
+    rm -rf "$BUILD/pictures"
+    cd "$ROOT"
+    "$ROOT/sample/demo.sh" "$BUILD" --snapshot "$(winepath -w "$BUILD/pictures")" sample/pictures.mac
+    rm -f "$ROOT"/docs/pictures/*.png
+    python3 "$ROOT/tools/bmp2png.py" "$BUILD/pictures" "$ROOT/docs/pictures" ;;
   host)
     shift; wine_prefix
     exec wine "$BUILD/x64/bin/mcrhost.exe" "$@" ;;
@@ -130,6 +139,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac

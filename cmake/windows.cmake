@@ -44,7 +44,7 @@ endif()
 add_dependencies(mcrpak dlgframe)
 
 # --- the host ---------------------------------------------------------------
-add_library(mcrhost_core STATIC host/core/hostcore.cpp)
+add_library(mcrhost_core STATIC host/core/hostcore.cpp host/core/taskwindows.cpp)
 target_include_directories(mcrhost_core PUBLIC ${MCR_ROOT}/host/core ${MCR_ROOT}/mcrpak)
 target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 
@@ -76,6 +76,10 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+# A stand-in for the HTML Help control that records the help the dialogs ask for.
+add_library(helprec SHARED tests/helprec/helprec.cpp tests/helprec/helprec.def)
+set_target_properties(helprec PROPERTIES PREFIX "")
+
 file(GLOB MCR_TEST_SUPPORT CONFIGURE_DEPENDS ${MCR_ROOT}/tests/support/*.cpp)
 add_library(mcr_test_support STATIC ${MCR_TEST_SUPPORT})
 target_include_directories(mcr_test_support PUBLIC ${MCR_ROOT}/tests/support ${MCR_ROOT}/mcrpak)
@@ -85,7 +89,7 @@ target_link_libraries(mcr_test_support PUBLIC mcrhost_core gtest shell32)
 function(mcr_wine_suite name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
-  add_dependencies(${name} mcrpak dlgframe)
+  add_dependencies(${name} mcrpak dlgframe helprec)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()
@@ -94,8 +98,9 @@ file(GLOB MCR_WINE_SUITES CONFIGURE_DEPENDS ${MCR_ROOT}/tests/wine/*_test.cpp)
 foreach(src IN LISTS MCR_WINE_SUITES)
   get_filename_component(n ${src} NAME_WE)
   mcr_wine_suite(${n} ${src})
-  # Suites that write the workstation's registry key take turns with it.
-  file(STRINGS ${src} touches REGEX "WorkstationKey|Veltrix|WriteInstallKey")
+  # Suites that write the workstation's registry key, or point the help
+  # control's registration at the recorder, take turns with it.
+  file(STRINGS ${src} touches REGEX "WorkstationKey|Veltrix|WriteInstallKey|HtmlHelpRecorder")
   if(touches)
     set_tests_properties(${n} PROPERTIES RESOURCE_LOCK workstation_key)
   endif()

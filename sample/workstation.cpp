@@ -224,6 +224,15 @@ Image TuneCriteria(int step) {
   return img;
 }
 
+// qcunrep.0N: the QC report leaves out the internal standards and the
+// elements that are not quantified, as the QC database's report flags do.
+Image UnreportedElements(int step) {
+  Image img(4 * 260);
+  for (const Element& e : kSteps[step - 1])
+    if (e.role != Role::Analyte) img.i32(4 * static_cast<std::size_t>(e.mass - 1), 1);
+  return img;
+}
+
 // Mode 4: the tune-step mode, whose run groups are the files rungroup.01 to .06.
 Image MethodHeader() {
   std::int32_t elements = 0;
@@ -412,17 +421,31 @@ std::string ConcViewConfig() {
          "<DATA COLS>\r\n" + cols + "\r\n</DATA COLS>\r\n";
 }
 
+// The placement file: the launcher and the general task are top-level
+// windows; the other tasks' windows sit inside the launcher, so their
+// rectangles are within its client area. The last-task record names the
+// data-analysis and the acquisition task.
 std::string Placements() {
+  struct Task {
+    const char* section;
+    const char* pos;
+    const char* defStyle;
+    const char* defPos;
+  };
+  const Task kTasks[] = {
+      {"HUBEX,1", "40,40,680,520", "WS_MAXIMIZE", "0,0,800,600"},
+      {"VEXMON_GEN,1", "60,60,700,540", "WS_NORMAL", "0,0,800,600"},
+      {"VEXEVA_ONLINE,1", "0,0,400,300", "WS_NORMAL", "0,0,400,300"},
+      {"VEXEVA_OFFLINE,1", "20,20,820,620", "WS_NORMAL", "0,0,800,600"},
+      {"VEXREC,1", "200,0,600,300", "WS_NORMAL", "200,0,600,300"},
+      {"VEXTRIM_TUNE,1", "0,150,400,450", "WS_NORMAL", "0,150,400,450"},
+      {"VEXTRIM_INST,1", "0,150,400,450", "WS_NORMAL", "0,150,400,450"},
+      {"VEXTRIM_MAINT,1", "0,150,400,450", "WS_MAXIMIZE", "0,150,400,450"},
+  };
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> s;
-  const char* const kSections[] = {"HUBEX,1", "VEXMON_GEN,1", "VEXREC,1", "VEXTRIM_TUNE,1", "VEXEVA_ONLINE,1"};
-  int i = 0;
-  for (const char* name : kSections) {
-    std::string pos = std::to_string(20 * i) + "," + std::to_string(20 * i) + "," + std::to_string(800 + 20 * i) +
-                      "," + std::to_string(600 + 20 * i);
-    s.push_back({name, {{"WINSTYLE", "WS_NORMAL"}, {"POS", pos}, {"DEF_WINSTYLE", i ? "WS_NORMAL" : "WS_MAXIMIZE"},
-                        {"DEF_POS", "0,0,800,600"}}});
-    ++i;
-  }
+  for (const Task& t : kTasks)
+    s.push_back({t.section, {{"WINSTYLE", "WS_NORMAL"}, {"POS", t.pos}, {"DEF_WINSTYLE", t.defStyle}, {"DEF_POS", t.defPos}}});
+  s.push_back({"LASTTASK,1", {{"TASK1", "da"}, {"TASK2", "acq"}}});
   return Ini(s);
 }
 
@@ -486,6 +509,7 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
     put(method + "\\rungroup." + TwoDigits(n), RunGroup(n));
     put(method + "\\qcdb." + TwoDigits(n), QcDatabase(n));
     put(method + "\\qctune." + TwoDigits(n), TuneCriteria(n));
+    put(method + "\\qcunrep." + TwoDigits(n), UnreportedElements(n));
     for (const DataSet& d : kDataSets) {
       put(data + "\\" + d.dir + "\\data" + TwoDigits(n) + ".icp", DataFile(d, n));
       put(data + "\\" + d.dir + "\\quant." + TwoDigits(n), QuantFile(d, n));

@@ -5,7 +5,8 @@
 //
 //   ROOT\icpexe\        program directory: vexmon.ist, runtype.ini, defrt.icp, hubex.ini,
 //                       dataview.cfg, qctune.ini, icpms.win, daminf.ini
-//   ROOT\methods\DEMO.M\ run.icp, rungroup.01-02, calib.01-06, qcdb.01-02, qctune.01-02, qcinfo.ini
+//   ROOT\methods\DEMO.M\ run.icp, rungroup.01-02, calib.01-06, qcdb.01-02, qctune.01-02,
+//                       qcunrep.01-02, qcinfo.ini
 //   ROOT\data\STD001.D\, ROOT\data\SAMPLE01.D\   data01-02.icp, quant.01-02
 //   ROOT\data\SAMPLE01.D\SAMPLE01.D#\  its interference-corrected data set
 //   ROOT\views\conc\dataview.cfg  a second batch view (concentrations with units)

@@ -21,6 +21,8 @@
 #include "hostcore.h"
 #include "lang.h"
 #include "session.h"
+#include "snapshot.h"
+#include "tasks.h"
 
 namespace {
 
@@ -52,6 +54,8 @@ struct Options {
   std::string startup;
   std::string windowClass = "ZT-KMR CP Class";
   std::string library;
+  std::string snapshots;  // folder for --snapshot, or empty
+  std::string tasks;  // --tasks
   std::optional<std::string> macro;  // none: the prompt
   std::vector<std::string> args;
 };
@@ -117,14 +121,21 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
         return UsageError("--set: " + name + " holds numbers, and \"" + text +
                           "\" is not one (string variables end with $)");
       o.sets.emplace_back(name, text);
-    } else if (a == "--startup" || a == "--class" || a == "--library") {
+    } else if (a == "--startup" || a == "--class" || a == "--library" || a == "--snapshot" || a == "--tasks") {
       auto v = value();
       if (!v || v->empty()) return UsageError(a + " needs a value");
-      (a == "--startup" ? o.startup : a == "--class" ? o.windowClass : o.library) = *v;
+      std::string& target = a == "--startup" ? o.startup
+                            : a == "--class" ? o.windowClass
+                            : a == "--library" ? o.library
+                            : a == "--snapshot" ? o.snapshots
+                                                : o.tasks;
+      target = *v;
     } else {
       return UsageError("unknown option " + a);
     }
   }
+  if (!o.tasks.empty())
+    if (std::optional<std::string> why = CheckTaskList(o.tasks, o.windowClass)) return UsageError(*why);
   if (i < argv.size()) {
     o.macro = argv[i++];
     o.args.assign(argv.begin() + static_cast<std::ptrdiff_t>(i), argv.end());
@@ -299,8 +310,12 @@ int Main(const std::vector<std::string>& argv) {
   for (std::size_t i = 0; i < o.args.size(); ++i)
     vars.setString("_ARG" + std::to_string(i + 1) + "$", Utf8ToAnsi(o.args[i]));
 
+  std::optional<Snapshots> snapshots;
+  if (!o.snapshots.empty()) snapshots.emplace(host.window(), Utf8ToAnsi(o.snapshots), session.currentWord());
+
   mcrlang::Interpreter in(session, vars, kCodec);
   if (startup) code = Run(in, session, host, *startup);
+  std::unique_ptr<TaskWindows> tasks;
   if (code == kOk) {
     for (const auto& [name, text] : o.sets) {
       if (name.back() == '$')
@@ -308,6 +323,7 @@ int Main(const std::vector<std::string>& argv) {
       else
         vars.setNumber(name, std::strtod(text.c_str(), nullptr));
     }
+    if (!o.tasks.empty()) tasks = StartTasks(host, session, o.tasks);
     code = macro ? Run(in, session, host, *macro) : Prompt(in, session, host);
   }
   host.server(mcr::kCodeClosePopups);

@@ -70,7 +70,9 @@ mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
   if (trace_) error("[trace] call " + word.name + shown);
 
   ++depth_;
+  current_ = word.name;
   Outcome o = host_.call(word.name, values);
+  current_.clear();
   --depth_;
 
   mcrlang::CallResult r;

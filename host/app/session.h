@@ -26,6 +26,8 @@ class Session : public mcrlang::HostInterface {
   void traceOperation(const char* op, const std::string& detail, std::uint16_t status);
   // A line on stderr (UTF-8).
   void error(const std::string& utf8Line);
+  // The word being called, "" between calls.
+  const std::string& currentWord() const { return current_; }
 
  private:
   void refreshWords();
@@ -33,6 +35,7 @@ class Session : public mcrlang::HostInterface {
   Host& host_;
   bool trace_;
   int depth_ = 0;  // word calls in progress, for indenting the trace
+  std::string current_;
   std::map<std::string, mcrlang::WordInfo> words_;
   std::size_t wordsSeen_ = static_cast<std::size_t>(-1);
   unsigned long lastPump_ = 0;

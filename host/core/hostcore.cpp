@@ -81,7 +81,7 @@ const char* OpName(std::uint32_t op) {
 }
 
 Host::Host(HostOptions options) : options_(std::move(options)) {
-  HINSTANCE self = GetModuleHandleA(nullptr);
+  HINSTANCE self = options_.instance ? options_.instance : GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   if (!GetClassInfoA(self, options_.windowClass.c_str(), &wc)) {
     wc = WNDCLASSA{};

@@ -52,6 +52,9 @@ struct Outcome {
 
 struct HostOptions {
   std::string windowClass = "ZT-KMR CP Class";
+  // The module the window belongs to (its class is registered for it);
+  // null for the program itself.
+  HINSTANCE instance = nullptr;
   bool showWindow = true;
   // Refuse registration number refuseAt (0-based, functions first) with this status.
   int refuseAt = -1;

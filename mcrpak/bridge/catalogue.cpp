@@ -43,11 +43,28 @@ void ShowMessageById(HostContext ctx, int id) {
   ShowMessage(ctx, text);
 }
 
-void RaiseMessageV(HostContext ctx, int id, va_list args) {
+namespace {
+
+void FormatV(int id, char (&text)[kMessageMax + 1], va_list args) {
   char format[kLoadBuffer];
-  char text[kMessageMax + 1];
   Load(id, format, sizeof format);
   wvsprintfA(text, format, args);
+}
+
+}  // namespace
+
+std::string MessageText(int id, ...) {
+  char text[kMessageMax + 1];
+  va_list args;
+  va_start(args, id);
+  FormatV(id, text, args);
+  va_end(args);
+  return text;
+}
+
+void RaiseMessageV(HostContext ctx, int id, va_list args) {
+  char text[kMessageMax + 1];
+  FormatV(id, text, args);
   RaiseError(ctx, kRaiseError, text);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdarg>
 #include <cstdint>
+#include <string>
 
 #include "boundary.h"
 
@@ -41,6 +42,9 @@ enum MessageId : int {
   kMsgQcModeFiles = 1233,
   kLabelLevel = 1242,
   kLabelManual = 1243,
+  kMsgNoMethodPath = 1021,
+  kMsgCannotWriteQcUnrep = 1022,
+  kLabelNextSample = 1248,  // the failure actions of the QC tune criteria; 1249 "中止" follows
 };
 
 // The size a formatted message may reach (the platform formatter's limit).
@@ -52,6 +56,9 @@ const char* LoadMessage(int id);
 
 // Shows text id through the host without failing the macro.
 void ShowMessageById(HostContext ctx, int id);
+
+// Text id formatted with the arguments, for a message box of the library's own.
+std::string MessageText(int id, ...);
 
 // Raises message id, formatted with the arguments, as the macro error.
 void RaiseMessage(HostContext ctx, int id, ...);

@@ -136,12 +136,12 @@ void ReleaseConnectionData(HostContext ctx) {
 void ClearHostIcons(HostContext ctx) {
   HWND host = GetHostWindow(ctx);
   if (!host) return;
-  auto icon = static_cast<HICON>(GetPropA(host, "HICON"));
+  auto icon = static_cast<HICON>(GetPropA(host, kIconProperty));
   if (!icon) return;
   SendMessageA(host, WM_SETICON, ICON_BIG, 0);
   SendMessageA(host, WM_SETICON, ICON_SMALL, 0);
   DestroyIcon(icon);
-  SetPropA(host, "HICON", nullptr);
+  SetPropA(host, kIconProperty, nullptr);
 }
 
 void ClosePopupOf(HostContext ctx) {

@@ -14,6 +14,8 @@ extern HINSTANCE g_instance;
 // A dialog keeps the HostContext of the call that opened it in this window
 // property while it is open.
 constexpr char kPasskeyProperty[] = "srvPasskey";
+// The icon SETICON put on the host window, owned by the library.
+constexpr char kIconProperty[] = "HICON";
 
 std::uint16_t CallHost(HostContext ctx, std::uint32_t op, std::uintptr_t a1, std::uintptr_t a2);
 

@@ -20,6 +20,10 @@ InstFile InstFile::OpenReadWrite(const std::string& path) {
 }
 
 InstFile InstFile::Create(const std::string& path) {
+  return InstFile(Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+}
+
+InstFile InstFile::CreateReadWrite(const std::string& path) {
   return InstFile(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
 }
 

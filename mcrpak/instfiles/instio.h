@@ -18,9 +18,10 @@ class InstFile {
  public:
   static InstFile OpenRead(const std::string& path);
   static InstFile OpenReadWrite(const std::string& path);
-  // A new empty file in place of any old one, for reading and writing,
-  // shared for reading.
+  // A new empty file for writing, replacing any old one, shared with nobody.
   static InstFile Create(const std::string& path);
+  // The same for reading and writing, shared for reading.
+  static InstFile CreateReadWrite(const std::string& path);
 
   InstFile(InstFile&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
   InstFile& operator=(InstFile&&) = delete;

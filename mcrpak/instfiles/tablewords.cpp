@@ -112,7 +112,7 @@ int Create(HostContext ctx, const std::string& path) {
   if (!length) return kMsgNoViewConfig;
   text.resize(*length);
   text.append(kTableStart).append(kTableEnd);
-  InstFile table = InstFile::Create(path);
+  InstFile table = InstFile::CreateReadWrite(path);
   if (!table.IsOpen()) return kMsgCannotCreateTable;
   bool written = table.Write(text.data(), text.size());
   table.MakeReadOnly();

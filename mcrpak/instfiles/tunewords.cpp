@@ -15,6 +15,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
+#include "../dialogs/dlgcommon.h"
 #include "../resources/resource_ids.h"
 #include "filesource.h"
 #include "../util/sjistext.h"
@@ -122,13 +123,7 @@ MCR_FUNCTION(CompCalRunProc) {
   return answer(c.result);
 }
 
-MCR_COMMAND(SelectTuneStepProc) {
-  HWND host = GetHostWindow(ctx);
-  if (!host) return 1;
-  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(MCR_DLG_TUNE_STEP), host, DfDlg319Proc,
-                  reinterpret_cast<LPARAM>(ctx));
-  return 0;
-}
+MCR_COMMAND(SelectTuneStepProc) { return RunHostDialog(ctx, MCR_DLG_TUNE_STEP, DfDlg319Proc) ? 0 : 1; }
 
 extern "C" INT_PTR CALLBACK DfDlg319Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {

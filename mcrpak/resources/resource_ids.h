@@ -12,3 +12,23 @@
 // Dialog 319, the choice of a tune step, and its drop-down list.
 #define MCR_DLG_TUNE_STEP 319
 #define MCR_IDC_TUNE_STEP_LIST 1001
+
+// Dialogs of the macro commands: 265 the unreported elements, 325 the
+// edit-method prompt, 369 the QC tune criteria. Their help buttons are IDHELP.
+#define MCR_DLG_UNREPORTED 265
+#define MCR_IDC_UNREP_MEASURED 1001
+#define MCR_IDC_UNREP_ADD 1002
+#define MCR_IDC_UNREP_DELETE 1003
+#define MCR_IDC_UNREP_LIST 1004
+#define MCR_DLG_EDIT_METH_ABORT 325
+#define MCR_IDC_EDITMETH_ABORT 1000
+#define MCR_IDC_EDITMETH_CONTINUE 1001
+#define MCR_IDC_EDITMETH_BACK 1002
+#define MCR_IDC_EDITMETH_ICON 1003
+#define MCR_DLG_QC_TUNE 369
+#define MCR_IDC_QCTUNE_SELECT 1001
+#define MCR_IDC_QCTUNE_EXACT_MASS 1100
+#define MCR_IDC_QCTUNE_FAIL_ACTION 1201
+#define MCR_IDC_QCTUNE_BOX0 1299  // criterion k's box is BOX0 + k
+#define MCR_IDC_QCTUNE_METHOD 1400  // criterion k's flag is METHOD + k
+#define MCR_IDC_QCTUNE_PERCENT 1407
