@@ -101,13 +101,15 @@ std::optional<Descriptor> ParseDescriptor(std::string_view token) {
 }
 
 std::int32_t ColumnMap::At(int step, long long position) const {
-  if (columns_.empty() || step < 1 || step > kTableSteps || position < 0 || position >= kTablePositions) return 0;
-  return columns_[static_cast<std::size_t>(step - 1) * kTablePositions + static_cast<std::size_t>(position)];
+  if (step < 1 || step > kTableSteps || position < 0 || position >= kTablePositions) return 0;
+  const long long key = Key(step, position);
+  return used_.test(static_cast<std::size_t>(key)) ? columns_.at(key) : 0;
 }
 
 void ColumnMap::Set(const Descriptor& d, std::int32_t column) {
-  if (columns_.empty()) columns_.assign(static_cast<std::size_t>(kTableSteps) * kTablePositions, 0);
-  columns_[static_cast<std::size_t>(d.step - 1) * kTablePositions + static_cast<std::size_t>(d.position)] = column;
+  const long long key = Key(d.step, d.position);
+  used_.set(static_cast<std::size_t>(key));
+  columns_[key] = column;
 }
 
 bool LineReader::Next(std::string& line) {
@@ -130,26 +132,21 @@ bool LineReader::Next(std::string& line) {
 bool ReadTableLayout(ByteSource& source, TableLayout& layout) {
   LineReader lines(source);
   std::string line;
-  while (lines.Next(line) && line != kConfigStart) {
+  do {  // lines before the key block are passed over
+    if (!lines.Next(line)) return false;
+  } while (line != kConfigStart);
+  for (;;) {
+    if (!lines.Next(line)) return false;
+    if (line == kConfigEnd) break;
+    ApplyKeyLine(layout.settings, line);
   }
-  if (line != kConfigStart) return false;
-  bool closed = false;
-  while (!closed && lines.Next(line)) {
-    if (line == kConfigEnd)
-      closed = true;
-    else
-      ApplyKeyLine(layout.settings, line);
-  }
-  if (!closed) return false;
-
   bool headerCols = false;
   for (;;) {
     if (!lines.Next(line) || line == kDataColsEnd) return false;
     if (line == kDataColsStart) break;
-    if (line == kHeaderColsStart) headerCols = true;
+    headerCols = headerCols || line == kHeaderColsStart;
   }
   if (layout.settings.headerInfo && !headerCols) return false;
-
   std::int32_t column = 0;
   for (;;) {
     if (!lines.Next(line)) return false;

@@ -3,8 +3,10 @@
 // descriptors and the map from (step, mass position) to column, and the
 // closing line that rows are written in front of.
 #pragma once
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,8 +54,10 @@ struct Descriptor {
 };
 std::optional<Descriptor> ParseDescriptor(std::string_view token);
 
-// Column numbers (from 1, 0 for none) by step and position; the table is
-// made with the first descriptor.
+// Column numbers (from 1, 0 for none) by step and position. Few of the
+// 6 x 5200 places have a column: a bit per place says which, and only those
+// hold their number, so that a call needs little memory and a place without
+// a column costs one bit test.
 class ColumnMap {
  public:
   // 0 for a step or position outside the map.
@@ -61,7 +65,9 @@ class ColumnMap {
   void Set(const Descriptor& d, std::int32_t column);
 
  private:
-  std::vector<std::int32_t> columns_;
+  static long long Key(int step, long long position) { return (step - 1) * static_cast<long long>(kTablePositions) + position; }
+  std::bitset<static_cast<std::size_t>(kTableSteps) * kTablePositions> used_;
+  std::map<long long, std::int32_t> columns_;
 };
 
 // What APPEND reads from a table file's configuration block: the settings,

@@ -15,13 +15,11 @@ namespace mcr {
 
 namespace {
 
-// Data file header: where the acquisition block and the mass table are,
-// counted in 16-bit words from 1.
+// Data file header: where the acquisition block is, counted in 16-bit
+// words from 1. The mass table is the element table the header points at.
 constexpr std::size_t kBlockPosOffset = 264;
-constexpr std::size_t kMassCountOffset = 306;
-constexpr std::size_t kMassTablePosOffset = 308;
 
-constexpr std::size_t kMassEntrySize = 24;
+constexpr std::size_t kMassEntrySize = kElementEntrySize;
 constexpr std::size_t kEntryMeanOffset = 12;
 constexpr std::size_t kEntrySdOffset = 18;
 constexpr std::size_t kEntryDetectorOffset = 22;
@@ -34,7 +32,7 @@ constexpr std::size_t kQuantHeaderSize = 1540;
 constexpr std::size_t kQuantCountOffset = 938;
 constexpr std::size_t kQuantPresentOffset = 1350;
 constexpr std::size_t kQuantRecordSize = 132;
-constexpr std::size_t kQuantRecordsPerRead = 256;
+constexpr std::size_t kQuantRecordsPerRead = 64;
 constexpr std::size_t kRecordRateOffset = 16;
 constexpr std::size_t kRecordConcOffset = 20;
 constexpr std::size_t kRecordUnitOffset = 24;
@@ -48,7 +46,7 @@ struct TextField {
   std::size_t width;
 };
 constexpr TextField kHeaderTexts[] = {{25, 61}, {87, 61}, {149, 29}, {179, 29}, {209, 9}, {229, 19}};
-constexpr std::size_t kReplicatesOffset = 254;
+constexpr std::size_t kNumberFieldOffset = 254;
 constexpr std::size_t kMultiplierOffset = 312;
 constexpr std::size_t kExtraFlagOffset = 316;
 constexpr std::size_t kExtraFactorOffset = 318;
@@ -91,7 +89,7 @@ std::string Rsd(double sd, double base, const char* unknown) {
 
 class RowBuilder {
  public:
-  RowBuilder(const TableLayout& layout) : layout_(layout), cells_(static_cast<std::size_t>(layout.columns)) {}
+  explicit RowBuilder(const TableLayout& layout) : layout_(layout), cells_(static_cast<std::size_t>(layout.columns)) {}
 
   // The cell of column (0 for none): the value with two decimals and the
   // additional text, which is left out when both do not fit. A value that
@@ -128,62 +126,66 @@ class RowBuilder {
 // A step's count rates from its open data file, past the header.
 class CpsStep {
  public:
-  CpsStep(const TableLayout& layout, RowBuilder& row, std::vector<std::uint8_t>& table,
-          std::vector<std::uint8_t>& points)
-      : layout_(layout), row_(row), table_(table), points_(points) {}
+  CpsStep(const TableLayout& layout, RowBuilder& row, std::vector<std::uint8_t>& table)
+      : layout_(layout), row_(row), table_(table) {}
 
   void Read(ByteSource& file, const std::uint8_t* header, int step) {
     step_ = step;
-    std::int16_t count = le::I16(header, kMassCountOffset);
+    std::int16_t count = ElementCount(header);
     const std::size_t entries = count > 0 ? static_cast<std::size_t>(count) : 0;
     table_.resize(entries * kMassEntrySize);
-    if (entries > 0 && !ReadAt(file, WordToByte(le::I32(header, kMassTablePosOffset)), table_.data(), table_.size()))
-      return;
+    if (entries > 0 && !ReadAt(file, ElementTableStart(header), table_.data(), table_.size())) return;
     IndexEntries(entries);
     std::uint8_t block[kBlockSize];
     if (!ReadAt(file, WordToByte(le::I32(header, kBlockPosOffset)), block, sizeof block)) return;
     std::int16_t declared = le::I16(block, kBlockPointCountOffset);
-    points_.resize(declared > 0 ? static_cast<std::size_t>(declared) * kPointSize : 0);
+    auto left = static_cast<std::size_t>(declared > 0 ? declared : 0);
     // A file shorter than its count ends the step after its last whole point.
-    std::size_t n = points_.empty() ? 0 : file.Read(points_.data(), points_.size()) / kPointSize;
-    if (layout_.settings.kind == TableKind::Point)
-      EachPoint(n);
-    else
-      EachMass(n);
+    std::uint8_t points[kPointsPerRead * kPointSize];
+    while (left > 0) {
+      std::size_t want = left < kPointsPerRead ? left : kPointsPerRead;
+      std::size_t got = file.Read(points, want * kPointSize) / kPointSize;
+      for (std::size_t i = 0; i < got; ++i) Point(points + i * kPointSize);
+      if (got < want) break;
+      left -= want;
+    }
+    if (layout_.settings.kind == TableKind::Mass && group_.points > 0) EndGroup();
   }
 
  private:
+  static constexpr std::size_t kPointsPerRead = 1600;
+
+  // The points of one whole mass, summed while they follow one another.
+  struct Group {
+    std::int32_t mass = 0;
+    std::size_t points = 0;
+    double counts = 0, time = 0;
+  };
+
   static bool ReadAt(ByteSource& file, long long at, std::uint8_t* to, std::size_t n) {
     return at >= 0 && file.Seek(static_cast<std::uint64_t>(at)) && ReadExact(file, to, n);
   }
 
-  void EachPoint(std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::uint8_t* p = points_.data() + i * kPointSize;
-      std::uint16_t x = le::U16(p, 0);
+  void Point(const std::uint8_t* p) {
+    const std::uint16_t x = le::U16(p, 0);
+    const double time = le::F32(p, 2), counts = le::F32(p, 6);
+    if (layout_.settings.kind == TableKind::Point) {
       std::int32_t column = layout_.map.At(step_, static_cast<long long>(x) - kPositionOffset);
-      if (column == 0) continue;
-      double counts = le::F32(p, 6);
-      row_.Put(column, counts / le::F32(p, 2), Additional(x, counts));
+      if (column != 0) row_.Put(column, counts / time, Additional(x, counts));
+      return;
     }
+    const std::int32_t mass = MassOfPosition(x);
+    if (group_.points > 0 && mass != group_.mass) EndGroup();
+    group_.mass = mass;
+    ++group_.points;
+    group_.counts += counts;
+    group_.time += time;
   }
 
-  // Runs of points of the same whole mass, each summed into one value.
-  void EachMass(std::size_t n) {
-    for (std::size_t i = 0; i < n;) {
-      const std::int32_t mass = MassOfPosition(le::U16(points_.data(), i * kPointSize));
-      double counts = 0, time = 0;
-      for (; i < n && MassOfPosition(le::U16(points_.data(), i * kPointSize)) == mass; ++i) {
-        counts += le::F32(points_.data(), i * kPointSize + 6);
-        time += le::F32(points_.data(), i * kPointSize + 2);
-      }
-      Group(mass, counts, time);
-    }
-  }
-
-  void Group(std::int32_t mass, double counts, double time) {
-    std::int32_t column = layout_.map.At(step_, 20LL * mass - kPositionOffset);
-    if (column != 0) row_.Put(column, counts / time, Additional(mass, counts));
+  void EndGroup() {
+    std::int32_t column = layout_.map.At(step_, 20LL * group_.mass - kPositionOffset);
+    if (column != 0) row_.Put(column, group_.counts / group_.time, Additional(group_.mass, group_.counts));
+    group_ = Group();
   }
 
   // The entries by mass, the first of each mass kept, for the lookups of
@@ -222,8 +224,8 @@ class CpsStep {
   const TableLayout& layout_;
   RowBuilder& row_;
   std::vector<std::uint8_t>& table_;
-  std::vector<std::uint8_t>& points_;
   int step_ = 0;
+  Group group_;
   std::vector<std::pair<std::int16_t, std::size_t>> index_;
 };
 
@@ -241,20 +243,19 @@ std::string QuantAdditional(Additional additional, const std::uint8_t* r) {
 }
 
 // A step's concentrations; whether the file gave any result record.
-bool ReadQuantStep(ByteSource& file, const TableLayout& layout, int step, RowBuilder& row,
-                   std::vector<std::uint8_t>& records) {
+bool ReadQuantStep(ByteSource& file, const TableLayout& layout, int step, RowBuilder& row) {
   std::uint8_t header[kQuantHeaderSize];
   if (!ReadExact(file, header, sizeof header)) return false;
   std::int32_t count = le::I32(header, kQuantCountOffset);
   if (le::I32(header, kQuantPresentOffset) == 0 || count < 1) return false;
-  records.resize(kQuantRecordsPerRead * kQuantRecordSize);
+  std::uint8_t records[kQuantRecordsPerRead * kQuantRecordSize];
   auto left = static_cast<std::size_t>(count);
   bool any = false;
   while (left > 0) {
     std::size_t want = left < kQuantRecordsPerRead ? left : kQuantRecordsPerRead;
-    std::size_t got = file.Read(records.data(), want * kQuantRecordSize) / kQuantRecordSize;
+    std::size_t got = file.Read(records, want * kQuantRecordSize) / kQuantRecordSize;
     for (std::size_t i = 0; i < got; ++i) {
-      const std::uint8_t* r = records.data() + i * kQuantRecordSize;
+      const std::uint8_t* r = records + i * kQuantRecordSize;
       std::int32_t column = layout.map.At(step, 20LL * le::I32(r, 0) - kPositionOffset);
       if (column != 0)
         row.Put(column, le::F32(r, kRecordConcOffset), QuantAdditional(layout.settings.additional, r));
@@ -283,7 +284,7 @@ std::string HeaderFields(const std::uint8_t* h) {
   };
   for (const TextField& f : kHeaderTexts)
     field(CellText(std::string(CutBytes(le::Text(h, f.at, f.width), f.width - 1))));
-  field(std::to_string(le::I16(h, kReplicatesOffset)));
+  field(std::to_string(le::I16(h, kNumberFieldOffset)));
   double factor = le::I32(h, kRatioFlagOffset) == 1
                       ? static_cast<double>(le::F32(h, kRatioOffsets[0])) / le::F32(h, kRatioOffsets[1]) *
                             le::F32(h, kRatioOffsets[2])
@@ -315,7 +316,7 @@ std::string ReadingDirectory(std::string_view dir, bool correction) {
 Row ComputeRow(const TableLayout& layout, std::string_view dir, const FileOpener& open) {
   const TableSettings& s = layout.settings;
   RowBuilder row(layout);
-  std::vector<std::uint8_t> table, points;
+  std::vector<std::uint8_t> table;
   std::string header;
   bool headerRead = false, results = false;
   Row out;
@@ -328,12 +329,12 @@ Row ComputeRow(const TableLayout& layout, std::string_view dir, const FileOpener
       if (!headerRead && s.headerInfo) header = HeaderFields(h);
       headerRead = true;
       if (s.data == TableData::Cps) {
-        CpsStep(layout, row, table, points).Read(*file, h, step);
+        CpsStep(layout, row, table).Read(*file, h, step);
         continue;
       }
       file.reset();
       std::unique_ptr<ByteSource> quant = open(TwoDigitFileName(from, "quant.", static_cast<unsigned>(step)));
-      if (quant && ReadQuantStep(*quant, layout, step, row, points)) results = true;
+      if (quant && ReadQuantStep(*quant, layout, step, row)) results = true;
     }
     if (s.data == TableData::Conc && !results) out.failure = RowFailure::NoQuantResults;
     if (s.data == TableData::Cps && !headerRead) out.failure = RowFailure::NoDataHeader;

@@ -7,7 +7,6 @@
 
 #include <new>
 #include <string>
-#include <vector>
 
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
@@ -35,7 +34,6 @@ enum : int {
 
 constexpr std::size_t kReportedMessageMax = 132;
 constexpr std::size_t kConfigReadChunk = 65536;
-constexpr long long kWholeReadMax = 4 << 20;
 
 // The table file opened for update, as the layout readers see it.
 class TableSource : public ByteSource {
@@ -64,23 +62,6 @@ std::string ProgramDirectory(HostContext ctx) {
   if (GetStrVar(ctx, "_EXEPATH$", value) != 0) return {};
   value[kStrVarBound - 1] = '\0';
   return value;
-}
-
-// A row's data file, read whole in one piece when it is not too large: a
-// step's header, mass table, block and points then cost one read instead of
-// four.
-std::unique_ptr<ByteSource> OpenDataFile(const std::string& path) {
-  InstFile file = InstFile::OpenRead(path);
-  if (!file.IsOpen()) return nullptr;
-  long long size = file.Size();
-  if (size < 0 || size > kWholeReadMax) {
-    file.Close();
-    return OpenFileSource(path);
-  }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  long long got = bytes.empty() ? 0 : file.Read(bytes.data(), bytes.size());
-  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return std::make_unique<MemorySource>(std::move(bytes));
 }
 
 // The whole configuration file, or false when it cannot be read or held.
@@ -155,11 +136,11 @@ int Append(const std::string& path, const std::string& dir) {
       size < 0 ? std::nullopt : FindClosingLine(source, static_cast<std::uint64_t>(size));
   if (!closing) return kMsgCannotAppend;
 
-  Row row = ComputeRow(layout, dir, OpenDataFile);
+  Row row = ComputeRow(layout, dir, OpenFileSource);
   row.line.append(kTableEnd);
-  // Cut after the new closing line, so that it stays the last line.
-  bool written = table.Seek(static_cast<long long>(*closing)) && table.Write(row.line.data(), row.line.size()) &&
-                 table.EndHere();
+  bool written = table.Seek(static_cast<long long>(*closing)) && table.Write(row.line.data(), row.line.size());
+  // Whatever followed the old closing line goes, so that the new one stays last.
+  if (written && *closing + row.line.size() < static_cast<std::uint64_t>(size)) written = table.EndHere();
   table.MakeReadOnly();
   return written ? RowFailureMessage(row.failure) : kMsgCannotAppend;
 }

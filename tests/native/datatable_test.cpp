@@ -173,6 +173,11 @@ TEST(TableRow, MassGroupsAndPoints) {
   // 265 lies outside the map and goes nowhere.
   EXPECT_EQ(RowOf("TABLE TYPE=POINT\r\n", "X / 7.45[#1]\tX / 7[#1]\tX / 7.55[#1]\tX / 8[#1]\r\n", f).line,
             "D\t10.00\t6.00\t25.00\t7.00\t\r\n");
+  // A run of one mass longer than one read of points stays one group.
+  std::vector<Point> run(1700, Point{140, 1, 1});
+  run.back().counts = 1701;
+  Files longRun = {{"D\\data01.icp", DataFile({}, run)}};
+  EXPECT_EQ(RowOf("", "X / 7[#1]\r\n", longRun).line, "D\t2.00\t\r\n");
   for (auto [x, m] : {std::pair{0, 0}, {10, 0}, {11, 1}, {5209, 260}, {5210, 260}, {65535, 3277}})
     EXPECT_EQ(MassOfPosition(static_cast<std::uint16_t>(x)), m) << x;
 }
@@ -323,12 +328,25 @@ TEST(TableRow, CorrectedDataSet) {
 }
 
 TEST(TableNumbers, FixedDecimalsTieAwayFromZero) {
-  const struct { double v; int decimals; const char* text; } cases[] = {
-      {0.125, 2, "0.13"}, {-0.125, 2, "-0.13"}, {0.375, 2, "0.38"}, {2.5, 0, "3"}, {0.0625, 3, "0.063"},
-      {1.005, 2, "1.00"}, {2.675, 2, "2.67"}, {0.126, 2, "0.13"}, {-0.001, 2, "-0.00"}, {1e17 + 0.5, 2, "100000000000000000.00"},
-      {9.995, 2, "9.99"}, {99.875, 2, "99.88"}, {NAN, 2, "nan"}, {-INFINITY, 2, "-inf"},
+  // Texts with 0 to 3 decimals, rounded on the exact binary value, exact
+  // ties away from zero; on both sides of the whole-number shortcut (1e15).
+  const struct { double v; const char* text[4]; } cases[] = {
+      {0.125, {"0", "0.1", "0.13", "0.125"}}, {-0.125, {"-0", "-0.1", "-0.13", "-0.125"}},
+      {2.675, {"3", "2.7", "2.67", "2.675"}}, {1.005, {"1", "1.0", "1.00", "1.005"}},
+      {0.015, {"0", "0.0", "0.01", "0.015"}}, {0.025, {"0", "0.0", "0.03", "0.025"}},
+      {9.995, {"10", "10.0", "9.99", "9.995"}}, {99.875, {"100", "99.9", "99.88", "99.875"}},
+      {123456.785, {"123457", "123456.8", "123456.79", "123456.785"}}, {-0.004, {"-0", "-0.0", "-0.00", "-0.004"}},
+      {5e-324, {"0", "0.0", "0.00", "0.000"}}, {2.5, {"3", "2.5", "2.50", "2.500"}},
+      {999999999999999.9, {"1000000000000000", "999999999999999.9", "999999999999999.88", "999999999999999.875"}},
+      {1e15, {"1000000000000000", "1000000000000000.0", "1000000000000000.00", "1000000000000000.000"}},
+      {4503599627370495.5, {"4503599627370496", "4503599627370495.5", "4503599627370495.50", "4503599627370495.500"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatFixed(c.v, c.decimals), c.text) << c.v;
+  for (const auto& c : cases)
+    for (int d = 0; d < 4; ++d) EXPECT_EQ(FormatFixed(c.v, d), c.text[d]) << c.v << " with " << d;
+  EXPECT_EQ(FormatFixed(0.0625, 4), "0.0625");
+  EXPECT_EQ(FormatFixed(0.03125, 4), "0.0313");
+  EXPECT_EQ(FormatFixed(NAN, 2), "nan");
+  EXPECT_EQ(FormatFixed(-INFINITY, 2), "-inf");
 }
 
 }  // namespace
