@@ -142,20 +142,23 @@ class CpsStep {
     auto left = static_cast<std::size_t>(declared > 0 ? declared : 0);
     // A file shorter than its count ends the step after its last whole point.
     std::uint8_t points[kPointsPerRead * kPointSize];
+    Group group;  // a run of points of one whole mass, summed as they follow one another
     while (left > 0) {
       std::size_t want = left < kPointsPerRead ? left : kPointsPerRead;
       std::size_t got = file.Read(points, want * kPointSize) / kPointSize;
-      for (std::size_t i = 0; i < got; ++i) Point(points + i * kPointSize);
+      if (layout_.settings.kind == TableKind::Point)
+        EachPoint(points, got);
+      else
+        group = EachMass(points, got, group);
       if (got < want) break;
       left -= want;
     }
-    if (layout_.settings.kind == TableKind::Mass && group_.points > 0) EndGroup();
+    if (group.points > 0) EndGroup(group);
   }
 
  private:
   static constexpr std::size_t kPointsPerRead = 1600;
 
-  // The points of one whole mass, summed while they follow one another.
   struct Group {
     std::int32_t mass = 0;
     std::size_t points = 0;
@@ -166,26 +169,35 @@ class CpsStep {
     return at >= 0 && file.Seek(static_cast<std::uint64_t>(at)) && ReadExact(file, to, n);
   }
 
-  void Point(const std::uint8_t* p) {
-    const std::uint16_t x = le::U16(p, 0);
-    const double time = le::F32(p, 2), counts = le::F32(p, 6);
-    if (layout_.settings.kind == TableKind::Point) {
+  void EachPoint(const std::uint8_t* points, std::size_t n) {
+    for (const std::uint8_t* p = points; p < points + n * kPointSize; p += kPointSize) {
+      const std::uint16_t x = le::U16(p, 0);
       std::int32_t column = layout_.map.At(step_, static_cast<long long>(x) - kPositionOffset);
-      if (column != 0) row_.Put(column, counts / time, Additional(x, counts));
-      return;
+      if (column == 0) continue;
+      const double counts = le::F32(p, 6);
+      row_.Put(column, counts / le::F32(p, 2), Additional(x, counts));
     }
-    const std::int32_t mass = MassOfPosition(x);
-    if (group_.points > 0 && mass != group_.mass) EndGroup();
-    group_.mass = mass;
-    ++group_.points;
-    group_.counts += counts;
-    group_.time += time;
   }
 
-  void EndGroup() {
-    std::int32_t column = layout_.map.At(step_, 20LL * group_.mass - kPositionOffset);
-    if (column != 0) row_.Put(column, group_.counts / group_.time, Additional(group_.mass, group_.counts));
-    group_ = Group();
+  // Continues the run of group over n more points; the run still open.
+  Group EachMass(const std::uint8_t* points, std::size_t n, Group group) {
+    for (const std::uint8_t* p = points; p < points + n * kPointSize; p += kPointSize) {
+      const std::int32_t mass = MassOfPosition(le::U16(p, 0));
+      if (group.points > 0 && mass != group.mass) {
+        EndGroup(group);
+        group = Group();
+      }
+      group.mass = mass;
+      ++group.points;
+      group.counts += le::F32(p, 6);
+      group.time += le::F32(p, 2);
+    }
+    return group;
+  }
+
+  void EndGroup(const Group& group) {
+    std::int32_t column = layout_.map.At(step_, 20LL * group.mass - kPositionOffset);
+    if (column != 0) row_.Put(column, group.counts / group.time, Additional(group.mass, group.counts));
   }
 
   // The entries by mass, the first of each mass kept, for the lookups of
@@ -194,7 +206,7 @@ class CpsStep {
     index_.clear();
     if (layout_.settings.additional != Additional::Detector && layout_.settings.additional != Additional::Rsd) return;
     for (std::size_t i = 0; i < entries; ++i) index_.emplace_back(le::I16(table_.data(), i * kMassEntrySize), i);
-    std::stable_sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(index_.begin(), index_.end());  // by mass, then by place in the table
     index_.erase(std::unique(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
                  index_.end());
   }
@@ -225,7 +237,6 @@ class CpsStep {
   RowBuilder& row_;
   std::vector<std::uint8_t>& table_;
   int step_ = 0;
-  Group group_;
   std::vector<std::pair<std::int16_t, std::size_t>> index_;
 };
 
