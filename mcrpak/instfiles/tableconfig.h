@@ -65,7 +65,9 @@ class ColumnMap {
   void Set(const Descriptor& d, std::int32_t column);
 
  private:
-  static long long Key(int step, long long position) { return (step - 1) * static_cast<long long>(kTablePositions) + position; }
+  static long long Key(int step, long long position) {
+    return (step - 1) * static_cast<long long>(kTablePositions) + position;
+  }
   std::bitset<static_cast<std::size_t>(kTableSteps) * kTablePositions> used_;
   std::map<long long, std::int32_t> columns_;
 };
