@@ -23,6 +23,15 @@ if(MCR_ARCH STREQUAL "i686")
   target_link_options(dlgframe PRIVATE -Wl,--kill-at)
 endif()
 
+mcr_import_library(anlink_imports ${MCR_ROOT}/standins/anlink/anlink.def)
+add_library(anlink SHARED standins/anlink/anlink.cpp ${CMAKE_BINARY_DIR}/anlink.imp.def)
+set_target_properties(anlink PROPERTIES PREFIX "" OUTPUT_NAME anlink)
+target_include_directories(anlink PRIVATE ${MCR_ROOT}/mcrpak)
+target_link_libraries(anlink PRIVATE advapi32 user32)
+if(MCR_ARCH STREQUAL "i686")
+  target_link_options(anlink PRIVATE -Wl,--kill-at)
+endif()
+
 # --- the library ----------------------------------------------------------
 mcr_generate_def(${CMAKE_BINARY_DIR}/MCRPAK.def ${MCR_ARCH})
 file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
@@ -32,16 +41,38 @@ file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
   ${MCR_ROOT}/mcrpak/batch/*.cpp)
 list(REMOVE_ITEM MCR_LIBRARY_SOURCES ${MCR_PURE_SOURCES})
 file(GLOB_RECURSE MCR_RESOURCE_DEPS CONFIGURE_DEPENDS ${MCR_ROOT}/mcrpak/resources/*)
+
+# The message popup's animation frames are drawn by a small program built for
+# and run on the build machine; the resource script finds them in icons/.
+find_program(MCR_NATIVE_CXX NAMES c++ g++ clang++ REQUIRED)
+set(MCR_ICON_DIR ${CMAKE_BINARY_DIR}/icons)
+set(MCR_ICONGEN ${CMAKE_BINARY_DIR}/icongen)
+set(MCR_ICONS)
+foreach(frame RANGE 1 8)
+  list(APPEND MCR_ICONS ${MCR_ICON_DIR}/timer_${frame}.ico ${MCR_ICON_DIR}/bar_${frame}.ico)
+endforeach()
+add_custom_command(OUTPUT ${MCR_ICONGEN}
+  COMMAND ${MCR_NATIVE_CXX} -std=c++17 -O2 -o ${MCR_ICONGEN} ${MCR_ROOT}/tools/icongen.cpp
+  DEPENDS ${MCR_ROOT}/tools/icongen.cpp VERBATIM)
+add_custom_command(OUTPUT ${MCR_ICONS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${MCR_ICON_DIR}
+  COMMAND ${MCR_ICONGEN} ${MCR_ICON_DIR}
+  DEPENDS ${MCR_ICONGEN} VERBATIM)
+add_custom_target(popup_icons DEPENDS ${MCR_ICONS})
+list(APPEND MCR_RESOURCE_DEPS ${MCR_ICONS})
+
 add_library(mcrpak SHARED ${MCR_LIBRARY_SOURCES} mcrpak/resources/mcrpak.rc
   ${CMAKE_BINARY_DIR}/MCRPAK.def)
-set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS "${MCR_RESOURCE_DEPS}")
+set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS "${MCR_RESOURCE_DEPS}"
+  INCLUDE_DIRECTORIES ${MCR_ICON_DIR})
+add_dependencies(mcrpak popup_icons)
 set_target_properties(mcrpak PROPERTIES PREFIX "" OUTPUT_NAME MCRPAK)
-target_link_libraries(mcrpak PRIVATE mcrpak_pure dlgframe_imports
+target_link_libraries(mcrpak PRIVATE mcrpak_pure dlgframe_imports anlink_imports
   user32 gdi32 advapi32 shell32 shlwapi ole32 winmm comctl32 comdlg32)
 if(MCR_ARCH STREQUAL "i686")
   target_link_options(mcrpak PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
-add_dependencies(mcrpak dlgframe)
+add_dependencies(mcrpak dlgframe anlink)
 
 # --- the host ---------------------------------------------------------------
 add_library(mcrhost_core STATIC host/core/hostcore.cpp host/core/taskwindows.cpp)
@@ -51,8 +82,9 @@ target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/app/*.cpp)
 if(MCR_HOST_SOURCES)
   add_executable(mcrhost ${MCR_HOST_SOURCES})
-  target_link_libraries(mcrhost PRIVATE mcrhost_core)
-  add_dependencies(mcrhost mcrpak dlgframe)
+  target_include_directories(mcrhost PRIVATE ${MCR_ROOT}/standins/anlink)
+  target_link_libraries(mcrhost PRIVATE mcrhost_core advapi32)
+  add_dependencies(mcrhost mcrpak dlgframe anlink)
 endif()
 
 if(MCR_ARCH STREQUAL "i686")
@@ -69,7 +101,7 @@ file(GLOB MCR_BENCH_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/bench/*.cpp)
 add_executable(mcrbench ${MCR_BENCH_SOURCES})
 target_include_directories(mcrbench PRIVATE ${MCR_ROOT}/bench ${MCR_ROOT}/mcrpak)
 target_link_libraries(mcrbench PRIVATE mcrhost_core mcrpak_pure shell32)
-add_dependencies(mcrbench mcrpak dlgframe)
+add_dependencies(mcrbench mcrpak dlgframe anlink)
 
 # --- tests under Wine ---------------------------------------------------------
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -89,7 +121,7 @@ target_link_libraries(mcr_test_support PUBLIC mcrhost_core gtest shell32)
 function(mcr_wine_suite name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
-  add_dependencies(${name} mcrpak dlgframe helprec)
+  add_dependencies(${name} mcrpak dlgframe anlink helprec)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()

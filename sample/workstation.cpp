@@ -450,6 +450,73 @@ std::string Placements() {
 }
 
 // ---------------------------------------------------------------------------
+// The offline configuration (OFFLINECFG): the standard RAPS applications of
+// the program directory, the application files of the installation, the
+// offline settings a macro hands the dialog and the general task's variables
+// the dialog starts from (RAPS with the cell-mode application, the Z-QT
+// autosampler, masses 40 and 56 inhibited).
+
+void AddOfflineConfiguration(const std::string& root, const std::string& exe,
+                             std::map<std::string, std::string>& files) {
+  files[exe + "\\mpm.tbl"] =
+      "; RAPS standard applications: name, file with an autosampler, file without\r\n"
+      "#STD_BEG\r\n"
+      "General\tgeneral_als.mpu\tgeneral.mpu\r\n"
+      "High matrix\thmatrix_als.mpm\thmatrix.mpm\r\n"
+      "#STD_END\r\n";
+  auto application = [](const char* name, const char* gas) {
+    return "; RAPS application file\r\n#APP_BEG\r\nAppName\t" + std::string(name) + "\r\nCellGas\t" + gas +
+           "\r\n#APP_END\r\n";
+  };
+  files[root + "\\RAPS\\cellmode.mpu"] = application("Cell mode", "He");
+  files[root + "\\RAPS\\seawater.mpu"] = application("Sea water", "H2");
+  files[exe + "\\offline.ist"] = Ini({{"PCS,1",
+                                       {{"_INHIBIT", "40 56 "},
+                                        {"SI_TYPE", "4"},
+                                        {"ALS_TYPE", "4"},
+                                        {"_MPM", "2"},
+                                        {"_MPMFILE$", "cellmode.mpu"},
+                                        {"OPT_PMP2", "0"}}}});
+  files[root + "\\startup.mac"] +=
+      "' The general task's offline configuration.\r\n"
+      "_optintro = 4\r\n_OPTALS = 4\r\n_MPM = 2\r\n_MPMFile$ = \"cellmode.mpu\"\r\n_MPMApp$ = \"Cell mode\"\r\n"
+      "OPT_PMP2 = 0\r\ndim _INHIBIT[2]\r\n_INHIBIT[1] = 40\r\n_INHIBIT[2] = 56\r\n";
+}
+
+// ---------------------------------------------------------------------------
+// The data-analysis side: an earlier batch whose results a new batch
+// imports its method from, the sample names QC verification checks, and the
+// state of the simulated data-analysis task (it finds the installation
+// through the registry key; see standins/anlink).
+
+const char* const kEarlierBatch = "DEMO001";
+
+void AddDataAnalysisFiles(const std::string& root, std::map<std::string, std::string>& files) {
+  const std::string batches = root + "\\batches\\", aBatches = Ansi(batches);
+  files[root + "\\icpexe\\daminf.ini"] = Ini({{"DAMethInf",
+                                               {{"DoImport", "1"},
+                                                {"MethodOnly", "1"},
+                                                {"SourcePath", aBatches + kEarlierBatch},
+                                                {"XmlFile", std::string(kEarlierBatch) + ".batch.xml"}}}});
+  std::string xml = "<?xml version=\"1.0\" encoding=\"shift_jis\"?>\r\n<Batch name=\"" + std::string(kEarlierBatch) +
+                    "\">\r\n  <Method path=\"" + Ansi(root) + "\\methods\\" + kMethod + "\"/>\r\n";
+  std::vector<std::pair<std::string, std::string>> names;
+  for (const DataSet& d : kDataSets) {
+    xml += "  <DataFile path=\"" + Ansi(root) + "\\data\\" + d.dir + "\" sample=\"" + Ansi(d.sample) + "\"/>\r\n";
+    names.push_back({"RunType" + std::to_string(names.size() + 1), Ansi(d.sample)});
+  }
+  files[batches + kEarlierBatch + "\\QuantResults\\" + kEarlierBatch + ".batch.xml"] = xml + "</Batch>\r\n";
+  files[batches + "samplenames.ini"] = Ini({{"SampleName", names}});
+  files[root + "\\analysis\\state.ini"] =
+      "; The simulated data-analysis task: Running is what DaIsRunning answers, the\r\n"
+      "; method is being edited for EditPolls more polls, an analysis runs AnalysisMs\r\n"
+      "; milliseconds, Fail names an operation that fails (with FailText), and a\r\n"
+      "; sample listed in [QcFail] as NAME=1 fails its QC check.\r\n" +
+      Ini({{"Task", {{"Running", "1"}, {"EditPolls", "0"}, {"AnalysisMs", "300"}, {"Fail", ""}, {"FailText", ""}}},
+           {"QcFail", {}}});
+}
+
+// ---------------------------------------------------------------------------
 
 bool CreateFolders(const std::wstring& path) {
   for (std::size_t i = path.find_first_of(L"\\/", 3); ; i = path.find_first_of(L"\\/", i + 1)) {
@@ -537,15 +604,21 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
                                        {"ALS_TYPE", "0"},
                                        {"_MPM", "0"},
                                        {"_MPMFILE$", ""},
-                                       {"OPT_PMP2", "1"}}}});
+                                       {"OPT_PMP2", "1"},
+                                       {"_INHIBIT", "40 "},
+                                       {"TRAY_ID", "1"},
+                                       {"MAX_BOTTLE", "89"},
+                                       {"RINSE_DEPTH", "280"},
+                                       {"SAMPLE_DEPTH", "440"},
+                                       {"STD_DEPTH", "440"},
+                                       {"ONEBOTTLE_DEPTH", "440"},
+                                       {"ESC_MODE", "0"}}}});
   files[exe + "\\runtype.ini"] = RunTypeIni();
   files[exe + "\\defrt.icp"] = DefaultRunTypes();
   files[exe + "\\hubex.ini"] = HubexIni();
   files[exe + "\\dataview.cfg"] = DataViewConfig();
   files[root + "\\views\\conc\\dataview.cfg"] = ConcViewConfig();
   files[exe + "\\icpms.win"] = Placements();
-  files[exe + "\\daminf.ini"] =
-      Ini({{"DAMethInf", {{"DoImport", "0"}, {"MethodOnly", "0"}, {"SourcePath", ""}, {"XmlFile", ""}}}});
   files[exe + "\\qctune.ini"] = Ini({{"Header", {{"MethPath", aRoot + "\\methods\\"}, {"MethFile", kMethod}}},
                                      {"Tune",
                                       {{"ExactMass", "0"},
@@ -556,6 +629,8 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
                                        {"TNITEM4", "0,0.8,10"},
                                        {"TNITEM5", "1,5,0"},
                                        {"TNITEM6", "0,100,0"}}}});
+
+  AddDataAnalysisFiles(root, files);
 
   // The host variables a workstation task would have set (a UTF-8 macro).
   auto q = [](const std::string& s) { return "\"" + s + "\""; };
@@ -573,6 +648,7 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
       "_TNTASK_MODE = 0\r\n"
       "' Not a workstation variable: where the sample keeps its sequence file.\r\n"
       "SampleSeq$ = " + q(root + "\\seq\\demo.seq") + "\r\n";
+  AddOfflineConfiguration(root, exe, files);
 
   for (const char* folder : {"\\QCMODE", "\\RPTTMP", "\\CHNSEQ"})
     if (!CreateFolders(Wide(root + folder, CP_UTF8))) return fail("cannot create " + root + folder);

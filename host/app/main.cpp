@@ -20,6 +20,7 @@
 #include "help.h"
 #include "hostcore.h"
 #include "lang.h"
+#include "linkjournal.h"
 #include "session.h"
 #include "snapshot.h"
 #include "tasks.h"
@@ -297,6 +298,11 @@ int Main(const std::vector<std::string>& argv) {
     session.traceOperation(op, detail, status);
   };
   host.onShow = [&](const std::string& ansi) { session.output(AnsiToUtf8(ansi)); };
+  LinkJournal linkJournal;
+  if (o.trace)
+    session.beforeTraceLine = [&] {
+      for (const std::string& call : linkJournal.Take()) session.error("[trace]   anlink " + call);
+    };
 
   std::string library = o.library.empty() ? DefaultLibrary() : o.library;
   std::string why;

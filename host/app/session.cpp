@@ -67,7 +67,7 @@ mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
   }
   while (!shown.empty() && (shown.back() == ' ' || shown.back() == ','))
     shown.pop_back();  // trailing omitted places say nothing
-  if (trace_) error("[trace] call " + word.name + shown);
+  if (trace_) trace("[trace] call " + word.name + shown);
 
   ++depth_;
   current_ = word.name;
@@ -93,7 +93,7 @@ mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
     if (o.result)
       line += ", result " + (o.result->isString ? "\"" + AnsiToUtf8(o.result->text) + "\""
                                                 : mcrlang::FormatNumber(o.result->number));
-    error(line);
+    trace(line);
   }
   return r;
 }
@@ -102,6 +102,11 @@ void Session::output(const std::string& utf8Line) {
   std::fwrite(utf8Line.data(), 1, utf8Line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
+}
+
+void Session::trace(const std::string& utf8Line) {
+  if (beforeTraceLine) beforeTraceLine();
+  error(utf8Line);
 }
 
 void Session::error(const std::string& utf8Line) {
@@ -127,7 +132,7 @@ void Session::wait(double ms) {
 
 void Session::traceOperation(const char* op, const std::string& detail, std::uint16_t status) {
   if (!trace_) return;
-  error(std::string("[trace] ") + (depth_ ? "  " : "") + op + (detail.empty() ? "" : " ") + detail +
+  trace(std::string("[trace] ") + (depth_ ? "  " : "") + op + (detail.empty() ? "" : " ") + detail +
         " -> " + std::to_string(status));
 }
 

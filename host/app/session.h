@@ -3,6 +3,7 @@
 // pump that keeps the library's windows alive while macros run.
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -29,8 +30,13 @@ class Session : public mcrlang::HostInterface {
   // The word being called, "" between calls.
   const std::string& currentWord() const { return current_; }
 
+  // Called before each trace line, so that what happened outside the host
+  // operations meanwhile can be shown in its place.
+  std::function<void()> beforeTraceLine;
+
  private:
   void refreshWords();
+  void trace(const std::string& utf8Line);
 
   Host& host_;
   bool trace_;

@@ -107,8 +107,10 @@ void Snapshots::tick() {
 
 void Snapshots::take(HWND window, bool endDialog) {
   done_.insert(window);
+  // A popup outlives the call that opened it, so it is named after its word.
+  std::string word = endDialog ? word_ : std::string("MsgPopup");
   std::string name;
-  for (char c : word_.empty() ? std::string("window") : word_)
+  for (char c : word.empty() ? std::string("window") : word)
     if (std::isalnum(static_cast<unsigned char>(c))) name += static_cast<char>(std::tolower(c));
   int n = ++taken_[name];
   if (n > 1) name += "-" + std::to_string(n);

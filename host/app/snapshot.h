@@ -1,9 +1,10 @@
 // --snapshot DIR: while the macro runs, every dialog or message box the
 // library opens on this thread, and every message popup it shows, is saved
 // as a bitmap in DIR, named after the word that opened it ("svmethcal.bmp",
-// a second window of the same word "svmethcal-2.bmp"). Dialogs are then
-// cancelled so that the macro goes on unattended; popups are left to their
-// countdown. ./mcr pictures turns the bitmaps into the README's pictures.
+// a second window of the same word "svmethcal-2.bmp", a popup
+// "msgpopup.bmp"). Dialogs are then cancelled so that the macro goes on
+// unattended; popups are left to their countdown. ./mcr pictures turns the
+// bitmaps into the README's pictures.
 #pragma once
 #include <windows.h>
 

@@ -81,6 +81,10 @@ const char* OpName(std::uint32_t op) {
 }
 
 Host::Host(HostOptions options) : options_(std::move(options)) {
+  if (options_.sharedWindow) {
+    window_ = options_.sharedWindow;
+    return;
+  }
   HINSTANCE self = options_.instance ? options_.instance : GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   if (!GetClassInfoA(self, options_.windowClass.c_str(), &wc)) {
@@ -92,15 +96,16 @@ Host::Host(HostOptions options) : options_(std::move(options)) {
     wc.lpszClassName = options_.windowClass.c_str();
     RegisterClassA(&wc);
   }
-  window_ = CreateWindowExA(0, options_.windowClass.c_str(), "mcrhost", WS_OVERLAPPEDWINDOW,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, self,
-                            nullptr);
+  if (options_.createWindow)
+    window_ = CreateWindowExA(0, options_.windowClass.c_str(), "mcrhost", WS_OVERLAPPEDWINDOW,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, self,
+                              nullptr);
   if (window_ && options_.showWindow) ShowWindow(window_, SW_SHOWNORMAL);
 }
 
 Host::~Host() {
   close();
-  if (window_) DestroyWindow(window_);
+  if (window_ && !options_.sharedWindow) DestroyWindow(window_);
 }
 
 std::uint16_t Host::open(const char* libraryPath, std::string* error) {

@@ -56,6 +56,11 @@ struct HostOptions {
   // null for the program itself.
   HINSTANCE instance = nullptr;
   bool showWindow = true;
+  // A window of another host to use as this host's main window (a second
+  // connection of the same command processor); it stays its owner's.
+  HWND sharedWindow = nullptr;
+  // Without a main window GetHostWindow fails, as in a task that has none.
+  bool createWindow = true;
   // Refuse registration number refuseAt (0-based, functions first) with this status.
   int refuseAt = -1;
   std::uint16_t refuseStatus = 0;

@@ -4,9 +4,11 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "errmap.h"
 #include "hostops.h"
+#include "../util/sjistext.h"
 
 namespace mcr {
 
@@ -19,13 +21,12 @@ void Load(int id, char* buffer, int size) {
   if (LoadStringA(g_instance, static_cast<UINT>(id), buffer, size) <= 0) buffer[0] = '\0';
 }
 
+// "<reason>: <name>", cut to the reporters' 135 bytes without splitting a
+// double-byte character of a long name.
 std::uint16_t FailWithText(HostContext ctx, const char* reason, const char* name) {
-  char text[kMessageMax + 1];
-  lstrcpynA(text, reason, kLoadBuffer);
-  std::size_t used = std::strlen(text);
-  lstrcpynA(text + used, ": ", 3);
-  lstrcpynA(text + used + 2, name ? name : "", static_cast<int>(sizeof text - used - 2));
-  RaiseError(ctx, kRaiseError, text);
+  constexpr std::size_t kFileErrorLimit = 135;
+  std::string text = std::string(reason) + ": " + (name ? name : "");
+  RaiseError(ctx, kRaiseError, std::string(CutBytes(text, kFileErrorLimit)).c_str());
   return 1;
 }
 

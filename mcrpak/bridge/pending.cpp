@@ -26,17 +26,6 @@ extern "C" std::uint16_t MCR_CALLER McrPendingCommand(mcr::HostHandle, mcr::Host
 // Stand-ins for exported callbacks of the same shapes.
 extern "C" INT_PTR CALLBACK McrPendingDlgProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-extern "C" int WINAPI McrPendingSvMethCalUI(HWND, HINSTANCE, int, const char*, const char*,
-                                            const char*, const char*, char*, char*, char*) {
-  return -1;
-}
-
-extern "C" DWORD CALLBACK McrPendingProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
-                                             LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                                             LPVOID) {
-  return PROGRESS_CONTINUE;
-}
-
 namespace mcr {
 
 std::uint16_t ReportException(HostContext ctx, const std::exception* e) noexcept {

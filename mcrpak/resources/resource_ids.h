@@ -32,3 +32,24 @@
 #define MCR_IDC_QCTUNE_BOX0 1299  // criterion k's box is BOX0 + k
 #define MCR_IDC_QCTUNE_METHOD 1400  // criterion k's flag is METHOD + k
 #define MCR_IDC_QCTUNE_PERCENT 1407
+
+// Dialogs 353 (folders of a method and its calibration, one file name for
+// both) and 355 (offline configuration), the folder icon of 353's browse
+// buttons, and 355's choice lists.
+#define MCR_DLG_SVMETHCAL 353
+#define MCR_ICON_FOLDER 2000
+#define MCR_IDC_SMC_METHOD 102
+#define MCR_IDC_SMC_METHOD_BROWSE 103
+#define MCR_IDC_SMC_CALIB 105
+#define MCR_IDC_SMC_CALIB_BROWSE 106
+#define MCR_IDC_SMC_NAME 108
+
+#define MCR_DLG_OFFLINECFG 355
+#define MCR_IDC_OFC_TYPE 103
+#define MCR_IDC_OFC_PUMP 104
+#define MCR_IDC_OFC_APP 106
+#define MCR_IDC_OFC_SAMPLER 108
+#define MCR_IDC_OFC_MASS_FIRST 110
+#define MCR_IDC_OFC_MASS_LAST 119
+#define MCR_IDC_OFC_LOAD_ONLINE 120
+#define MCR_RES_CHOICES_TYPE "OFFLINECFG_RES"

@@ -1,5 +1,10 @@
 #include "msgpopup.h"
 
+#include <string>
+
+#include "../bridge/hostops.h"
+#include "msgpopupclock.h"
+
 namespace mcr {
 
 namespace {
@@ -9,8 +14,10 @@ struct PopupSearch {
   HWND found;
 };
 
+// Stops the timer and frees the icons and the record; clearing word 4 makes
+// a second call (closing first, destruction after) find nothing left.
 void ReleaseRecord(HWND popup) {
-  auto block = reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(popup, kPopupWordRecord));
+  HGLOBAL block = PopupRecordHandle(popup);
   if (!block) return;
   if (auto* rec = static_cast<PopupRecord*>(GlobalLock(block))) {
     if (rec->timerRunning) KillTimer(popup, kPopupTimer);
@@ -22,7 +29,64 @@ void ReleaseRecord(HWND popup) {
   SetWindowLongPtrA(popup, kPopupWordRecord, 0);
 }
 
+// Loads the frames of the record's icon kind, starts the timer.
+void StartAnimation(HWND popup) {
+  LockedRecord rec(PopupRecordHandle(popup));
+  if (!rec) return;
+  for (int frame = 0; frame < kPopupFrames; ++frame) {
+    std::string name = PopupIconName(rec->iconKind, frame);
+    if (name.empty()) break;
+    // Not shared: each popup owns its frames and destroys them.
+    rec->icons[frame] = static_cast<HICON>(
+        LoadImageA(g_instance, name.c_str(), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+  }
+  rec->timerRunning = SetTimer(popup, kPopupTimer, kPopupTimerPeriod, nullptr) != 0;
+  rec->lastTick = GetTickCount();
+}
+
+// One step of the countdown and of the animation.
+void Tick(HWND popup) {
+  HICON next = nullptr;
+  bool animate = false, expired = false;
+  {
+    LockedRecord rec(PopupRecordHandle(popup));
+    if (!rec) return;
+    DWORD now = GetTickCount();
+    rec->currentTick = now;
+    if (rec->autoClose) {
+      rec->remaining = CountDown(rec->remaining, rec->lastTick, now);
+      rec->lastTick = now;
+      expired = rec->remaining < 1;
+    }
+    animate = !expired && rec->iconKind != kPopupIconNone;
+    if (animate) {
+      next = rec->icons[rec->frame];
+      rec->frame = (rec->frame + 1) % kPopupFrames;
+    }
+  }
+  if (expired)
+    DestroyWindow(popup);
+  else if (animate)
+    SendDlgItemMessageA(popup, kPopupIdIcon, STM_SETICON, reinterpret_cast<WPARAM>(next), 0);
+}
+
 }  // namespace
+
+LockedRecord::LockedRecord(HGLOBAL block)
+    : block_(block), rec_(block ? static_cast<PopupRecord*>(GlobalLock(block)) : nullptr) {}
+
+LockedRecord::~LockedRecord() {
+  if (rec_) GlobalUnlock(block_);
+}
+
+HGLOBAL PopupRecordHandle(HWND popup) {
+  return reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(popup, kPopupWordRecord));
+}
+
+std::string PopupIconName(int kind, int frame) {
+  const char* stem = kind == kPopupIconClock ? "TIMER_ICON_" : kind == kPopupIconBar ? "BAR_ICON_" : nullptr;
+  return stem ? stem + std::to_string(frame + 1) : std::string();
+}
 
 void RegisterPopupClass(HINSTANCE instance) {
   WNDCLASSA wc{};
@@ -65,17 +129,27 @@ extern "C" BOOL CALLBACK FindMsgPopupWindow(HWND window, LPARAM search) {
 extern "C" LRESULT CALLBACK MsgPopupWndProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {
     case WM_NCCREATE: {
-      // Creation data: the owning HostContext and the record handle.
       auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-      if (auto* words = static_cast<LONG_PTR*>(cs->lpCreateParams)) {
-        SetWindowLongPtrA(window, kPopupWordContext, words[0]);
-        SetWindowLongPtrA(window, kPopupWordRecord, words[1]);
+      if (auto* creation = static_cast<PopupCreation*>(cs->lpCreateParams)) {
+        SetWindowLongPtrA(window, kPopupWordContext, reinterpret_cast<LONG_PTR>(creation->ctx));
+        SetWindowLongPtrA(window, kPopupWordRecord, reinterpret_cast<LONG_PTR>(creation->record));
+        creation->record = nullptr;  // the window frees it from now on
       }
       break;
     }
+    case WM_CREATE:
+      StartAnimation(window);
+      return 0;
+    case WM_TIMER:
+      if (wp == kPopupTimer) Tick(window);
+      return 0;
     case WM_DESTROY:
       ReleaseRecord(window);
       return 0;
+    case WM_NCDESTROY:
+      // Reached without WM_DESTROY when creation fails half-way.
+      ReleaseRecord(window);
+      break;
   }
   return DefWindowProcA(window, message, wp, lp);
 }

@@ -74,9 +74,10 @@ std::string StrVar(Host& host, const std::string& name) {
   return v->text;
 }
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::string& in) {
   char base[MAX_PATH];
-  GetTempPathA(MAX_PATH, base);
+  if (in.empty()) GetTempPathA(MAX_PATH, base);
+  else lstrcpynA(base, in.c_str(), MAX_PATH);
   static int serial = 0;
   path_ = std::string(base) + "mcrtest_" + std::to_string(GetCurrentProcessId()) + "_" +
           std::to_string(++serial);

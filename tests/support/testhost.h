@@ -48,7 +48,8 @@ std::string StrVar(Host& host, const std::string& name);
 // A fresh folder under the temporary directory, removed with its contents.
 class TempDir {
  public:
-  TempDir();
+  // In base (a folder ending in a backslash) instead of the temporary folder.
+  explicit TempDir(const std::string& base = {});
   ~TempDir();
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "\\" + name; }

@@ -156,9 +156,29 @@ TEST(McrHost, TourRunsOnTheSample) {
   Result r = RunHost({"--startup", dir.file("startup.mac"), kCases + "\\..\\..\\sample\\tour.mac"});
   EXPECT_EQ(r.status, 0u);
   EXPECT_EQ(r.err, "");
-  for (const char* part : {"== Strings", "-> \"ICP-MS\"", "Exist(run$)               -> 1", "-> _ERR_DATATABLE 0",
-                           "  | </DATA TABLE>", "The tour took"})
+  for (const char* part : {"== Strings", "-> \"ICP-MS\"", "Exist(run$)               -> 1", "DACmdRes 3",
+                           "TOUR.qc.xml written: 1", "-> _ERR_DATATABLE 0", "  | </DATA TABLE>", "The tour took"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+}
+
+// --trace shows the calls the data-analysis link received in their place
+// among the word's host operations: the disconnect before the raised error.
+TEST(McrHost, TraceShowsTheDataAnalysisLinkCalls) {
+  TempDir dir;
+  std::ofstream(dir.file("link.mac"), std::ios::binary) << "BringDAToTop\nRunDACmd 99, \"T\"\n";
+  SetEnvironmentVariableA("MCR_ANLINK", dir.path().c_str());
+  Result r = RunHost({"--trace", dir.file("link.mac")});
+  SetEnvironmentVariableA("MCR_ANLINK", nullptr);
+  EXPECT_EQ(r.status, 1u);
+  std::size_t at[] = {r.err.find("[trace]   anlink 13 DaBringToTop -> 0\n"), r.err.find("[trace] BringDAToTop returned 0"),
+                      r.err.find("[trace]   anlink 3 DaConnect"), r.err.find("[trace]   anlink 6 DaSendCommandAlt"),
+                      r.err.find("[trace]   anlink 4 DaDisconnect"), r.err.find("[trace]   RaiseError 1")};
+  for (std::size_t i = 0; i < std::size(at); ++i) {
+    EXPECT_NE(at[i], std::string::npos) << i << "\n" << r.err;
+    if (i) {
+      EXPECT_LT(at[i - 1], at[i]) << i << "\n" << r.err;
+    }
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 
+#include "leaks.h"
 #include "taskwindows.h"
 #include "testhost.h"
 
@@ -380,29 +381,6 @@ TEST_F(WindowWords, HostWindowStateBoxAndClassName) {
   DestroyWindow(w);
 }
 
-bool IconAlive(HICON icon) {
-  ICONINFO info{};
-  if (!GetIconInfo(icon, &info)) return false;
-  DeleteObject(info.hbmMask);
-  DeleteObject(info.hbmColor);
-  return true;
-}
-
-// Kernel handles of this process (the system's own count is a stub here).
-std::size_t ProcessHandles() {
-  struct Entry { ULONG pid; UCHAR type, flags; USHORT handle; PVOID object; ACCESS_MASK access; };
-  struct Info { ULONG count; Entry entries[1]; };
-  auto query = reinterpret_cast<LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG)>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  std::vector<char> buffer(1 << 16);
-  while (query(16, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr) == LONG(0xC0000004))
-    buffer.resize(buffer.size() * 2);
-  const auto* info = reinterpret_cast<const Info*>(buffer.data());
-  std::size_t n = 0;
-  for (ULONG i = 0; i < info->count; ++i) n += info->entries[i].pid == GetCurrentProcessId();
-  return n;
-}
-
 TEST_F(WindowWords, SetIconSwapsIconsAndLeavesNothingBehind) {
   HWND host = host_->window();
   auto held = [&] { return static_cast<HICON>(GetPropA(host, "HICON")); };
@@ -434,20 +412,14 @@ TEST_F(WindowWords, SetIconSwapsIconsAndLeavesNothingBehind) {
 
   // A thousand more: no handle or window left over, every replaced icon destroyed
   // (Wine never hands a freed handle value out again at once, so each icon is told apart).
-  auto windows = [] {
-    std::size_t n = 0;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND, LPARAM p) { return ++*reinterpret_cast<std::size_t*>(p), TRUE; },
-                      reinterpret_cast<LPARAM>(&n));
-    return n;
-  };
-  const std::size_t handles = ProcessHandles(), windowCount = windows();
+  const std::size_t handles = ProcessHandleCount(), windowCount = ThreadWindowCount();
   std::set<HICON> icons{held()};
   for (int i = 0; i < 1000; ++i) {
     Result("SETICON", {S("shell32.dll"), N(i % 4)});
     icons.insert(held());
   }
-  EXPECT_EQ(ProcessHandles(), handles);
-  EXPECT_EQ(windows(), windowCount);
+  EXPECT_EQ(ProcessHandleCount(), handles);
+  EXPECT_EQ(ThreadWindowCount(), windowCount);
   EXPECT_EQ(icons.size(), 1001u);
   HICON last = held();
   for (HICON icon : icons) EXPECT_EQ(IconAlive(icon), icon == last);
@@ -465,13 +437,13 @@ TEST_F(WindowWords, BusySoundScrollingAndSearches) {
   EXPECT_EQ(busy + (host_->busy() ? '1' : '0'), "1111100000") << "the low 16 bits of the rounded flag";
 
   TempDir dir;
-  const std::size_t closed = ProcessHandles();
+  const std::size_t closed = ProcessHandleCount();
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(dir.file("*").c_str(), &found);  // holds a handle of the folder
   Result("FINDCLOSE", {Omit()});
-  EXPECT_EQ(ProcessHandles(), closed + 1);
+  EXPECT_EQ(ProcessHandleCount(), closed + 1);
   Result("FINDCLOSE", {N(static_cast<double>(reinterpret_cast<std::intptr_t>(search)))});
-  EXPECT_EQ(ProcessHandles(), closed);
+  EXPECT_EQ(ProcessHandleCount(), closed);
   Result("FINDCLOSE", {N(0)});
 
   // Beeps succeed (silently here); no file plays without a sound device.

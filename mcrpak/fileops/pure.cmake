@@ -1,0 +1,1 @@
+list(APPEND MCR_PURE_SOURCES ${MCR_ROOT}/mcrpak/fileops/pathparts.cpp)

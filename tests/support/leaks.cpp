@@ -1,0 +1,81 @@
+#include "leaks.h"
+
+#include <vector>
+
+namespace mcrtest {
+
+namespace {
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<std::size_t*>(count);
+  return TRUE;
+}
+
+BOOL CALLBACK CountWithChildren(HWND window, LPARAM count) {
+  ++*reinterpret_cast<std::size_t*>(count);
+  EnumChildWindows(window, CountWindow, count);
+  return TRUE;
+}
+
+// The layout of the system's handle list (information class 16).
+struct HandleEntry {
+  ULONG processId;
+  UCHAR objectType;
+  UCHAR attributes;
+  USHORT value;
+  PVOID object;
+  ULONG access;
+};
+struct HandleList {
+  ULONG count;
+  HandleEntry entries[1];
+};
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+}  // namespace
+
+std::size_t ThreadWindowCount() {
+  std::size_t count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), CountWithChildren, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+std::size_t ProcessHandleCount() {
+  auto query = reinterpret_cast<QuerySystemInformation>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return 0;
+  std::vector<unsigned char> buffer(1 << 16);
+  LONG status;
+  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                         nullptr)) == kInfoLengthMismatch)
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return 0;
+  const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+  std::size_t count = 0;
+  for (ULONG i = 0; i < list->count; ++i)
+    if (list->entries[i].processId == GetCurrentProcessId()) ++count;
+  return count;
+}
+
+bool IconAlive(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return false;
+  DeleteObject(info.hbmMask);
+  DeleteObject(info.hbmColor);
+  return true;
+}
+
+std::size_t HeapBlockCount() {
+  HANDLE heap = GetProcessHeap();
+  std::size_t count = 0;
+  PROCESS_HEAP_ENTRY entry{};
+  HeapLock(heap);
+  while (HeapWalk(heap, &entry))
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++count;
+  HeapUnlock(heap);
+  return count;
+}
+
+}  // namespace mcrtest

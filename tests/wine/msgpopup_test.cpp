@@ -1,0 +1,334 @@
+// The message popup as a macro meets it: the window and its controls, the
+// countdown and the animation driven by the host's message loop, updates of
+// an open popup, one popup per connection, its icon frames, and nothing
+// left behind by a thousand of them.
+#include <windows.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "leaks.h"
+#include "testhost.h"
+
+namespace mcrtest {
+namespace {
+
+constexpr int kLine1 = 10011, kLine2 = 10012, kIcon = 10013, kLine3 = 10014;
+// Offsets in the popup record (window word 4); the icon handles are 64-bit here.
+constexpr std::size_t kAutoClose = 0, kRemaining = 8, kLine1Text = 16, kIcons = 576;
+
+// n bytes of the popup record (window word 4) from offset.
+std::string RecordBytes(HWND popup, std::size_t offset, std::size_t n) {
+  auto block = reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(popup, sizeof(LONG_PTR)));
+  const auto* p = static_cast<const char*>(GlobalLock(block));
+  if (!p) return std::string(n, '\xEE');
+  std::string bytes(p + offset, n);
+  GlobalUnlock(block);
+  return bytes;
+}
+
+std::int32_t Field(HWND popup, std::size_t offset) {
+  std::int32_t v;
+  std::memcpy(&v, RecordBytes(popup, offset, sizeof v).data(), sizeof v);
+  return v;
+}
+
+std::vector<HICON> Frames(HWND popup) {
+  std::vector<HICON> icons(8);
+  std::memcpy(icons.data(), RecordBytes(popup, kIcons, 8 * sizeof(HICON)).data(), 8 * sizeof(HICON));
+  return icons;
+}
+
+std::vector<HWND> Popups(HWND host) {
+  std::vector<HWND> found;
+  char name[64];
+  for (HWND c = GetWindow(host, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (GetClassNameA(c, name, sizeof name) && std::strcmp(name, "MsgPopupWndClass") == 0) found.push_back(c);
+  return found;
+}
+
+HWND OnlyPopup(Host& host) {
+  std::vector<HWND> all = Popups(host.window());
+  EXPECT_EQ(all.size(), 1u);
+  return all.empty() ? nullptr : all[0];
+}
+
+std::string Text(HWND popup, int id) {
+  char text[300] = {};
+  GetDlgItemTextA(popup, id, text, sizeof text);
+  return text;
+}
+
+HICON IconShown(HWND popup) {
+  return reinterpret_cast<HICON>(SendDlgItemMessageA(popup, kIcon, STM_GETICON, 0, 0));
+}
+
+RECT RectIn(HWND window, HWND parent) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// Pumps the host's messages until done() or the time is up.
+template <typename Done>
+bool PumpUntil(Host& host, DWORD ms, Done done) {
+  for (DWORD start = GetTickCount(); !done(); host.pump(10))
+    if (GetTickCount() - start > ms) return false;
+  return true;
+}
+
+Outcome Popup(Host& host, Arg seconds, Arg l1 = Omit(), Arg l2 = Omit(), Arg l3 = Omit(), Arg icon = Omit()) {
+  return host.call("MsgPopup", {seconds, l1, l2, l3, S("unused"), icon});
+}
+
+TEST(MsgPopup, ShowsThreeLinesAndAnIconCentredAboveTheMiddleOfTheHostWindow) {
+  auto host = OpenHost();
+  ASSERT_EQ(Popup(*host, N(-1), S("一行目"), S("二行目"), S("三行目"), N(0)).status, 0);
+  HWND popup = OnlyPopup(*host);
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(GetDlgCtrlID(popup), 10010);
+  const LONG style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_DLGFRAME;
+  EXPECT_EQ(GetWindowLongA(popup, GWL_STYLE) & (style | WS_BORDER), style);
+  RECT client, r = RectIn(popup, host->window());
+  GetClientRect(host->window(), &client);
+  const int top = (client.bottom - 47) / 2 - 2 * GetSystemMetrics(SM_CYCAPTION);
+  const RECT centred{(client.right - 248) / 2, top, (client.right - 248) / 2 + 248, top + 47};
+  EXPECT_TRUE(EqualRect(&r, &centred)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+
+  struct Control { int id; const char* text; RECT at; } controls[] = {
+      {kLine1, "一行目", {40, 2, 240, 15}}, {kLine2, "二行目", {40, 15, 240, 28}},
+      {kLine3, "三行目", {40, 28, 240, 41}}, {kIcon, "", {5, 5, 37, 37}}};
+  for (const Control& c : controls) {
+    SCOPED_TRACE(c.id);
+    r = RectIn(GetDlgItem(popup, c.id), popup);
+    EXPECT_TRUE(EqualRect(&r, &c.at)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+    if (c.id != kIcon) {
+      EXPECT_EQ(U(Text(popup, c.id)), c.text);
+    }
+  }
+  EXPECT_EQ(GetWindowLongA(GetDlgItem(popup, kIcon), GWL_STYLE) & SS_TYPEMASK, SS_ICON);
+
+  // Every line has the connection's font, which outlives the popup and goes at disconnect.
+  auto font = reinterpret_cast<HFONT>(SendDlgItemMessageA(popup, kLine1, WM_GETFONT, 0, 0));
+  for (int id : {kLine2, kLine3})
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendDlgItemMessageA(popup, id, WM_GETFONT, 0, 0)), font);
+  LOGFONTA described{};
+  ASSERT_EQ(GetObjectA(font, sizeof described, &described), static_cast<int>(sizeof described));
+  EXPECT_EQ(described.lfHeight, 13);
+  EXPECT_EQ(U(described.lfFaceName), "ＭＳ ゴシック");
+  EXPECT_EQ(host->server(8), 0);
+  EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+  host->close();
+  EXPECT_EQ(GetObjectType(font), 0u);
+}
+
+TEST(MsgPopup, SecondsOfANewPopup) {
+  auto host = OpenHost();
+  const std::string range = Msg(1011, A(Label(1)).c_str(), -1, 3600);
+  constexpr std::int32_t kRefused = -100, kNothing = -200;  // else: the milliseconds left
+  struct Case { Arg seconds; std::int32_t remaining; } cases[] = {
+      {Omit(), kRefused}, {N(-2), kRefused}, {N(3601), kRefused}, {N(-1.5), kRefused},
+      {N(3600.5), kRefused}, {N(std::nan("")), kRefused}, {N(0), kNothing}, {N(0.4), kNothing},
+      {N(-0.4), kNothing}, {N(-1), -1}, {N(-1.4), -1}, {N(1), 1000}, {N(0.5), 1000}, {N(3600.4), 3600000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds ? std::to_string(c.seconds->number) : "omitted");
+    Outcome o = Popup(*host, c.seconds, S("a"));
+    if (c.remaining == kRefused) {
+      EXPECT_EQ(o.status, 1);
+      ASSERT_NE(o.error(), nullptr);
+      EXPECT_EQ(*o.error(), range);
+    } else {
+      EXPECT_EQ(o.status, 0);
+      EXPECT_TRUE(o.raised.empty());
+    }
+    const bool shown = c.remaining != kRefused && c.remaining != kNothing;
+    std::vector<HWND> popups = Popups(host->window());
+    ASSERT_EQ(popups.size(), shown ? 1u : 0u);
+    if (!shown) continue;
+    // No timer event has come yet.
+    EXPECT_EQ(Field(popups[0], kAutoClose), c.remaining > 0 ? 1 : 0);
+    EXPECT_EQ(Field(popups[0], kRemaining), c.remaining);
+    ASSERT_EQ(Popup(*host, N(0)).status, 0);
+    EXPECT_TRUE(Popups(host->window()).empty());
+  }
+}
+
+TEST(MsgPopup, IconKindTakesZeroOrOneAfterRoundingAndNothingElse) {
+  auto host = OpenHost();
+  struct Case { Arg kind; const char* first; } cases[] = {
+      {N(0), "TIMER_ICON_1"}, {N(1), "BAR_ICON_1"}, {N(-0.4), "TIMER_ICON_1"}, {N(0.5), "BAR_ICON_1"},
+      {N(1.4), "BAR_ICON_1"}, {N(1.5), nullptr}, {N(5), nullptr}, {N(-1), nullptr}, {N(-2), nullptr},
+      {Omit(), nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind ? std::to_string(c.kind->number) : "omitted");
+    ASSERT_EQ(Popup(*host, N(-1), S("a"), S("b"), S("c"), c.kind).status, 0);
+    HWND popup = OnlyPopup(*host);
+    std::vector<HICON> icons = Frames(popup);
+    std::set<HICON> distinct(icons.begin(), icons.end());
+    distinct.erase(nullptr);
+    EXPECT_EQ(distinct.size(), c.first ? 8u : 0u) << "frames loaded";
+    EXPECT_EQ(GetDlgItem(popup, kIcon) != nullptr, c.first != nullptr);
+    if (c.first) {
+      EXPECT_EQ(IconShown(popup), LoadIconA(host->library(), c.first));
+    }
+    ASSERT_EQ(Popup(*host, N(0)).status, 0);
+  }
+}
+
+TEST(MsgPopup, LinesAreCutAt132BytesWithoutSplittingACharacter) {
+  auto host = OpenHost();
+  const std::string kanji = A("あ");  // two bytes
+  struct Case { std::string given, shown; } cases[] = {
+      {std::string(132, 'x'), std::string(132, 'x')},
+      {std::string(133, 'x'), std::string(132, 'x')},
+      {std::string(300, 'x'), std::string(132, 'x')},
+      {std::string(130, 'x') + kanji, std::string(130, 'x') + kanji},
+      {std::string(131, 'x') + kanji, std::string(131, 'x')},
+      {"", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.given.size());
+    Arg line = Value::Str(c.given);
+    ASSERT_EQ(Popup(*host, N(-1), line, line, line).status, 0);
+    HWND popup = OnlyPopup(*host);
+    for (int id : {kLine1, kLine2, kLine3}) EXPECT_EQ(Text(popup, id), c.shown) << id;
+    // The control would hide a lone first byte at the end; the record does not.
+    EXPECT_STREQ(RecordBytes(popup, kLine1Text, 133).c_str(), c.shown.c_str());
+    ASSERT_EQ(Popup(*host, N(0)).status, 0);
+  }
+}
+
+TEST(MsgPopup, AnUpdateChangesTheGivenLinesAndLeavesTheCountdownAlone) {
+  auto host = OpenHost();
+  ASSERT_EQ(Popup(*host, N(30), S("one"), S("two"), S("three"), N(0)).status, 0);
+  HWND popup = OnlyPopup(*host);
+  host->pump(600);
+  std::int32_t before = Field(popup, kRemaining);
+  EXPECT_LT(before, 30000);
+  // Seconds given to an open popup leave its countdown alone.
+  ASSERT_EQ(Popup(*host, N(5), Omit(), S("zwei"), Omit(), N(1)).status, 0);
+  ASSERT_EQ(Popup(*host, N(-1), Omit(), Omit(), S("drei")).status, 0);
+  ASSERT_EQ(OnlyPopup(*host), popup);
+  EXPECT_LE(Field(popup, kRemaining), before);
+  EXPECT_GT(Field(popup, kRemaining), 25000);
+  EXPECT_EQ(Field(popup, kAutoClose), 1);
+  EXPECT_EQ(Text(popup, kLine1) + "," + Text(popup, kLine2) + "," + Text(popup, kLine3), "one,zwei,drei");
+  ASSERT_EQ(Popup(*host, N(0.3)).status, 0);
+  EXPECT_TRUE(Popups(host->window()).empty());
+}
+
+TEST(MsgPopup, AnimatesEightFramesAndClosesWhenItsTimeIsUp) {
+  auto host = OpenHost();
+  DWORD start = GetTickCount();
+  ASSERT_EQ(Popup(*host, N(3), S("counting"), Omit(), Omit(), N(1)).status, 0);
+  HWND popup = OnlyPopup(*host);
+  std::vector<HICON> frames = Frames(popup);
+  std::vector<HICON> seen;
+  PumpUntil(*host, 2600, [&] {
+    HICON shown = IconShown(popup);
+    if (seen.empty() || seen.back() != shown) seen.push_back(shown);
+    return false;
+  });
+  // The resource's first frame, then the record's frames in order.
+  ASSERT_GE(seen.size(), 9u);
+  EXPECT_EQ(seen[0], LoadIconA(host->library(), "BAR_ICON_1"));
+  for (std::size_t i = 1; i < 9; ++i) EXPECT_EQ(seen[i], frames[i - 1]) << "frame " << i - 1;
+  ASSERT_TRUE(IsWindow(popup));
+
+  EXPECT_TRUE(PumpUntil(*host, 3000, [&] { return !IsWindow(popup); }));
+  EXPECT_GE(GetTickCount() - start, 2900u);
+  for (HICON icon : frames) EXPECT_FALSE(IconAlive(icon));
+}
+
+// The countdown counts the time that passed, not the timer events: a host
+// that dispatches late still sees the popup close on time.
+TEST(MsgPopup, CountdownRunsOnElapsedTime) {
+  auto host = OpenHost();
+  ASSERT_EQ(Popup(*host, N(1), S("late")).status, 0);
+  HWND popup = OnlyPopup(*host);
+  Sleep(1300);
+  EXPECT_TRUE(PumpUntil(*host, 400, [&] { return !IsWindow(popup); }));
+}
+
+TEST(MsgPopup, EachConnectionHasItsOwnPopup) {
+  auto first = OpenHost();
+  mcrhost::HostOptions options;
+  options.sharedWindow = first->window();
+  auto second = OpenHost(options);
+  HWND window = first->window();
+
+  ASSERT_EQ(Popup(*first, N(-1), S("first")).status, 0);
+  HWND mine = OnlyPopup(*first);
+  EXPECT_EQ(Popup(*second, N(0)).status, 0) << "the other's popup is not this connection's";
+  EXPECT_EQ(Popup(*second, N(-1), S("second")).status, 0);
+  ASSERT_EQ(Popups(window).size(), 2u);
+  EXPECT_EQ(Popup(*second, Omit(), S("second, changed")).status, 0);
+  EXPECT_EQ(Text(mine, kLine1), "first");
+
+  EXPECT_EQ(first->server(8), 0);
+  std::vector<HWND> left = Popups(window);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_NE(left[0], mine);
+  EXPECT_EQ(Text(left[0], kLine1), "second, changed");
+  EXPECT_EQ(second->server(5), 0);
+  EXPECT_TRUE(Popups(window).empty());
+}
+
+TEST(MsgPopup, WithoutAHostWindowShowsNothingAndKeepsNothing) {
+  mcrhost::HostOptions options;
+  options.createWindow = false;
+  auto host = OpenHost(options);
+  const std::size_t blocks = HeapBlockCount();
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(Popup(*host, N(5), S("a"), Omit(), Omit(), N(0)).status, 0);
+  EXPECT_LT(HeapBlockCount(), blocks + 50) << "the records of popups that could not be made";
+}
+
+TEST(MsgPopupResources, SixteenIconFramesOf32By32In256Colours) {
+  HMODULE lib = LoadLibraryA(LibraryPath().c_str());
+  ASSERT_NE(lib, nullptr);
+  // Each group: one image, 32 x 32, 256 colours (0), one plane, 8 bits.
+  const unsigned char image[] = {1, 0, 32, 32, 0, 0, 1, 0, 8, 0};
+  for (const char* stem : {"TIMER_ICON_", "BAR_ICON_"}) {
+    for (int frame = 1; frame <= 8; ++frame) {
+      std::string name = stem + std::to_string(frame);
+      HRSRC group = FindResourceA(lib, name.c_str(), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+      ASSERT_NE(group, nullptr) << name;
+      const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(lib, group)));
+      EXPECT_EQ(std::memcmp(bytes + 4, image, sizeof image), 0) << name;
+    }
+  }
+  FreeLibrary(lib);
+}
+
+// Closed by 0 seconds, by code 5 and by code 8 in turn.
+TEST(MsgPopupResources, AThousandPopupsLeaveNothingBehind) {
+  auto host = OpenHost();
+  // One round first, so that what the system makes once is already made.
+  ASSERT_EQ(Popup(*host, N(5), S("a"), S("b"), S("c"), N(0)).status, 0);
+  ASSERT_EQ(Popup(*host, N(0)).status, 0);
+  host->pump(50);
+  const std::size_t windows = ThreadWindowCount(), handles = ProcessHandleCount(), blocks = HeapBlockCount();
+  ASSERT_GT(handles, 0u);
+  int alive = 0;
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_EQ(Popup(*host, N(5 + i % 3), S("line 1"), S("line 2"), S("line 3"), N(i % 3 - 1)).status, 0);
+    EXPECT_EQ(Popup(*host, N(3601)).status, 0) << "an open popup takes any seconds";
+    std::vector<HICON> frames = Frames(OnlyPopup(*host));
+    EXPECT_EQ(i % 3 == 0 ? Popup(*host, N(0)).status : host->server(i % 3 == 1 ? 5 : 8), 0);
+    EXPECT_TRUE(Popups(host->window()).empty());
+    EXPECT_EQ(host->server(i % 2 ? 5 : 8), 0) << "nothing open";
+    EXPECT_EQ(Popup(*host, N(-2)).status, 1);  // a refused new popup frees its record
+    for (HICON icon : frames) alive += icon && IconAlive(icon);
+    if (i % 100 == 0) host->pump(0);
+  }
+  host->pump(50);
+  EXPECT_EQ(alive, 0);
+  EXPECT_EQ(ThreadWindowCount(), windows);
+  EXPECT_EQ(ProcessHandleCount(), handles);
+  // A lost record would be a thousand blocks; allow for the test's own.
+  EXPECT_LT(HeapBlockCount(), blocks + 100);
+}
+
+}  // namespace
+}  // namespace mcrtest
