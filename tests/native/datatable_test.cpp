@@ -213,7 +213,9 @@ TEST(TableRow, AdditionalValues) {
     EXPECT_EQ(RowOf(key, cols, f).line, c.cps);
     EXPECT_EQ(RowOf(key + "DATA TYPE=CONC\r\n", cols, f).line, c.conc);
     // Point values look the mass table up by the point's position itself.
-    if (c.point) EXPECT_EQ(RowOf(key + "TABLE TYPE=POINT\r\n", cols, f).line, c.point);
+    if (c.point) {
+      EXPECT_EQ(RowOf(key + "TABLE TYPE=POINT\r\n", cols, f).line, c.point);
+    }
   }
 }
 
