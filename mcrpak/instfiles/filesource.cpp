@@ -9,29 +9,30 @@ namespace mcr {
 
 namespace {
 
-class FileSource : public ByteSource {
- public:
-  explicit FileSource(InstFile file) : file_(std::move(file)) {}
-  bool Seek(std::uint64_t offset) override {
-    if (offset > static_cast<std::uint64_t>(INT64_MAX) || !file_.Seek(static_cast<long long>(offset)))
-      return false;
-    pos_ = offset;
-    return true;
-  }
-  std::uint64_t Position() const override { return pos_; }
-  std::size_t Read(void* buffer, std::size_t n) override {
-    long long got = file_.Read(buffer, n);
-    if (got <= 0) return 0;
-    pos_ += static_cast<std::uint64_t>(got);
-    return static_cast<std::size_t>(got);
-  }
+struct OwnedFile {
+  InstFile file;
+};
 
- private:
-  InstFile file_;
-  std::uint64_t pos_ = 0;
+// A reader that owns the file it reads.
+class FileSource : private OwnedFile, public FileReader {
+ public:
+  explicit FileSource(InstFile file) : OwnedFile{std::move(file)}, FileReader(OwnedFile::file) {}
 };
 
 }  // namespace
+
+bool FileReader::Seek(std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(INT64_MAX) || !file_.Seek(static_cast<long long>(offset))) return false;
+  pos_ = offset;
+  return true;
+}
+
+std::size_t FileReader::Read(void* buffer, std::size_t n) {
+  long long got = file_.Read(buffer, n);
+  if (got <= 0) return 0;
+  pos_ += static_cast<std::uint64_t>(got);
+  return static_cast<std::size_t>(got);
+}
 
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path) {
   InstFile file = InstFile::OpenRead(path);

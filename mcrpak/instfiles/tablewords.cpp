@@ -35,28 +35,6 @@ enum : int {
 constexpr std::size_t kReportedMessageMax = 132;
 constexpr std::size_t kConfigReadChunk = 65536;
 
-// The table file opened for update, as the layout readers see it.
-class TableSource : public ByteSource {
- public:
-  explicit TableSource(InstFile& file) : file_(file) {}
-  bool Seek(std::uint64_t offset) override {
-    if (offset > static_cast<std::uint64_t>(INT64_MAX) || !file_.Seek(static_cast<long long>(offset))) return false;
-    pos_ = offset;
-    return true;
-  }
-  std::uint64_t Position() const override { return pos_; }
-  std::size_t Read(void* buffer, std::size_t n) override {
-    long long got = file_.Read(buffer, n);
-    if (got <= 0) return 0;
-    pos_ += static_cast<std::uint64_t>(got);
-    return static_cast<std::size_t>(got);
-  }
-
- private:
-  InstFile& file_;
-  std::uint64_t pos_ = 0;
-};
-
 std::string ProgramDirectory(HostContext ctx) {
   char value[kStrVarBound] = {};
   if (GetStrVar(ctx, "_EXEPATH$", value) != 0) return {};
@@ -128,7 +106,7 @@ int Append(const std::string& path, const std::string& dir) {
   if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)) return kMsgCannotAppend;
   InstFile table = InstFile::OpenReadWrite(path);
   if (!table.IsOpen()) return kMsgCannotAppend;
-  TableSource source(table);
+  FileReader source(table);
   TableLayout layout;
   if (!ReadTableLayout(source, layout)) return kMsgCannotAppend;
   long long size = table.Size();
