@@ -7,6 +7,8 @@
 #                      whose name contains NAME)
 #   ./mcr pictures     build, open every window the words show on the sample
 #                      workstation and save them as docs/pictures/*.png
+#   ./mcr docs         write docs/words.md from the word table and docs/src/words.txt
+#   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip and check it
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
 #   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
 # MCR_BUILD chooses the build folder (default: build/ beside this script).
@@ -16,7 +18,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=${MCR_BUILD:-$ROOT/build}
 JOBS=${MCR_JOBS:-$(nproc)}
 PACKAGES=(cmake g++ clang libclang-rt-14-dev libgtest-dev googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686
-          wine wine64 fonts-ipafont-gothic locales)
+          wine wine64 fonts-ipafont-gothic locales python3)
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -34,10 +36,14 @@ setup() {
   locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
 
-build() {
-  say "native build (pure code, sanitizers)"
+configure_native() {
   cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
         -DCMAKE_C_COMPILER=clang >/dev/null
+}
+
+build() {
+  say "native build (pure code, sanitizers)"
+  configure_native
   cmake --build "$BUILD/native" -j "$JOBS"
   say "x86_64 build (runs under Wine)"
   cmake -S "$ROOT" -B "$BUILD/x64" -DCMAKE_BUILD_TYPE=Release \
@@ -81,11 +87,14 @@ wine_start() {
 
 # Sums the GoogleTest reports of a run into one closing line.
 summary() {
-  local dir=$1 passed=0 failed=0 t f
+  local dir=$1 passed=0 failed=0 root t f
   for x in "$dir"/*.xml; do
     [[ -f $x ]] || continue
-    t=$(grep -m1 -o '<testsuites tests="[0-9]*"' "$x" | grep -o '[0-9]*')
-    f=$(grep -m1 -o '<testsuites[^>]* failures="[0-9]*"' "$x" | grep -o 'failures="[0-9]*"' | grep -o '[0-9]*')
+    # GoogleTest's reports and dist.py's have a <testsuites> root, ctest's a
+    # <testsuite> whose attributes stand on lines of their own.
+    root=$(tr '\n\t' '  ' < "$x" | grep -o '<testsuites\{0,1\} [^>]*>' | sed -n 1p) || true
+    t=$(grep -o ' tests="[0-9]*"' <<< "$root" | grep -o '[0-9]*')
+    f=$(grep -o ' failures="[0-9]*"' <<< "$root" | grep -o '[0-9]*')
     passed=$((passed + t - f)); failed=$((failed + f))
   done
   echo "$passed passed, $failed failed"
@@ -102,7 +111,10 @@ run_tests() {
   export GTEST_OUTPUT="xml:$(winepath -w "$reports" 2>/dev/null)\\"
   (cd "$BUILD/x64" && ctest --output-on-failure -j 2) || status=1
   say "i686 static checks"
-  (cd "$BUILD/i686" && ctest --output-on-failure) || status=1
+  (cd "$BUILD/i686" && ctest --output-on-failure --output-junit "$reports/i686.xml") || status=1
+  say "the release archive"
+  python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$BUILD/dist/mcrpak.zip" >/dev/null &&
+    python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$BUILD/dist/mcrpak.zip" || status=1
   unset GTEST_OUTPUT
   echo "tests: $(summary "$reports")"
   return $status
@@ -125,6 +137,15 @@ case ${1:-help} in
     shift
     setup; build; wine_start
     wine "$BUILD/x64/bin/mcrbench.exe" "$@" ;;
+  docs)
+    setup; configure_native
+    cmake --build "$BUILD/native" -j "$JOBS" --target wordref
+    "$BUILD/native/bin/wordref" "$ROOT" && say "wrote docs/words.md" ;;
+  dist)
+    setup; build
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/x64/CMakeCache.txt")
+    python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
+    python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip" ;;
   pictures)
     setup; build; wine_start
     rm -rf "$BUILD/pictures"
@@ -139,6 +160,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac

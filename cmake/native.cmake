@@ -7,12 +7,17 @@ foreach(src IN LISTS MCR_NATIVE_SUITES)
   get_filename_component(n ${src} NAME_WE)
   add_executable(${n} ${src})
   target_include_directories(${n} PRIVATE ${MCR_ROOT}/tests/native ${MCR_ROOT}/tests/support)
-  target_link_libraries(${n} PRIVATE mcrpak_pure mcrhost_pure GTest::gtest_main)
+  target_link_libraries(${n} PRIVATE mcrpak_pure mcrhost_pure mcr_wordref GTest::gtest_main)
+  target_compile_definitions(${n} PRIVATE MCR_SOURCE_DIR="${MCR_ROOT}")
   add_test(NAME ${n} COMMAND ${n})
 endforeach()
 
 add_executable(exportcheck tools/exportcheck.cpp)
 target_include_directories(exportcheck PRIVATE ${MCR_ROOT}/mcrpak)
+
+# ./mcr docs: writes docs/words.md.
+add_executable(wordref tools/wordref.cpp)
+target_link_libraries(wordref PRIVATE mcr_wordref)
 
 # Fuzz targets: a fixed seed and a bounded number of runs, so that the test
 # command stays repeatable; run one by hand without limits to search longer.

@@ -14,18 +14,54 @@ find_program(MCR_OBJDUMP ${MCR_ARCH}-w64-mingw32-objdump REQUIRED)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# A VERSIONINFO resource for target from the project's version: type is
+# VFT_DLL or VFT_APP.
+function(mcr_version_resource target description type)
+  get_target_property(file ${target} OUTPUT_NAME)
+  if(NOT file)
+    set(file ${target})
+  endif()
+  if(type STREQUAL "VFT_DLL")
+    string(APPEND file ".dll")
+  else()
+    string(APPEND file ".exe")
+  endif()
+  set(MCR_VERSION_FILE ${file})
+  set(MCR_VERSION_NAME ${target})
+  set(MCR_VERSION_DESCRIPTION ${description})
+  set(MCR_VERSION_TYPE ${type})
+  configure_file(${MCR_ROOT}/cmake/version.rc.in ${CMAKE_BINARY_DIR}/version/${target}.rc @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_BINARY_DIR}/version/${target}.rc)
+endfunction()
+
+# The modules that go to the workstation (the library and the stand-ins of
+# its modules) are built with the toolchain's win32 thread model: the
+# POSIX thread runtime would bring imports that the workstation's Windows
+# lacks, and these modules start no thread. Programs that run here (mcrhost,
+# the tests, the bench) keep the posix model that GoogleTest needs.
+function(mcr_shipped_module target description)
+  set(launcher ${MCR_ROOT}/cmake/win32threads.sh)
+  set_target_properties(${target} PROPERTIES
+    C_COMPILER_LAUNCHER ${launcher} CXX_COMPILER_LAUNCHER ${launcher} RULE_LAUNCH_LINK ${launcher})
+  mcr_version_resource(${target} ${description} VFT_DLL)
+endfunction()
+
 # --- stand-ins for the workstation's own modules -------------------------
 mcr_import_library(dlgframe_imports ${MCR_ROOT}/standins/dlgframe/dlgframe.def)
 add_library(dlgframe SHARED standins/dlgframe/dlgframe.cpp
   ${CMAKE_BINARY_DIR}/dlgframe.imp.def)
 set_target_properties(dlgframe PROPERTIES PREFIX "" OUTPUT_NAME dlgframe)
+mcr_shipped_module(dlgframe "Dialog library of the workstation (stand-in)")
 if(MCR_ARCH STREQUAL "i686")
   target_link_options(dlgframe PRIVATE -Wl,--kill-at)
 endif()
 
 mcr_import_library(anlink_imports ${MCR_ROOT}/standins/anlink/anlink.def)
-add_library(anlink SHARED standins/anlink/anlink.cpp ${CMAKE_BINARY_DIR}/anlink.imp.def)
+# It finds the installation as the library does (workstation.cpp).
+add_library(anlink SHARED standins/anlink/anlink.cpp mcrpak/bridge/workstation.cpp
+  ${CMAKE_BINARY_DIR}/anlink.imp.def)
 set_target_properties(anlink PROPERTIES PREFIX "" OUTPUT_NAME anlink)
+mcr_shipped_module(anlink "Link to the data-analysis task of the workstation (stand-in)")
 target_include_directories(anlink PRIVATE ${MCR_ROOT}/mcrpak)
 target_link_libraries(anlink PRIVATE advapi32 user32)
 if(MCR_ARCH STREQUAL "i686")
@@ -39,7 +75,10 @@ file(GLOB_RECURSE MCR_LIBRARY_SOURCES CONFIGURE_DEPENDS
   ${MCR_ROOT}/mcrpak/instfiles/*.cpp ${MCR_ROOT}/mcrpak/windows/*.cpp
   ${MCR_ROOT}/mcrpak/fileops/*.cpp ${MCR_ROOT}/mcrpak/dialogs/*.cpp
   ${MCR_ROOT}/mcrpak/batch/*.cpp)
-list(REMOVE_ITEM MCR_LIBRARY_SOURCES ${MCR_PURE_SOURCES})
+# The platform-free sources are compiled again for the library, in its
+# thread model (mcrpak_pure serves the programs that run here).
+list(APPEND MCR_LIBRARY_SOURCES ${MCR_PURE_SOURCES})
+list(REMOVE_DUPLICATES MCR_LIBRARY_SOURCES)
 file(GLOB_RECURSE MCR_RESOURCE_DEPS CONFIGURE_DEPENDS ${MCR_ROOT}/mcrpak/resources/*)
 
 # The message popup's animation frames are drawn by a small program built for
@@ -67,12 +106,14 @@ set_source_files_properties(mcrpak/resources/mcrpak.rc PROPERTIES OBJECT_DEPENDS
   INCLUDE_DIRECTORIES ${MCR_ICON_DIR})
 add_dependencies(mcrpak popup_icons)
 set_target_properties(mcrpak PROPERTIES PREFIX "" OUTPUT_NAME MCRPAK)
-target_link_libraries(mcrpak PRIVATE mcrpak_pure dlgframe_imports anlink_imports
+target_include_directories(mcrpak PRIVATE ${MCR_ROOT}/mcrpak)
+target_link_libraries(mcrpak PRIVATE dlgframe_imports anlink_imports
   user32 gdi32 advapi32 shell32 shlwapi ole32 winmm comctl32 comdlg32)
 if(MCR_ARCH STREQUAL "i686")
   target_link_options(mcrpak PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 add_dependencies(mcrpak dlgframe anlink)
+mcr_shipped_module(mcrpak "Macro words of the ICP-MS workstation")
 
 # --- the host ---------------------------------------------------------------
 add_library(mcrhost_core STATIC host/core/hostcore.cpp host/core/taskwindows.cpp)
@@ -81,17 +122,28 @@ target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 
 file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/app/*.cpp)
 if(MCR_HOST_SOURCES)
-  add_executable(mcrhost ${MCR_HOST_SOURCES})
-  target_include_directories(mcrhost PRIVATE ${MCR_ROOT}/standins/anlink)
-  target_link_libraries(mcrhost PRIVATE mcrhost_core advapi32)
+  # mcrhost.rc holds the word reference's sources for --help WORD.
+  add_executable(mcrhost ${MCR_HOST_SOURCES} host/app/mcrhost.rc mcrpak/bridge/workstation.cpp)
+  target_include_directories(mcrhost PRIVATE ${MCR_ROOT} ${MCR_ROOT}/standins/anlink)
+  set_source_files_properties(host/app/mcrhost.rc PROPERTIES
+    OBJECT_DEPENDS "${MCR_ROOT}/docs/src/words.txt;${MCR_ROOT}/mcrpak/resources/strings.rc")
+  target_link_libraries(mcrhost PRIVATE mcrhost_core mcr_wordref advapi32 version)
   add_dependencies(mcrhost mcrpak dlgframe anlink)
+  mcr_version_resource(mcrhost "Command processor for trying MCRPAK macros" VFT_APP)
 endif()
 
 if(MCR_ARCH STREQUAL "i686")
-  # The shipped 32-bit library cannot run here; check its export table.
+  # Only the library uses the platform-free code in this build.
+  set_target_properties(mcrpak_pure PROPERTIES EXCLUDE_FROM_ALL TRUE)
+  # The shipped 32-bit library cannot run here; check its export table and
+  # its imports against tools/imports-i686.txt.
   if(MCR_EXPORTCHECK)
     add_test(NAME i686_exports
-      COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak> | ${MCR_EXPORTCHECK}")
+      COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak> | ${MCR_EXPORTCHECK} ${MCR_ROOT}/tools/imports-i686.txt")
+    foreach(standin dlgframe anlink)
+      add_test(NAME i686_${standin}_imports
+        COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:${standin}> | ${MCR_EXPORTCHECK} --imports-only ${MCR_ROOT}/tools/imports-i686.txt")
+    endforeach()
   endif()
   return()
 endif()
@@ -144,6 +196,8 @@ foreach(src IN LISTS MCR_NATIVE_SUITES)
   get_filename_component(n ${src} NAME_WE)
   mcr_wine_suite(${n}_wine ${src})
   target_include_directories(${n}_wine PRIVATE ${MCR_ROOT}/tests/native)
+  target_link_libraries(${n}_wine PRIVATE mcr_wordref)
+  target_compile_definitions(${n}_wine PRIVATE MCR_SOURCE_DIR="Z:${MCR_ROOT}")
 endforeach()
 
 # --- the sample workstation and mcrhost's end-to-end suite ---------------------
@@ -152,6 +206,7 @@ target_include_directories(mcrsample PUBLIC ${MCR_ROOT}/sample)
 target_link_libraries(mcrsample PUBLIC advapi32)
 add_executable(mkworkstation ${MCR_ROOT}/sample/mkworkstation.cpp)
 target_link_libraries(mkworkstation PRIVATE mcrsample)
+mcr_version_resource(mkworkstation "Lays out the sample workstation" VFT_APP)
 if(TARGET sample_test)
   target_link_libraries(sample_test PRIVATE mcrsample)
 endif()
@@ -161,3 +216,12 @@ if(TARGET mcrhost_test)
   target_link_libraries(mcrhost_test PRIVATE mcrsample)
   add_dependencies(mcrhost_test mcrhost)
 endif()
+# The references' examples and the release's own checks run mcrhost.exe on
+# the sample; they read the references from the source tree.
+foreach(suite reference_test release_test)
+  if(TARGET ${suite})
+    target_compile_definitions(${suite} PRIVATE MCR_SOURCE_DIR="Z:${MCR_ROOT}" MCR_VERSION="${PROJECT_VERSION}")
+    target_link_libraries(${suite} PRIVATE mcrsample mcr_wordref version)
+    add_dependencies(${suite} mcrhost mkworkstation)
+  endif()
+endforeach()

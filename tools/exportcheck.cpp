@@ -1,16 +1,53 @@
-// Reads `objdump -p` of the library on standard input and checks its export
-// table against the word and export tables: every name undecorated, at its
-// ordinal, and nothing else exported.
+// Reads `objdump -p` of a module on standard input and checks
+//   - the library's export table against the word and export tables: every
+//     name undecorated, at its ordinal, and nothing else exported;
+//   - its imports against an allow-list, when one is named: every imported
+//     function must be listed, so that a new import is a decision;
+//   - that the workstation's own modules are imported by ordinal only.
+// exportcheck [--imports-only] [ALLOW_LIST]
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "bridge/wordtable.h"
 
-int main() {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return s;
+}
+
+// Lines "DLL FUNCTION" (or "DLL @ORDINAL"); # starts a comment. DLL names
+// compare without regard to case.
+bool ReadAllowList(const char* path, std::set<std::string>* allowed) {
+  std::ifstream in(path);
+  if (!in) return false;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line.substr(0, line.find('#')));
+    std::string dll, function;
+    if (words >> dll >> function) allowed->insert(Lower(dll) + " " + function);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool importsOnly = argc > 1 && std::strcmp(argv[1], "--imports-only") == 0;
+  const char* allowPath = argc > (importsOnly ? 2 : 1) ? argv[importsOnly ? 2 : 1] : nullptr;
+  std::set<std::string> allowed;
+  if (allowPath && !ReadAllowList(allowPath, &allowed)) {
+    std::printf("cannot read the import allow-list %s\n", allowPath);
+    return 1;
+  }
+
   std::map<int, std::string> expected;
   for (const auto& w : mcr::kWords) expected[w.ordinal] = w.exportName;
   for (const auto& e : mcr::kOtherExports) expected[e.ordinal] = e.name;
@@ -20,12 +57,12 @@ int main() {
   std::regex baseLine(R"(^Ordinal Base\s+(\d+))");
   std::regex nameRow(R"(^\s*\[\s*(\d+)\]\s+(\S+)\s*$)");
   std::regex dllLine(R"(^\s*DLL Name:\s*(\S+))");
-  std::regex importRow(R"(^\s*[0-9a-f]+\s+[0-9a-f]+\s+(\S+))");
+  std::regex importRow(R"(^\s*[0-9a-f]+\s+([0-9]+)\s+(\S+))");
   std::map<int, std::string> found;
   int base = -1;
   bool inNames = false;
   std::string dll;
-  int namedImports = 0;
+  int namedImports = 0, unlisted = 0, imports = 0;
   std::string line;
   std::smatch m;
   while (std::getline(std::cin, line)) {
@@ -43,14 +80,24 @@ int main() {
       dll.clear();
     } else if (std::regex_search(line, m, dllLine)) {
       dll = m[1];
-    } else if ((dll == "dlgframe.dll" || dll == "anlink.dll") &&
-               std::regex_search(line, m, importRow) && m[1] != "<none>") {
-      std::printf("%s imported by name: %s\n", dll.c_str(), line.c_str());
-      ++namedImports;
+    } else if (!dll.empty() && std::regex_search(line, m, importRow)) {
+      bool byOrdinal = m[2] == "<none>";
+      std::string function = byOrdinal ? "@" + m[1].str() : m[2].str();
+      ++imports;
+      if ((dll == "dlgframe.dll" || dll == "anlink.dll") && !byOrdinal) {
+        std::printf("%s imported by name: %s\n", dll.c_str(), line.c_str());
+        ++namedImports;
+      }
+      if (allowPath && !allowed.count(Lower(dll) + " " + function)) {
+        std::printf("import not in %s: %s %s\n", allowPath, dll.c_str(), function.c_str());
+        ++unlisted;
+      }
     }
   }
+  if (allowPath) std::printf("%d imports checked, %d not in the allow-list\n", imports, unlisted);
+  if (importsOnly) return unlisted == 0 && namedImports == 0 && imports > 0 ? 0 : 1;
 
-  int errors = namedImports;
+  int errors = namedImports + unlisted;
   for (const auto& [ord, name] : expected) {
     auto it = found.find(ord);
     if (it == found.end()) {

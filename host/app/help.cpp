@@ -1,5 +1,7 @@
 #include "help.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -7,6 +9,7 @@
 #include "../../mcrpak/bridge/wordtable.h"
 #include "lang.h"
 #include "session.h"
+#include "wordref.h"
 
 namespace mcrhost {
 
@@ -30,46 +33,24 @@ const Statement kStatements[] = {
 
 std::string Upper(std::string_view s) { return VarStore::Key(s); }
 
-std::vector<std::string> SplitNames(const char* names) {
-  std::vector<std::string> out;
-  std::string_view s(names);
-  while (!s.empty()) {
-    std::size_t comma = s.find(", ");
-    out.emplace_back(s.substr(0, comma));
-    if (comma == std::string_view::npos) break;
-    s.remove_prefix(comma + 2);
-  }
-  return out;
+// The word reference's sources, compiled into mcrhost (mcrhost.rc).
+std::string_view Resource(const char* name) {
+  HRSRC found = FindResourceA(nullptr, name, MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+  const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  return text ? std::string_view(text, SizeofResource(nullptr, found)) : std::string_view();
 }
 
-const char* KindText(char letter) {
-  switch (letter) {
-    case 'N': return "N  a number";
-    case 'S': return "S  a string";
-    default: return "V  a name written bare, not a value (as a rule the variable to set)";
-  }
-}
-
+// The word's entry of docs/words.md, as plain text.
 void PrintWord(const mcr::WordInfo& w) {
-  bool function = w.kind == mcr::WordKind::Function;
-  std::string params(w.params);
-  std::vector<std::string> names = SplitNames(w.paramNames);
-  if (names.size() != params.size()) {
-    names.clear();
-    for (std::size_t i = 0; i < params.size(); ++i) names.push_back("arg" + std::to_string(i + 1));
-  }
-  std::string joined;
-  for (std::size_t i = 0; i < names.size(); ++i) joined += (i ? ", " : "") + names[i];
-  std::string head = function ? std::string(w.name) + "(" + joined + ")"
-                              : std::string(w.name) + (joined.empty() ? "" : " " + joined);
-  std::string what = function ? (GivesString(w.name) ? "function, gives a string" : "function, gives a number")
-                              : "command";
-  std::printf("%s    %s\n  %s\n", head.c_str(), what.c_str(), w.summary);
-  std::size_t width = 0;
-  for (const std::string& n : names) width = n.size() > width ? n.size() : width;
-  for (std::size_t i = 0; i < names.size(); ++i)
-    std::printf("  %-*s  %s\n", static_cast<int>(width), names[i].c_str(), KindText(params[i]));
-  if (!w.ready) std::printf("  Not available in this build yet: calling it raises an error.\n");
+  std::vector<std::string> problems;
+  std::vector<mcrref::Entry> entries = mcrref::ParseEntries(Resource("MCR_WORD_ENTRIES"), &problems);
+  mcrref::Catalogue catalogue = mcrref::ParseCatalogue(Resource("MCR_CATALOGUE"));
+  mcrref::Reference ref{&w, nullptr};
+  for (const mcrref::Reference& r : mcrref::Join(entries, catalogue, &problems))
+    if (r.word == &w) ref = r;
+  std::string text = mcrref::Plain(ref, catalogue);
+  std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 }  // namespace
@@ -112,7 +93,7 @@ void PrintWordList() {
 void PrintUsage() {
   std::printf(
       "usage: mcrhost [OPTIONS] [FILE.mac [ARGS...]]\n"
-      "       mcrhost --help WORD | --words\n"
+      "       mcrhost --help WORD | --words | --version\n"
       "\n"
       "Runs the macro FILE.mac with MCRPAK.dll loaded; without FILE, reads statements\n"
       "from standard input. ARGS reach the macro as _ARGC and _ARG1$, _ARG2$, ...\n"
@@ -126,11 +107,14 @@ void PrintUsage() {
       "                      tune, inst, maint, tune:MODE, last (the tasks SaveLastTask kept)\n"
       "  --snapshot DIR      save each dialog and popup the library opens as DIR\\WORD.bmp\n"
       "                      (dialogs are then cancelled)\n"
+      "  --timeout SECONDS   stop a macro (and each statement at the prompt) that runs longer\n"
+      "  --version           the versions of mcrhost and of the library\n"
       "  --help WORD         usage of a word, a built-in function or a statement\n"
       "  --words             all words of the library\n"
       "\n"
-      "Exit status: 0 the macro ran to its end, 1 a macro error, 2 a usage or syntax\n"
-      "error, 3 the library could not be loaded.\n");
+      "Ctrl+C stops a running macro. Exit status: 0 the macro ran to its end, 1 a macro\n"
+      "error, 2 a usage or syntax error, 3 the library could not be loaded, 4 the macro\n"
+      "was stopped (Ctrl+C, --timeout).\n");
 }
 
 }  // namespace mcrhost

@@ -23,7 +23,9 @@
 #include "linkjournal.h"
 #include "session.h"
 #include "snapshot.h"
+#include "stop.h"
 #include "tasks.h"
+#include "version.h"
 
 namespace {
 
@@ -57,6 +59,8 @@ struct Options {
   std::string library;
   std::string snapshots;  // folder for --snapshot, or empty
   std::string tasks;  // --tasks
+  bool version = false;  // --version: print the versions, run nothing
+  double timeout = 0;    // --timeout, seconds; 0: none
   std::optional<std::string> macro;  // none: the prompt
   std::vector<std::string> args;
 };
@@ -101,6 +105,14 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
     if (a.size() < 2 || a.compare(0, 2, "--") != 0) break;
     if (a == "--trace") {
       o.trace = true;
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "--timeout") {
+      auto v = value();
+      char* end = nullptr;
+      o.timeout = v ? std::strtod(v->c_str(), &end) : 0;
+      if (!v || v->empty() || *end != '\0' || !(o.timeout > 0 && o.timeout <= 1e6))
+        return UsageError("--timeout needs a number of seconds above 0");
     } else if (a == "--words") {
       PrintWordList();
       return kOk;
@@ -170,12 +182,14 @@ std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
   return Macro{path, p.program};
 }
 
-int Run(mcrlang::Interpreter& in, Session& session, Host& host, const Macro& m) {
+int Run(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& stop, const Macro& m) {
+  stop.begin();
   mcrlang::RunResult r = in.run(*m.program);
+  stop.end();
   host.server(mcr::kCodeMacroEnded);
-  if (r.status != mcrlang::RunStatus::Failed) return kOk;
+  if (r.status != mcrlang::RunStatus::Failed && r.status != mcrlang::RunStatus::Stopped) return kOk;
   session.error(m.name + ":" + std::to_string(r.error.line) + ": " + r.error.message);
-  return kMacroError;
+  return r.status == mcrlang::RunStatus::Stopped ? kStoppedStatus : kMacroError;
 }
 
 // Standard input, read on a thread of its own so that the main thread can
@@ -186,8 +200,11 @@ class LineReader {
     std::thread([this] { read(); }).detach();
   }
 
-  std::optional<std::string> next(Host& host) {
+  // Nothing at the end of the input, or once interrupt is signalled.
+  std::optional<std::string> next(Host& host, HANDLE interrupt) {
+    const HANDLE events[] = {event_, interrupt};
     while (true) {
+      if (WaitForSingleObject(interrupt, 0) == WAIT_OBJECT_0) return std::nullopt;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!lines_.empty()) {
@@ -197,7 +214,7 @@ class LineReader {
         }
         if (eof_) return std::nullopt;
       }
-      MsgWaitForMultipleObjects(1, &event_, FALSE, INFINITE, QS_ALLINPUT);
+      MsgWaitForMultipleObjects(2, events, FALSE, INFINITE, QS_ALLINPUT);
       host.pump(0);
     }
   }
@@ -238,7 +255,7 @@ class LineReader {
   bool eof_ = false;
 };
 
-int Prompt(mcrlang::Interpreter& in, Session& session, Host& host) {
+int Prompt(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& stop) {
   bool console = _isatty(_fileno(stdin)) != 0;
   LineReader reader;
   std::string chunk;
@@ -248,7 +265,11 @@ int Prompt(mcrlang::Interpreter& in, Session& session, Host& host) {
       std::fputs(chunk.empty() ? "mcr> " : "...> ", stdout);
       std::fflush(stdout);
     }
-    std::optional<std::string> line = reader.next(host);
+    std::optional<std::string> line = reader.next(host, stop.idleInterrupt());
+    if (!line && WaitForSingleObject(stop.idleInterrupt(), 0) == WAIT_OBJECT_0) {
+      session.error("mcrhost: stopped by Ctrl+C");
+      return kStoppedStatus;
+    }
     if (!line) {
       if (!chunk.empty()) {
         mcrlang::ParseResult p = mcrlang::Parse(chunk, kCodec, firstLine);
@@ -263,9 +284,11 @@ int Prompt(mcrlang::Interpreter& in, Session& session, Host& host) {
     if (p.error) {
       session.error("<stdin>:" + std::to_string(p.error->line) + ": " + p.error->message);
     } else {
+      stop.begin();
       mcrlang::RunResult r = in.run(*p.program);
+      stop.end();
       host.server(mcr::kCodeMacroEnded);
-      if (r.status == mcrlang::RunStatus::Failed)
+      if (r.status == mcrlang::RunStatus::Failed || r.status == mcrlang::RunStatus::Stopped)
         session.error("<stdin>:" + std::to_string(r.error.line) + ": " + r.error.message);
       if (r.status == mcrlang::RunStatus::Exited) return kOk;
     }
@@ -284,6 +307,8 @@ std::string DefaultLibrary() {
 int Main(const std::vector<std::string>& argv) {
   Options o;
   if (std::optional<int> answered = ParseOptions(argv, o)) return *answered;
+  std::string library = o.library.empty() ? DefaultLibrary() : o.library;
+  if (o.version) return PrintVersions(library);
 
   int code = kOk;
   std::optional<Macro> startup, macro;
@@ -304,7 +329,6 @@ int Main(const std::vector<std::string>& argv) {
       for (const std::string& call : linkJournal.Take()) session.error("[trace]   anlink " + call);
     };
 
-  std::string library = o.library.empty() ? DefaultLibrary() : o.library;
   std::string why;
   if (host.open(Utf8ToAnsi(library).c_str(), &why)) {
     session.error("mcrhost: cannot start with " + library + ": " + AnsiToUtf8(why));
@@ -319,8 +343,10 @@ int Main(const std::vector<std::string>& argv) {
   std::optional<Snapshots> snapshots;
   if (!o.snapshots.empty()) snapshots.emplace(host.window(), Utf8ToAnsi(o.snapshots), session.currentWord());
 
+  StopControl stop(o.timeout, session.currentWord());
+  session.stopCheck = [&stop] { return stop.request(); };
   mcrlang::Interpreter in(session, vars, kCodec);
-  if (startup) code = Run(in, session, host, *startup);
+  if (startup) code = Run(in, session, host, stop, *startup);
   std::unique_ptr<TaskWindows> tasks;
   if (code == kOk) {
     for (const auto& [name, text] : o.sets) {
@@ -330,7 +356,7 @@ int Main(const std::vector<std::string>& argv) {
         vars.setNumber(name, std::strtod(text.c_str(), nullptr));
     }
     if (!o.tasks.empty()) tasks = StartTasks(host, session, o.tasks);
-    code = macro ? Run(in, session, host, *macro) : Prompt(in, session, host);
+    code = macro ? Run(in, session, host, stop, *macro) : Prompt(in, session, host, stop);
   }
   host.server(mcr::kCodeClosePopups);
   host.close();

@@ -1,7 +1,5 @@
 #include "session.h"
 
-#include <limits>
-
 namespace mcrhost {
 
 namespace {
@@ -25,10 +23,6 @@ std::string Shown(const mcrlang::Arg& a) {
 }
 
 }  // namespace
-
-bool GivesString(std::string_view word) {
-  return (!word.empty() && word.back() == '$') || word == "ScalarToHex" || word == "GetElemInfo";
-}
 
 Session::Session(Host& host, bool trace) : host_(host), trace_(trace) {}
 
@@ -125,9 +119,14 @@ void Session::idle() {
   lastPump_ = GetTickCount();
 }
 
+// In slices, so that a stop ends the wait early.
 void Session::wait(double ms) {
-  double limit = static_cast<double>(std::numeric_limits<DWORD>::max() - 1);
-  host_.pump(static_cast<DWORD>(ms < limit ? ms : limit));
+  constexpr double kSlice = 50;
+  while (ms > 0 && stopRequest().empty()) {
+    double step = ms < kSlice ? ms : kSlice;
+    host_.pump(static_cast<DWORD>(step));
+    ms -= step;
+  }
 }
 
 void Session::traceOperation(const char* op, const std::string& detail, std::uint16_t status) {

@@ -22,6 +22,10 @@ class Session : public mcrlang::HostInterface {
   void output(const std::string& utf8Line) override;
   void idle() override;
   void wait(double ms) override;
+  std::string stopRequest() override { return stopCheck ? stopCheck() : std::string(); }
+
+  // Asked before every statement: why the macro must stop, "" to go on.
+  std::function<std::string()> stopCheck;
 
   // A host operation the library issued (wired to Host::onTrace).
   void traceOperation(const char* op, const std::string& detail, std::uint16_t status);
@@ -46,8 +50,5 @@ class Session : public mcrlang::HostInterface {
   std::size_t wordsSeen_ = static_cast<std::size_t>(-1);
   unsigned long lastPump_ = 0;
 };
-
-// "Left$" and the like: the words whose result is a string.
-bool GivesString(std::string_view word);
 
 }  // namespace mcrhost

@@ -13,6 +13,8 @@ Snapshots* g_active = nullptr;
 // has painted its controls.
 constexpr int kSettleTicks = 3;
 constexpr UINT kTickMs = 100;
+// A dialog still open this many ticks after its Cancel is ended directly.
+constexpr int kCancelTicks = 5;
 
 bool IsClass(HWND w, const char* name) {
   char cls[64] = {};
@@ -100,7 +102,12 @@ void Snapshots::tick() {
   for (HWND c = GetWindow(host_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
     if (IsWindowVisible(c) && IsClass(c, "MsgPopupWndClass")) shown.push_back({c, false});
   for (auto [w, endDialog] : shown) {
-    if (done_.count(w)) continue;
+    if (done_.count(w)) {
+      // Cancel went to the dialog's own procedure; one that ignores it (as
+      // the edit-method prompt does) is ended from outside.
+      if (endDialog && ++seen_[w] == kSettleTicks + kCancelTicks) EndDialog(w, IDCANCEL);
+      continue;
+    }
     if (++seen_[w] >= kSettleTicks) take(w, endDialog);
   }
 }
@@ -116,7 +123,8 @@ void Snapshots::take(HWND window, bool endDialog) {
   if (n > 1) name += "-" + std::to_string(n);
   std::string path = dir_ + "\\" + name + ".bmp";
   if (!SaveWindowBitmap(window, path)) std::fprintf(stderr, "mcrhost: cannot save %s\n", path.c_str());
-  if (endDialog) EndDialog(window, IDCANCEL);
+  // Cancelled as a user would, so that the word sees its Cancel path.
+  if (endDialog) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 }
 
 }  // namespace mcrhost

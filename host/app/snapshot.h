@@ -2,8 +2,8 @@
 // library opens on this thread, and every message popup it shows, is saved
 // as a bitmap in DIR, named after the word that opened it ("svmethcal.bmp",
 // a second window of the same word "svmethcal-2.bmp", a popup
-// "msgpopup.bmp"). Dialogs are then cancelled so that the macro goes on
-// unattended; popups are left to their countdown. ./mcr pictures turns the
+// "msgpopup.bmp"). Dialogs are then cancelled (their Cancel button, or ended
+// from outside when they ignore it) so that the macro goes on unattended; popups are left to their countdown. ./mcr pictures turns the
 // bitmaps into the README's pictures.
 #pragma once
 #include <windows.h>

@@ -19,6 +19,10 @@ struct Failure {
   std::string message;
 };
 struct ExitSignal {};
+struct StopSignal {
+  int line;
+  std::string message;
+};
 
 const std::vector<Builtin> kBuiltins = {
     {"len", "len(text$)", "the length of the text in bytes (a double-byte character counts 2)"},
@@ -62,8 +66,16 @@ class Runner {
 
   std::string quoted(const std::string& ansi) { return "\"" + codec_.toUtf8(ansi) + "\""; }
 
-  void statement(const Stmt& s) {
+  // Between two statements, and at every turn of a loop (whose body may be
+  // empty), the host may stop the macro.
+  void checkpoint(int line) {
     host_.idle();
+    std::string why = host_.stopRequest();
+    if (!why.empty()) throw StopSignal{line, why};
+  }
+
+  void statement(const Stmt& s) {
+    checkpoint(s.line);
     switch (s.kind) {
       case Stmt::Kind::Assign: assign(s.name, evaluate(*s.value), s.line); break;
       case Stmt::Kind::AssignIndex: {
@@ -93,7 +105,7 @@ class Runner {
       case Stmt::Kind::While:
         while (condition(*s.args[0], "while")) {
           block(s.blocks[0]);
-          host_.idle();
+          checkpoint(s.line);
         }
         break;
       case Stmt::Kind::Exit: throw ExitSignal{};
@@ -111,6 +123,7 @@ class Runner {
         double ms = number(*s.value, "wait");
         if (!(ms >= 0)) fail(s.line, "wait needs milliseconds of 0 or more");
         host_.wait(ms);
+        checkpoint(s.line);  // a stop ends the wait early
         break;
       }
     }
@@ -314,6 +327,7 @@ class Runner {
     }
     CallResult r = host_.call(w, args);
     if (r.error) fail(line, w.name + ": " + *r.error);
+    checkpoint(line);  // a stop asked for while the word ran
     if (!wantValue) return {};
     if (!r.value) fail(line, w.name + " gave no value");
     return *r.value;
@@ -332,6 +346,9 @@ RunResult Interpreter::run(const Program& program) {
     Runner(*this).block(program.statements);
   } catch (const ExitSignal&) {
     result.status = RunStatus::Exited;
+  } catch (const StopSignal& s) {
+    result.status = RunStatus::Stopped;
+    result.error = Error{s.line, s.message};
   } catch (const Failure& f) {
     result.status = RunStatus::Failed;
     result.error = Error{f.line, f.message};

@@ -60,8 +60,12 @@ class HostInterface {
   virtual void output(const std::string& utf8Line) = 0;
   // Called between statements, so the host can keep its windows alive.
   virtual void idle() {}
-  // The wait statement: let ms milliseconds pass while windows stay alive.
+  // The wait statement: let ms milliseconds pass while windows stay alive
+  // (it may end early when the macro is to stop).
   virtual void wait(double ms) { (void)ms; }
+  // Why the macro must stop now (UTF-8), asked before every statement and
+  // every turn of a loop; empty to go on.
+  virtual std::string stopRequest() { return {}; }
 };
 
 struct Error {
@@ -82,11 +86,12 @@ struct ParseResult {
 // firstLine numbers the first line of source (the prompt counts on).
 ParseResult Parse(std::string_view source, const Codec& codec, int firstLine = 1);
 
-enum class RunStatus { Finished, Exited, Failed };
+// Stopped: the host asked the macro to stop (stopRequest).
+enum class RunStatus { Finished, Exited, Failed, Stopped };
 
 struct RunResult {
   RunStatus status = RunStatus::Finished;
-  Error error;  // when Failed
+  Error error;  // when Failed or Stopped
 };
 
 class Interpreter {

@@ -33,10 +33,9 @@ inline std::string Folder() {
   if (n > 0 && n < sizeof path) {
     folder = path;
   } else {
-    DWORD size = sizeof path;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, mcr::kWorkstationKey, "Path", RRF_RT_REG_SZ, nullptr, path, &size) ==
-            ERROR_SUCCESS && path[0]) {
-      folder = path;
+    std::string installation = mcr::InstallationFolder();
+    if (!installation.empty()) {
+      folder = installation;
       if (!EndsWithBackslash(folder)) folder += '\\';
       folder += "analysis";
     } else {

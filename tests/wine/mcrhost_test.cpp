@@ -9,53 +9,23 @@
 #include <map>
 #include <sstream>
 
+#include "mcrhostrun.h"
 #include "testhost.h"
 #include "workstation.h"
 
 namespace mcrtest {
 namespace {
 
+using Result = HostRun;
+
 // The source tree on the Wine drive that maps the Unix root.
 const std::string kCases = std::string("Z:") + MCR_HOST_CASES;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct Result { DWORD status = 0; std::string out, err; };
-
-// Runs mcrhost.exe with args (UTF-8, no quotes inside) in folder cwd, with
-// input as its standard input and its output caught in files.
 Result RunHost(const std::vector<std::string>& args, const std::string& cwd = "", const std::string& input = "") {
-  TempDir dir;
-  std::ofstream(dir.file("in"), std::ios::binary) << input;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  auto open = [&](const char* name, DWORD disposition) {
-    return CreateFileA(dir.file(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       &inherit, disposition, 0, nullptr);
-  };
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = open("in", OPEN_EXISTING);
-  si.hStdOutput = open("out", CREATE_ALWAYS);
-  si.hStdError = open("err", CREATE_ALWAYS);
-  std::string line = LibraryPath();
-  line = "\"" + line.substr(0, line.find_last_of('\\') + 1) + "mcrhost.exe\"";
-  for (const std::string& a : args) line += " \"" + A(a) + "\"";
-  PROCESS_INFORMATION pi{};
-  Result r;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
-                      &si, &pi))
-    ADD_FAILURE() << "cannot start mcrhost.exe (error " << GetLastError() << ")";
-  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0) << "mcrhost.exe did not end";
-  TerminateProcess(pi.hProcess, 99);  // when it did not
-  GetExitCodeProcess(pi.hProcess, &r.status);
-  for (HANDLE h : {pi.hProcess, pi.hThread, si.hStdInput, si.hStdOutput, si.hStdError}) CloseHandle(h);
-  r.out = ReadAll(dir.file("out"));
-  r.err = ReadAll(dir.file("err"));
-  return r;
+  HostRunOptions options;
+  options.cwd = cwd;
+  options.input = input;
+  return RunMcrhost(args, options);
 }
 
 // NAME.expect: the sections "--- args" (NAME.mac when there is none),

@@ -1,0 +1,375 @@
+#include "wordref.h"
+
+#include <cstdlib>
+#include <set>
+
+namespace mcrref {
+
+namespace {
+
+constexpr std::string_view kIndent = "    ";  // example and prints lines in the entry file
+
+std::string Trimmed(std::string_view s) {
+  std::size_t a = s.find_first_not_of(" \t\r");
+  if (a == std::string_view::npos) return {};
+  std::size_t b = s.find_last_not_of(" \t\r");
+  return std::string(s.substr(a, b - a + 1));
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> out;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    out.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return out;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+const char* const kFactLabels[] = {"gives", "sets", "does", "note"};
+
+bool IsFactLabel(std::string_view label) {
+  for (const char* l : kFactLabels)
+    if (label == l) return true;
+  return false;
+}
+
+bool ReachOf(std::string_view word, Reach* reach) {
+  if (word == "error") *reach = Reach::Error;
+  else if (word == "shown") *reach = Reach::Shown;
+  else if (word == "notice") *reach = Reach::Notice;
+  else return false;
+  return true;
+}
+
+const char* ReachText(Reach r) {
+  switch (r) {
+    case Reach::Error: return "error";
+    case Reach::Shown: return "shown";
+    case Reach::Notice: return "notice";
+  }
+  return "";
+}
+
+std::string Capitalised(const std::string& s) {
+  std::string out = s;
+  if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+  return out;
+}
+
+const char* KindText(char letter) {
+  switch (letter) {
+    case 'N': return "a number";
+    case 'S': return "a string";
+    default: return "a name written bare, not a value (as a rule the variable to set)";
+  }
+}
+
+// A table cell: a bar would end the cell.
+std::string Cell(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '|') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// The text of a message as the reference shows it.
+std::string MessageText(const Message& m, const Catalogue& catalogue) {
+  if (m.id == 0) return "";
+  auto it = catalogue.find(m.id);
+  return it == catalogue.end() ? "" : it->second;
+}
+
+std::string IdText(const Message& m) { return m.id ? std::to_string(m.id) : "-"; }
+
+}  // namespace
+
+std::vector<std::string> ParamNames(const mcr::WordInfo& word) {
+  std::vector<std::string> out;
+  std::string_view s(word.paramNames);
+  while (!s.empty()) {
+    std::size_t comma = s.find(", ");
+    out.emplace_back(s.substr(0, comma));
+    if (comma == std::string_view::npos) break;
+    s.remove_prefix(comma + 2);
+  }
+  std::size_t count = std::string_view(word.params).size();
+  if (out.size() != count) {
+    out.clear();
+    for (std::size_t i = 0; i < count; ++i) out.push_back("arg" + std::to_string(i + 1));
+  }
+  return out;
+}
+
+std::string Usage(const mcr::WordInfo& word) {
+  std::string joined;
+  for (const std::string& n : ParamNames(word)) joined += (joined.empty() ? "" : ", ") + n;
+  if (word.kind == mcr::WordKind::Function) return std::string(word.name) + "(" + joined + ")";
+  return std::string(word.name) + (joined.empty() ? "" : " " + joined);
+}
+
+std::string KindOfWord(const mcr::WordInfo& word) {
+  if (word.kind == mcr::WordKind::Command) return "command";
+  std::string_view name(word.name);
+  // The names ending in $ give strings, and two words that do without the $.
+  bool text = (!name.empty() && name.back() == '$') || name == "ScalarToHex" || name == "GetElemInfo";
+  return text ? "function, gives a string" : "function, gives a number";
+}
+
+std::vector<Entry> ParseEntries(std::string_view text, std::vector<std::string>* problems) {
+  std::vector<Entry> entries;
+  std::vector<std::string>* block = nullptr;  // the indented block being read
+  int lineNo = 0;
+  auto problem = [&](const std::string& what) {
+    problems->push_back("words.txt:" + std::to_string(lineNo) + ": " + what);
+  };
+  for (std::string_view line : Lines(text)) {
+    ++lineNo;
+    if (StartsWith(line, "#")) continue;
+    if (block && (StartsWith(line, kIndent) || Trimmed(line).empty())) {
+      block->emplace_back(line.size() > kIndent.size() ? line.substr(kIndent.size()) : std::string_view());
+      continue;
+    }
+    if (block) {  // blank lines at the end of a block belong to no block
+      while (!block->empty() && Trimmed(block->back()).empty()) block->pop_back();
+      block = nullptr;
+    }
+    if (Trimmed(line).empty()) continue;
+    if (StartsWith(line, "== ")) {
+      entries.emplace_back();
+      entries.back().name = Trimmed(line.substr(3));
+      entries.back().line = lineNo;
+      continue;
+    }
+    if (entries.empty()) {
+      problem("text before the first \"== WORD\"");
+      continue;
+    }
+    Entry& e = entries.back();
+    std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+      problem("expected \"label: text\", found \"" + std::string(line) + "\"");
+      continue;
+    }
+    std::string head = Trimmed(line.substr(0, colon));
+    std::string rest = Trimmed(line.substr(colon + 1));
+    std::size_t blank = head.find(' ');
+    Reach reach;
+    if (blank != std::string::npos && ReachOf(head.substr(0, blank), &reach)) {
+      std::string id = Trimmed(head.substr(blank + 1));
+      char* end = nullptr;
+      long value = id == "-" ? 0 : std::strtol(id.c_str(), &end, 10);
+      if (id != "-" && (id.empty() || *end != '\0' || value < 1))
+        problem("\"" + id + "\" is not a message number");
+      else if (rest.empty())
+        problem("message " + id + " of " + e.name + " says not when it comes");
+      else
+        e.messages.push_back({reach, static_cast<int>(value), rest});
+    } else if (IsFactLabel(head)) {
+      if (rest.empty()) problem(head + " of " + e.name + " is empty");
+      e.facts.push_back({head, rest});
+    } else if (head == "example" || head == "prints") {
+      std::vector<std::string>& target = head == "example" ? e.example : e.prints;
+      if (!rest.empty() || !target.empty()) problem(head + " of " + e.name + " takes indented lines, once");
+      block = &target;
+    } else if (head == "run" || head == "try") {
+      (head == "run" ? e.run : e.tryNote) = rest;
+    } else {
+      problem("unknown label \"" + head + "\"");
+    }
+  }
+  if (block)
+    while (!block->empty() && Trimmed(block->back()).empty()) block->pop_back();
+  return entries;
+}
+
+Catalogue ParseCatalogue(std::string_view rcText) {
+  Catalogue out;
+  for (std::string_view line : Lines(rcText)) {
+    std::string t = Trimmed(line);
+    std::size_t comma = t.find(',');
+    if (t.empty() || t[0] < '0' || t[0] > '9' || comma == std::string::npos) continue;
+    std::string rest = Trimmed(std::string_view(t).substr(comma + 1));
+    if (rest.size() < 2 || rest.front() != '"' || rest.back() != '"') continue;
+    std::string text;
+    for (std::size_t i = 1; i + 1 < rest.size(); ++i) {
+      text += rest[i];
+      if (rest[i] == '"' && rest[i + 1] == '"') ++i;
+    }
+    out[std::atoi(t.c_str())] = text;
+  }
+  return out;
+}
+
+std::vector<Reference> Join(const std::vector<Entry>& entries, const Catalogue& catalogue,
+                            std::vector<std::string>* problems) {
+  std::map<std::string, const Entry*> byName;
+  for (const Entry& e : entries) {
+    auto at = "words.txt:" + std::to_string(e.line) + ": ";
+    if (!byName.emplace(e.name, &e).second) problems->push_back(at + e.name + " has a second entry");
+  }
+  std::vector<Reference> refs;
+  std::set<std::string> known;
+  for (const mcr::WordInfo& w : mcr::kWords) {
+    known.insert(w.name);
+    auto it = byName.find(w.name);
+    if (it == byName.end()) {
+      problems->push_back(std::string("the word ") + w.name + " has no entry in words.txt");
+      continue;
+    }
+    const Entry& e = *it->second;
+    auto at = "words.txt:" + std::to_string(e.line) + ": " + e.name + ": ";
+    bool gives = false, acts = false;
+    for (const Fact& f : e.facts) {
+      gives |= f.label == "gives";
+      acts |= f.label == "sets" || f.label == "does";
+    }
+    if (w.kind == mcr::WordKind::Function && !gives) problems->push_back(at + "a function needs \"gives:\"");
+    if (w.kind == mcr::WordKind::Command && !acts) problems->push_back(at + "a command needs \"sets:\" or \"does:\"");
+    if (e.example.empty()) problems->push_back(at + "there is no example");
+    for (const Message& m : e.messages)
+      if (m.id && MessageText(m, catalogue).empty())
+        problems->push_back(at + "message " + std::to_string(m.id) + " has no text in the catalogue");
+    refs.push_back({&w, &e});
+  }
+  for (const Entry& e : entries)
+    if (!known.count(e.name))
+      problems->push_back("words.txt:" + std::to_string(e.line) + ": " + e.name + " is no word of the table");
+  return refs;
+}
+
+std::string Plain(const Reference& ref, const Catalogue& catalogue) {
+  static const Entry kNoEntry;
+  const mcr::WordInfo& w = *ref.word;
+  const Entry& e = ref.entry ? *ref.entry : kNoEntry;
+  std::string out = Usage(w) + "    " + KindOfWord(w) + "\n  " + w.summary + "\n";
+  std::vector<std::string> names = ParamNames(w);
+  std::size_t width = 0;
+  for (const std::string& n : names) width = n.size() > width ? n.size() : width;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    out += "  " + names[i] + std::string(width - names[i].size(), ' ') + "  " + w.params[i] + "  " +
+           KindText(w.params[i]) + "\n";
+  if (!w.ready) out += "  Not available in this build yet: calling it raises an error.\n";
+  if (!ref.entry) return out;
+  for (const Fact& f : e.facts) out += Capitalised(f.label) + ": " + f.text + "\n";
+  out += "Messages:";
+  if (e.messages.empty()) out += " none";
+  out += "\n";
+  for (const Message& m : e.messages) {
+    std::string text = MessageText(m, catalogue);
+    out += "  " + IdText(m) + " " + ReachText(m.reach) + (text.empty() ? "" : "  " + text) + "\n";
+    out += "       " + m.when + "\n";
+  }
+  if (!e.run.empty()) out += "Run the example with: mcrhost " + e.run + "\n";
+  out += "Example:\n";
+  for (const std::string& l : e.example) out += "  " + l + "\n";
+  if (!e.prints.empty()) {
+    out += "prints:\n";
+    for (const std::string& l : e.prints) out += "  " + l + "\n";
+  }
+  if (!e.tryNote.empty()) out += "To try it: " + e.tryNote + "\n";
+  return out;
+}
+
+namespace {
+
+std::string Anchor(const std::string& name) {
+  std::string out;
+  for (char c : name) {
+    if (c >= 'A' && c <= 'Z') out += static_cast<char>(c - 'A' + 'a');
+    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-') out += c;
+  }
+  return out;
+}
+
+std::string MarkdownEntry(const Reference& ref, const Catalogue& catalogue) {
+  const mcr::WordInfo& w = *ref.word;
+  const Entry& e = *ref.entry;
+  std::string out = "### " + std::string(w.name) + "\n\n";
+  out += "`" + Usage(w) + "` — " + KindOfWord(w) + (w.ready ? "" : " — **not available in this build yet**") + "\n\n";
+  out += Capitalised(w.summary) + ".\n\n";
+  std::vector<std::string> names = ParamNames(w);
+  if (!names.empty()) {
+    out += "| parameter | kind |\n|---|---|\n";
+    for (std::size_t i = 0; i < names.size(); ++i)
+      out += "| " + names[i] + " | " + w.params[i] + ": " + KindText(w.params[i]) + " |\n";
+    out += "\n";
+  }
+  for (const Fact& f : e.facts) out += "**" + Capitalised(f.label) + ":** " + f.text + "\n\n";
+  if (e.messages.empty()) {
+    out += "**Messages:** none.\n\n";
+  } else {
+    out += "**Messages:**\n\n| id | text | reaches the macro as | when |\n|---|---|---|---|\n";
+    for (const Message& m : e.messages) {
+      std::string text = MessageText(m, catalogue);
+      out += "| " + IdText(m) + " | " + (text.empty() ? "" : "`" + Cell(text) + "`") + " | " + ReachText(m.reach) +
+             " | " + Cell(m.when) + " |\n";
+    }
+    out += "\n";
+  }
+  out += e.run.empty() ? "**Example:**\n\n" : "**Example** (run with `mcrhost " + e.run + "`):\n\n";
+  out += "```\n";
+  for (const std::string& l : e.example) out += l + "\n";
+  out += "```\n\n";
+  if (!e.prints.empty()) {
+    out += "prints\n\n```\n";
+    for (const std::string& l : e.prints) out += l + "\n";
+    out += "```\n\n";
+  }
+  if (!e.tryNote.empty()) out += "To try it: " + e.tryNote + "\n\n";
+  return out;
+}
+
+void Index(std::string& out, const std::vector<Reference>& refs, mcr::WordKind kind) {
+  out += "| word | | summary |\n|---|---|---|\n";
+  for (const Reference& r : refs)
+    if (r.word->kind == kind)
+      out += "| [" + std::string(r.word->name) + "](#" + Anchor(r.word->name) + ") | " +
+             (r.word->ready ? "" : "not yet") + " | " + Cell(r.word->summary) + " |\n";
+  out += "\n";
+}
+
+}  // namespace
+
+std::string Markdown(const std::vector<Reference>& refs, const Catalogue& catalogue) {
+  std::string out =
+      "# The words of MCRPAK\n\n"
+      "<!-- Written by ./mcr docs from mcrpak/bridge/words.inc, docs/src/words.txt and the message\n"
+      "     catalogue mcrpak/resources/strings.rc: change those, not this file. -->\n\n"
+      "Every word the library adds to the macro language, in the order it registers them. "
+      "`mcrhost --help WORD` prints the same entry. The language itself (statements, operators, "
+      "numbers, text) is described in [language.md](language.md).\n\n"
+      "How to read an entry:\n\n"
+      "- The usage line shows a function with parentheses, as it is used in an expression, and a "
+      "command as a statement.\n"
+      "- Parameter kinds: N takes a number, S a string, V a name written bare (the variable the word "
+      "sets, or a bare word such as an option). An argument left out, or an empty place between commas, "
+      "reaches the word as omitted.\n"
+      "- Messages are the library's own texts, in Japanese as the workstation shows them, with their "
+      "numbers in the message catalogue; `\\n` stands for a line break and `%s`, `%d` are filled in as the "
+      "last column says. An *error* is the macro's error: the macro stops there (mcrhost ends with status "
+      "1). A *shown* message appears in a message box or through the host while the macro goes on; a "
+      "*notice* is printed like `print` output. A message with no number is not from the catalogue.\n"
+      "- Each example runs on the sample workstation after its start-up macro (`./mcr demo "
+      "example.mac`, or `mcrhost --startup SAMPLE\\startup.mac example.mac`). The test command runs the "
+      "example of every available word on a fresh sample and checks what it prints; a word that is not "
+      "available in this build yet raises \"This word is not available in this build of MCRPAK.\" "
+      "instead.\n\n"
+      "## Functions\n\n";
+  Index(out, refs, mcr::WordKind::Function);
+  out += "## Commands\n\n";
+  Index(out, refs, mcr::WordKind::Command);
+  out += "## The words\n\n";
+  for (const Reference& r : refs) out += MarkdownEntry(r, catalogue);
+  out.pop_back();  // one line end at the end of the file
+  return out;
+}
+
+}  // namespace mcrref

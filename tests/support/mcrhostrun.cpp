@@ -1,0 +1,62 @@
+#include "mcrhostrun.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "testhost.h"
+
+namespace mcrtest {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& options) {
+  TempDir dir;
+  std::ofstream(dir.file("in"), std::ios::binary) << options.input;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  auto open = [&](const char* name, DWORD disposition) {
+    return CreateFileA(dir.file(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherit, disposition, 0, nullptr);
+  };
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  HANDLE inputEnd = nullptr;  // the pipe's end this side holds while the run goes on
+  if (options.inputStaysOpen) {
+    CreatePipe(&si.hStdInput, &inputEnd, &inherit, 0);
+    SetHandleInformation(inputEnd, HANDLE_FLAG_INHERIT, 0);
+    DWORD written = 0;
+    WriteFile(inputEnd, options.input.data(), static_cast<DWORD>(options.input.size()), &written, nullptr);
+  } else {
+    si.hStdInput = open("in", OPEN_EXISTING);
+  }
+  si.hStdOutput = open("out", CREATE_ALWAYS);
+  si.hStdError = open("err", CREATE_ALWAYS);
+  std::string line = LibraryPath();
+  line = "\"" + line.substr(0, line.find_last_of('\\') + 1) + "mcrhost.exe\"";
+  for (const std::string& a : args) line += " \"" + A(a) + "\"";
+  PROCESS_INFORMATION pi{};
+  HostRun r;
+  DWORD start = GetTickCount();
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, options.creationFlags, nullptr,
+                      options.cwd.empty() ? nullptr : options.cwd.c_str(), &si, &pi)) {
+    ADD_FAILURE() << "cannot start mcrhost.exe (error " << GetLastError() << ")";
+  } else {
+    if (options.whileRunning) options.whileRunning(pi);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, options.limitMs), WAIT_OBJECT_0) << "mcrhost.exe did not end";
+    TerminateProcess(pi.hProcess, 99);  // when it did not
+    GetExitCodeProcess(pi.hProcess, &r.status);
+  }
+  r.ms = GetTickCount() - start;
+  for (HANDLE h : {pi.hProcess, pi.hThread, si.hStdInput, si.hStdOutput, si.hStdError, inputEnd})
+    if (h) CloseHandle(h);
+  r.out = ReadAll(dir.file("out"));
+  r.err = ReadAll(dir.file("err"));
+  return r;
+}
+
+}  // namespace mcrtest

@@ -1,0 +1,154 @@
+// The examples of the references run as a macro writer would run them: each
+// available word's example from docs/src/words.txt (the source of
+// docs/words.md) on a freshly laid out sample workstation, and each example
+// of docs/language.md. A reference whose examples do not do what it says is
+// wrong.
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "mcrhostrun.h"
+#include "testhost.h"
+#include "wordref.h"
+#include "workstation.h"
+
+namespace mcrtest {
+namespace {
+
+std::string Source(const std::string& relative) { return ReadAll(std::string(MCR_SOURCE_DIR) + "/" + relative); }
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// --- docs/words.md -------------------------------------------------------------
+
+const std::vector<mcrref::Entry>& Entries() {
+  static const std::vector<mcrref::Entry> entries = [] {
+    std::vector<std::string> problems;
+    return mcrref::ParseEntries(Source("docs/src/words.txt"), &problems);
+  }();
+  return entries;
+}
+
+std::vector<std::string> ReadyWords() {
+  std::vector<std::string> names;
+  for (const mcr::WordInfo& w : mcr::kWords)
+    if (w.ready) names.push_back(w.name);
+  return names;
+}
+
+class WordExample : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WordExample, RunsOnTheSampleAndPrintsWhatItSays) {
+  const mcrref::Entry* entry = nullptr;
+  for (const mcrref::Entry& e : Entries())
+    if (e.name == GetParam()) entry = &e;
+  ASSERT_TRUE(entry) << "no entry for " << GetParam();
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(mcrsample::LayOut(dir.file("ws"), &error)) << error;
+  ASSERT_TRUE(mcrsample::WriteInstallKey(mcrsample::kInstallKey, dir.file("ws"), &error)) << error;
+  std::string macro, expected;
+  for (const std::string& l : entry->example) macro += l + "\n";
+  for (const std::string& l : entry->prints) expected += l + "\n";
+  Write(dir.file("example.mac"), macro);
+  std::vector<std::string> args{"--startup", dir.file("ws\\startup.mac")};
+  for (std::string& a : Words(entry->run)) args.push_back(a == "DIR" ? dir.file("pictures") : a);
+  args.push_back("example.mac");
+  HostRunOptions options;
+  options.cwd = dir.path();
+  HostRun r = RunMcrhost(args, options);
+  EXPECT_EQ(r.status, 0u) << r.err;
+  EXPECT_EQ(r.err, "");
+  if (!entry->prints.empty()) {
+    EXPECT_EQ(r.out, expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, WordExample, ::testing::ValuesIn(ReadyWords()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name;
+                           for (char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+// --- docs/language.md ----------------------------------------------------------
+
+// An example: the macro files of the ```mcr blocks before a ```text block
+// (named by a first line "' NAME.mac", else example.mac), the command line
+// (the text block's "$ mcrhost ..." line, else "example.mac"), and what
+// mcrhost writes: standard output, standard error, "[status N]" unless 0.
+struct LanguageExample {
+  int line = 0;
+  std::vector<std::pair<std::string, std::string>> files;
+  std::vector<std::string> args;
+  std::string expected;
+};
+
+std::vector<LanguageExample> LanguageExamples() {
+  std::vector<LanguageExample> out;
+  std::istringstream in(Source("docs/language.md"));
+  LanguageExample next;
+  std::string fence, body;
+  int lineNo = 0, blockLine = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++lineNo;
+    if (fence.empty()) {
+      if (line.rfind("```", 0) == 0) {
+        fence = line.substr(3);
+        body.clear();
+        blockLine = lineNo;
+      }
+      continue;
+    }
+    if (line != "```") {
+      body += line + "\n";
+      continue;
+    }
+    if (fence == "mcr") {
+      std::string name = "example.mac";
+      if (body.rfind("' ", 0) == 0 && body.find(".mac\n") == body.find('\n') - 4) name = body.substr(2, body.find('\n') - 2);
+      next.files.emplace_back(name, body);
+    } else if (fence == "text" && !next.files.empty()) {
+      next.line = blockLine;
+      if (body.rfind("$ mcrhost", 0) == 0) {
+        next.args = Words(body.substr(9, body.find('\n') - 9));
+        body.erase(0, body.find('\n') + 1);
+      } else {
+        next.args = {"example.mac"};
+      }
+      next.expected = body;
+      out.push_back(next);
+      next = LanguageExample();
+    }
+    fence.clear();
+  }
+  return out;
+}
+
+class LanguageDoc : public ::testing::TestWithParam<LanguageExample> {};
+
+TEST_P(LanguageDoc, ExampleDoesWhatTheTextSays) {
+  const LanguageExample& e = GetParam();
+  TempDir dir;
+  for (const auto& [name, text] : e.files) Write(dir.file(name), text);
+  HostRunOptions options;
+  options.cwd = dir.path();
+  HostRun r = RunMcrhost(e.args, options);
+  std::string got = r.out + r.err + (r.status ? "[status " + std::to_string(r.status) + "]\n" : "");
+  EXPECT_EQ(got, e.expected) << "the example before docs/language.md line " << e.line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Language, LanguageDoc, ::testing::ValuesIn(LanguageExamples()),
+                         [](const ::testing::TestParamInfo<LanguageExample>& info) {
+                           return "line" + std::to_string(info.param.line);
+                         });
+
+TEST(LanguageDoc, HasItsExamples) { EXPECT_GE(LanguageExamples().size(), 20u); }  // else the suite above has none
+
+}  // namespace
+}  // namespace mcrtest
