@@ -66,12 +66,6 @@ long long InstFile::Size() const {
 
 bool InstFile::EndHere() { return SetEndOfFile(handle_) != 0; }
 
-bool InstFile::MakeReadOnly() {
-  FILE_BASIC_INFO info{};  // zero times stay as they are
-  info.FileAttributes = FILE_ATTRIBUTE_READONLY;
-  return SetFileInformationByHandle(handle_, FileBasicInfo, &info, sizeof info) != 0;
-}
-
 void InstFile::Close() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;

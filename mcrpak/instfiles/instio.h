@@ -36,9 +36,6 @@ class InstFile {
   bool Skip(long long delta);         // from the current position
   long long Size() const;             // -1 when unknown
   bool EndHere();                     // cuts the file at the current position
-  // Makes the file read-only (its other attributes cleared); writes through
-  // this handle still work until it is closed.
-  bool MakeReadOnly();
   void Close();
 
  private:

@@ -42,6 +42,8 @@ std::string ProgramDirectory(HostContext ctx) {
   return value;
 }
 
+void MakeReadOnly(const std::string& path) { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY); }
+
 // The whole configuration file, or false when it cannot be read or held.
 bool ReadWhole(const std::string& path, std::string& text) {
   std::unique_ptr<ByteSource> file = OpenFileSource(path);
@@ -74,7 +76,8 @@ int Create(HostContext ctx, const std::string& path) {
   InstFile table = InstFile::CreateReadWrite(path);
   if (!table.IsOpen()) return kMsgCannotCreateTable;
   bool written = table.Write(text.data(), text.size());
-  table.MakeReadOnly();
+  table.Close();
+  MakeReadOnly(path);
   return written ? 0 : kMsgCannotCreateTable;
 }
 
@@ -119,7 +122,8 @@ int Append(const std::string& path, const std::string& dir) {
   bool written = table.Seek(static_cast<long long>(*closing)) && table.Write(row.line.data(), row.line.size());
   // Whatever followed the old closing line goes, so that the new one stays last.
   if (written && *closing + row.line.size() < static_cast<std::uint64_t>(size)) written = table.EndHere();
-  table.MakeReadOnly();
+  table.Close();
+  MakeReadOnly(path);
   return written ? RowFailureMessage(row.failure) : kMsgCannotAppend;
 }
 
