@@ -3,8 +3,9 @@
 #   ./mcr test         install what is missing, build everything, run every test
 #   ./mcr demo [ARGS]  build, lay out the sample workstation, run the tour macro
 #   ./mcr build        the three builds only
-#   ./mcr bench [NAME] build, then time the words against raw Win32 (figures
-#                      whose name contains NAME)
+#   ./mcr bench [NAME] build, then time the words against raw Win32 under Wine
+#                      and the formatter natively (figures whose name
+#                      contains NAME)
 #   ./mcr pictures     build, open every window the words show on the sample
 #                      workstation and save them as docs/pictures/*.png
 #   ./mcr docs         write docs/words.md from the word table and docs/src/words.txt
@@ -135,8 +136,16 @@ case ${1:-help} in
     exit $exec_status ;;
   bench)
     shift
-    setup; build; wine_start
-    wine "$BUILD/x64/bin/mcrbench.exe" "$@" ;;
+    setup; build
+    say "native figures (release build, no sanitizers)"
+    cmake -S "$ROOT" -B "$BUILD/bench-native" -DCMAKE_BUILD_TYPE=Release -DMCR_SANITIZE=OFF >/dev/null
+    cmake --build "$BUILD/bench-native" -j "$JOBS" --target mcrbench_native
+    status=0
+    "$BUILD/bench-native/bin/mcrbench_native" "$@" || status=$?
+    say "x86_64 figures under Wine"
+    wine_start
+    wine "$BUILD/x64/bin/mcrbench.exe" "$@" || status=$?
+    exit $status ;;
   docs)
     setup; configure_native
     cmake --build "$BUILD/native" -j "$JOBS" --target wordref

@@ -1,14 +1,11 @@
 // The benchmark's figures: each times a word through the real host path
 // (the library loaded and called as the command processor calls it) against
 // a baseline that does the same essential work with raw Win32 or plain C++
-// in the same process. Figures register themselves from their own files.
+// in the same process. Figures register themselves from their own files;
+// the figures of platform-free code also run natively.
 #pragma once
-#include <windows.h>
-
 #include <functional>
 #include <string>
-
-#include "hostcore.h"
 
 namespace mcrbench {
 
@@ -19,9 +16,10 @@ struct Figure {
   // One unit of work each; the figure reports the time of one unit.
   std::function<void()> product;
   std::function<void()> baseline;
-  // Units per timed repetition, so that one repetition lasts long enough to
-  // measure (a few milliseconds).
-  int units = 1;
+  // The ratio the product must stay within, or 0 when the goal is a time.
+  double ratioGoal = 0;
+  // The time per unit (seconds) the product must stay within, or 0.
+  double timeGoal = 0;
 };
 
 void Register(Figure figure);
@@ -30,14 +28,11 @@ struct Registrar {
   explicit Registrar(Figure figure) { Register(std::move(figure)); }
 };
 
-// The host every figure calls words through (library loaded, registered).
-mcrhost::Host& SharedHost();
-// Calls a word and stops the benchmark if it fails: a figure that times an
-// error path measures nothing.
-mcrhost::Outcome Call(const std::string& word, const std::vector<mcrhost::Arg>& args);
-mcrhost::Arg S(const std::string& ansi);
-mcrhost::Arg N(double v);
-// A folder for the figures' files, removed when the benchmark ends.
-const std::string& Scratch();
+// Times every registered figure whose name contains filter and prints the
+// table; the number of goals missed.
+int RunFigures(const char* filter);
+
+// Keeps a result alive so that the compiler cannot drop the work.
+void Sink(std::size_t value);
 
 }  // namespace mcrbench

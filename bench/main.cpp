@@ -1,13 +1,12 @@
-// mcrbench: runs every figure (or those whose name contains the argument),
-// each as a warm-up and then at least seven timed repetitions that alternate
-// product and baseline, and prints the medians per unit and their ratio.
-#include <algorithm>
+// mcrbench.exe: loads the library as the command processor does, makes a
+// scratch folder and runs every figure (or those whose name contains the
+// argument).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <vector>
 
-#include "bench.h"
+#include "host.h"
 
 #include <shellapi.h>
 
@@ -15,60 +14,23 @@ namespace mcrbench {
 
 namespace {
 
-std::vector<Figure>& Figures() {
-  static std::vector<Figure> figures;
-  return figures;
-}
+constexpr std::size_t kReadPiece = 64 * 1024;
 
 std::unique_ptr<mcrhost::Host> g_host;
 std::string g_scratch;
 
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double TimeUnits(const std::function<void()>& work, int units) {
-  double start = Seconds();
-  for (int i = 0; i < units; ++i) work();
-  return (Seconds() - start) / units;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// Times in the unit that keeps three or four digits.
-std::string Human(double seconds) {
-  char text[32];
-  if (seconds < 1e-3)
-    std::snprintf(text, sizeof text, "%.2f us", seconds * 1e6);
-  else if (seconds < 1)
-    std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
-  else
-    std::snprintf(text, sizeof text, "%.2f s", seconds);
-  return text;
-}
-
-void RemoveTree(const std::string& dir) {
-  std::string from = dir + '\0';
+void RemoveScratch() {
+  if (g_scratch.empty()) return;
+  std::string from = g_scratch + '\0';
   SHFILEOPSTRUCTA op = {};
   op.wFunc = FO_DELETE;
   op.pFrom = from.c_str();
   op.fFlags = FOF_NO_UI;
   SHFileOperationA(&op);
+  g_scratch.clear();
 }
 
 }  // namespace
-
-void Register(Figure figure) { Figures().push_back(std::move(figure)); }
 
 mcrhost::Host& SharedHost() { return *g_host; }
 
@@ -77,6 +39,7 @@ mcrhost::Outcome Call(const std::string& word, const std::vector<mcrhost::Arg>& 
   if (o.status != 0 || o.error()) {
     std::fprintf(stderr, "mcrbench: %s failed: %s\n", word.c_str(),
                  o.error() ? mcrhost::AnsiToUtf8(*o.error()).c_str() : "status");
+    RemoveScratch();
     std::exit(1);
   }
   return o;
@@ -87,13 +50,59 @@ mcrhost::Arg N(double v) { return mcrhost::Value::Num(v); }
 
 const std::string& Scratch() { return g_scratch; }
 
+namespace {
+std::uint8_t g_stream[kReadPiece];
+}  // namespace
+
+RawStream::RawStream(const std::string& path)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr)) {}
+
+RawStream::~RawStream() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
+
+const std::uint8_t* RawStream::Next(std::size_t n) {
+  if (end_ - at_ < n) {
+    std::memmove(g_stream, g_stream + at_, end_ - at_);
+    end_ -= at_;
+    at_ = 0;
+    DWORD got = 0;
+    if (handle_ == INVALID_HANDLE_VALUE ||
+        !ReadFile(handle_, g_stream + end_, static_cast<DWORD>(kReadPiece - end_), &got, nullptr))
+      return nullptr;
+    end_ += got;
+    if (end_ < n) return nullptr;
+  }
+  at_ += n;
+  return g_stream + at_ - n;
+}
+
+RawBytes RawRead(HANDLE file, std::size_t upTo) {
+  // Kept from call to call: after the warm-up no call allocates.
+  static std::vector<std::uint8_t> buffer;
+  std::size_t have = 0;
+  while (have < upTo && file != INVALID_HANDLE_VALUE) {
+    if (buffer.size() < have + kReadPiece) buffer.resize(2 * buffer.size() + kReadPiece);
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data() + have, static_cast<DWORD>(kReadPiece), &got, nullptr) || got == 0) break;
+    have += got;
+  }
+  return {buffer.data(), have < upTo ? have : upTo};
+}
+
+RawBytes RawRead(const std::string& path, std::size_t upTo) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  RawBytes bytes = RawRead(file, upTo);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return bytes;
+}
+
 }  // namespace mcrbench
 
 int main(int argc, char** argv) {
   using namespace mcrbench;
-  const char* filter = argc > 1 ? argv[1] : "";
-  constexpr int kRepetitions = 9;
-
   char path[MAX_PATH];
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string dir(path);
@@ -109,26 +118,8 @@ int main(int argc, char** argv) {
   g_scratch = std::string(temp) + "mcrbench." + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(g_scratch.c_str(), nullptr);
 
-  std::printf("%-44s %12s %12s %7s\n", "figure", "product", "baseline", "ratio");
-  double worst = 0;
-  std::string worstName;
-  for (const Figure& f : Figures()) {
-    if (!std::strstr(f.name.c_str(), filter)) continue;
-    if (f.setup) f.setup();
-    TimeUnits(f.product, f.units);  // warm-up: caches, page faults, first loads
-    TimeUnits(f.baseline, f.units);
-    std::vector<double> product, baseline;
-    for (int r = 0; r < kRepetitions; ++r) {
-      product.push_back(TimeUnits(f.product, f.units));
-      baseline.push_back(TimeUnits(f.baseline, f.units));
-    }
-    double p = Median(product), b = Median(baseline), ratio = b > 0 ? p / b : 0;
-    std::printf("%-44s %12s %12s %7.2f\n", f.name.c_str(), Human(p).c_str(), Human(b).c_str(), ratio);
-    std::fflush(stdout);
-    if (ratio > worst) worst = ratio, worstName = f.name;
-  }
-  std::printf("worst ratio: %.2f (%s)\n", worst, worstName.c_str());
+  int missed = RunFigures(argc > 1 ? argv[1] : "");
   g_host->close();
-  RemoveTree(g_scratch);
-  return 0;
+  RemoveScratch();
+  return missed ? 1 : 0;
 }

@@ -12,6 +12,12 @@ foreach(src IN LISTS MCR_NATIVE_SUITES)
   add_test(NAME ${n} COMMAND ${n})
 endforeach()
 
+# The figures of platform-free code (./mcr bench builds them without the
+# sanitizers, in a folder of their own).
+add_executable(mcrbench_native bench/figures.cpp bench/numfmt_bench.cpp bench/native_main.cpp)
+target_include_directories(mcrbench_native PRIVATE ${MCR_ROOT}/bench ${MCR_ROOT}/mcrpak)
+target_link_libraries(mcrbench_native PRIVATE mcrpak_pure)
+
 add_executable(exportcheck tools/exportcheck.cpp)
 target_include_directories(exportcheck PRIVATE ${MCR_ROOT}/mcrpak)
 
@@ -21,7 +27,7 @@ target_link_libraries(wordref PRIVATE mcr_wordref)
 
 # Fuzz targets: a fixed seed and a bounded number of runs, so that the test
 # command stays repeatable; run one by hand without limits to search longer.
-if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND MCR_SANITIZE)
   file(GLOB MCR_FUZZERS CONFIGURE_DEPENDS ${MCR_ROOT}/tests/fuzz/*_fuzz.cpp)
   foreach(src IN LISTS MCR_FUZZERS)
     get_filename_component(n ${src} NAME_WE)

@@ -150,8 +150,10 @@ endif()
 
 # --- the benchmark (./mcr bench) ------------------------------------------------
 file(GLOB MCR_BENCH_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/bench/*.cpp)
+list(REMOVE_ITEM MCR_BENCH_SOURCES ${MCR_ROOT}/bench/native_main.cpp)
 add_executable(mcrbench ${MCR_BENCH_SOURCES})
-target_include_directories(mcrbench PRIVATE ${MCR_ROOT}/bench ${MCR_ROOT}/mcrpak)
+# The file figures lay their files down with the tests' fixture builders.
+target_include_directories(mcrbench PRIVATE ${MCR_ROOT}/bench ${MCR_ROOT}/mcrpak ${MCR_ROOT}/tests/support)
 target_link_libraries(mcrbench PRIVATE mcrhost_core mcrpak_pure shell32)
 add_dependencies(mcrbench mcrpak dlgframe anlink)
 

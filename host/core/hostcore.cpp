@@ -225,8 +225,10 @@ std::uint16_t MCR_CALLEE Host::Callback(std::uintptr_t cookie, std::uint32_t op,
 std::uint16_t Host::dispatch(std::uint32_t op, std::uintptr_t a1, std::uintptr_t a2,
                              std::string* detail) {
   auto name = reinterpret_cast<const char*>(a1);
-  auto note = [&](std::string s) {
-    if (detail) *detail = std::move(s);
+  // The trace text is made only when somebody traces: building it for every
+  // table item would cost more than the item.
+  auto note = [&](auto make) {
+    if (detail) *detail = make();
   };
   switch (op) {
     case kOpRegisterFunction:
@@ -252,7 +254,7 @@ std::uint16_t Host::dispatch(std::uint32_t op, std::uintptr_t a1, std::uintptr_t
       auto* kinds = reinterpret_cast<const std::uint8_t*>(a2);
       w.kinds.assign(kinds, kinds + count);
       std::memcpy(w.kindBytesSeen, kinds, sizeof w.kindBytesSeen);
-      note(w.name + " (" + std::to_string(count) + ")");
+      note([&] { return w.name + " (" + std::to_string(count) + ")"; });
       if (registrations_++ == options_.refuseAt) return options_.refuseStatus;
       index_[VarStore::Key(w.name)] = words_.size();
       words_.push_back(std::move(w));
@@ -260,44 +262,44 @@ std::uint16_t Host::dispatch(std::uint32_t op, std::uintptr_t a1, std::uintptr_t
     }
     case kOpSetHostBusy:
       busy_ = (a1 & 0xFFFF) != 0;
-      note(busy_ ? "busy" : "not busy");
+      note([&] { return busy_ ? "busy" : "not busy"; });
       return 0;
     case kOpGetTableVar: {
       const Var* v = vars_.find(name);
-      note(Quote(name));
+      note([&] { return Quote(name); });
       if (!v || v->type != Var::Type::Table) return 1;
       *reinterpret_cast<HostHandle*>(a2) = v->table;
       return 0;
     }
     case kOpSetTableVar:
-      note(Quote(name) + " = table " + std::to_string(a2));
+      note([&] { return Quote(name) + " = table " + std::to_string(a2); });
       if (!vars_.table(static_cast<std::uint32_t>(a2))) return 1;
       vars_.setTable(name, static_cast<std::uint32_t>(a2));
       return 0;
     case kOpGetHostWindow:
       *reinterpret_cast<HWND*>(a2) = window_;
-      note(Hex(reinterpret_cast<std::uintptr_t>(window_)));
+      note([&] { return Hex(reinterpret_cast<std::uintptr_t>(window_)); });
       return window_ ? 0 : 1;
     case kOpResolveHandle: {
       auto it = handles_.find(a1);
       if (it != handles_.end()) *reinterpret_cast<void**>(a2) = it->second;
-      note(Hex(a1));
+      note([&] { return Hex(a1); });
       return it == handles_.end() ? 1 : 0;
     }
     case kOpGetNumVar: {
       const Var* v = vars_.find(name);
-      note(Quote(name));
+      note([&] { return Quote(name); });
       if (!v || v->type != Var::Type::Number) return 1;
       *reinterpret_cast<double*>(a2) = v->number;
       return 0;
     }
     case kOpSetNumVar:
       vars_.setNumber(name, *reinterpret_cast<const double*>(a2));
-      note(Quote(name) + " = " + std::to_string(*reinterpret_cast<const double*>(a2)));
+      note([&] { return Quote(name) + " = " + std::to_string(*reinterpret_cast<const double*>(a2)); });
       return 0;
     case kOpGetStrVar: {
       const Var* v = vars_.find(name);
-      note(Quote(name));
+      note([&] { return Quote(name); });
       if (!v || v->type != Var::Type::String) return 1;
       // No size is passed: never write more than the bound.
       std::size_t n = v->text.size() < kStrVarBound - 1 ? v->text.size() : kStrVarBound - 1;
@@ -308,33 +310,33 @@ std::uint16_t Host::dispatch(std::uint32_t op, std::uintptr_t a1, std::uintptr_t
     }
     case kOpSetStrVar:
       vars_.setString(name, reinterpret_cast<const char*>(a2));
-      note(Quote(name) + " = " + Quote(reinterpret_cast<const char*>(a2)));
+      note([&] { return Quote(name) + " = " + Quote(reinterpret_cast<const char*>(a2)); });
       return 0;
     case kOpDeleteVar:
       vars_.erase(name);
-      note(Quote(name));
+      note([&] { return Quote(name); });
       return 0;
     case kOpSetStringResult:
     case kOpSetNumberResult: {
       if (!current_ || a1 != resultHandle_) return 1;
       if (op == kOpSetStringResult) {
         current_->result = Value::Str(reinterpret_cast<const char*>(a2));
-        note(Quote(reinterpret_cast<const char*>(a2)));
+        note([&] { return Quote(reinterpret_cast<const char*>(a2)); });
       } else {
         current_->result = Value::Num(*reinterpret_cast<const double*>(a2));
-        note(std::to_string(current_->result->number));
+        note([&] { return std::to_string(current_->result->number); });
       }
       return 0;
     }
     case kOpShowMessage:
       shown_.push_back(name);
-      note(Quote(name));
+      note([&] { return Quote(name); });
       if (onShow) onShow(name);
       return 0;
     case kOpRaiseError: {
       auto kind = static_cast<std::uint16_t>(a1 & 0xFFFF);
       const char* text = reinterpret_cast<const char*>(a2);
-      note(std::to_string(kind) + " " + Quote(text));
+      note([&] { return std::to_string(kind) + " " + Quote(text); });
       if (current_) current_->raised.push_back({kind, text ? text : ""});
       if (kind == kRaiseMessage && onShow) onShow(text ? text : "");
       return 0;
@@ -342,14 +344,14 @@ std::uint16_t Host::dispatch(std::uint32_t op, std::uintptr_t a1, std::uintptr_t
     case kOpCreateTable: {
       std::uint32_t id = vars_.newTable(a2 & 0xFFFF);
       *reinterpret_cast<HostHandle*>(a1) = id;
-      note(std::to_string(a2 & 0xFFFF) + " elements -> " + std::to_string(id));
+      note([&] { return std::to_string(a2 & 0xFFFF) + " elements -> " + std::to_string(id); });
       return 0;
     }
     case kOpGetTableItem:
     case kOpSetTableItem: {
       auto* ref = reinterpret_cast<const ElementRef*>(a1);
       std::vector<double>* t = vars_.table(static_cast<std::uint32_t>(ref->table));
-      note("table " + std::to_string(ref->table) + "[" + std::to_string(ref->index) + "]");
+      note([&] { return "table " + std::to_string(ref->table) + "[" + std::to_string(ref->index) + "]"; });
       if (!t || ref->index >= t->size()) return 1;
       if (op == kOpGetTableItem)
         *reinterpret_cast<double*>(a2) = (*t)[ref->index];
@@ -359,17 +361,17 @@ std::uint16_t Host::dispatch(std::uint32_t op, std::uintptr_t a1, std::uintptr_t
     }
     case kOpGetTableSize: {
       std::vector<double>* t = vars_.table(static_cast<std::uint32_t>(a1));
-      note("table " + std::to_string(a1));
+      note([&] { return "table " + std::to_string(a1); });
       if (!t) return 1;
       *reinterpret_cast<std::uint32_t*>(a2) = static_cast<std::uint32_t>(t->size());
       return 0;
     }
     case kOpShowHelpTopic:
       helpTopic_ = static_cast<std::uint32_t>(a2);
-      note(Hex(a2));
+      note([&] { return Hex(a2); });
       return 0;
     default:
-      note("opcode " + std::to_string(op));
+      note([&] { return "opcode " + std::to_string(op); });
       return 1;
   }
 }

@@ -1,8 +1,123 @@
 #include "bytesource.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace mcr {
+
+namespace {
+
+// Blocks kept between calls, enough for the few files one word holds open;
+// each slot is taken and given back atomically, so no lock is needed.
+constexpr std::size_t kPooledBlocks = 4;
+std::atomic<std::uint8_t*> g_pool[kPooledBlocks];
+
+// Gives the pooled blocks back when the library is unloaded.
+struct PoolRelease {
+  ~PoolRelease() {
+    for (auto& slot : g_pool) delete[] slot.exchange(nullptr);
+  }
+} g_poolRelease;
+
+std::uint8_t* TakeBlock() {
+  for (auto& slot : g_pool)
+    if (std::uint8_t* block = slot.exchange(nullptr)) return block;
+  return new std::uint8_t[ReadAheadSource::kBlockSize];
+}
+
+void GiveBlock(std::uint8_t* block) {
+  for (auto& slot : g_pool) {
+    std::uint8_t* empty = nullptr;
+    if (slot.compare_exchange_strong(empty, block)) return;
+  }
+  delete[] block;
+}
+
+}  // namespace
+
+ReadAheadSource::~ReadAheadSource() {
+  if (block_) GiveBlock(block_);
+}
+
+bool ReadAheadSource::Seek(std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+  pos_ = offset;
+  return true;
+}
+
+bool ReadAheadSource::Fill(std::uint64_t offset) {
+  if (!block_) block_ = TakeBlock();
+  blockLength_ = 0;
+  long long got = readAt_(offset, block_, kBlockSize);
+  if (got < 0) return false;
+  blockStart_ = offset;
+  blockLength_ = static_cast<std::size_t>(got);
+  if (blockLength_ < kBlockSize) end_ = offset + blockLength_;
+  return true;
+}
+
+const std::uint8_t* ReadAheadSource::ReadView(std::size_t n) {
+  bool inBlock = pos_ >= blockStart_ && pos_ - blockStart_ <= blockLength_ &&
+                 n <= blockLength_ - static_cast<std::size_t>(pos_ - blockStart_);
+  if (!inBlock) {
+    if (n > kBlockSize || pos_ >= end_) return nullptr;
+    if (n > end_ - pos_) {  // the end is known to come first
+      pos_ = end_;
+      return nullptr;
+    }
+    // A block read from the position itself holds all n bytes when the
+    // file does.
+    if (!Fill(pos_)) {
+      failed_ = true;
+      return nullptr;
+    }
+    if (blockLength_ < n) {
+      pos_ += blockLength_;
+      return nullptr;
+    }
+  }
+  const std::uint8_t* at = block_ + (pos_ - blockStart_);
+  pos_ += n;
+  return at;
+}
+
+std::size_t ReadAheadSource::Read(void* buffer, std::size_t n) {
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  const std::uint64_t from = pos_;
+  std::size_t done = 0;
+  while (done < n && pos_ < end_) {
+    if (pos_ >= blockStart_ && pos_ - blockStart_ < blockLength_) {
+      std::size_t at = static_cast<std::size_t>(pos_ - blockStart_);
+      std::size_t count = std::min(n - done, blockLength_ - at);
+      std::memcpy(out + done, block_ + at, count);
+      done += count;
+      pos_ += count;
+      continue;
+    }
+    bool ok;
+    if (n - done >= kBlockSize) {
+      // A block or more still wanted goes straight to the caller.
+      long long got = readAt_(pos_, out + done, n - done);
+      ok = got >= 0;
+      if (ok) {
+        if (static_cast<std::size_t>(got) < n - done) end_ = pos_ + static_cast<std::uint64_t>(got);
+        done += static_cast<std::size_t>(got);
+        pos_ += static_cast<std::uint64_t>(got);
+      }
+    } else {
+      // Blocks start at multiples of their size: a small file is read whole
+      // however the reader seeks about in it.
+      ok = Fill(pos_ - pos_ % kBlockSize);
+    }
+    if (!ok) {
+      failed_ = true;
+      pos_ = from;
+      return 0;
+    }
+  }
+  return done;
+}
 
 bool Skip(ByteSource& source, std::int64_t delta) {
   std::uint64_t at = source.Position();

@@ -31,6 +31,12 @@ inline bool ReadExact(ByteSource& source, void* buffer, std::size_t n) {
 // Moves delta bytes from the position; a move before the start fails.
 bool Skip(ByteSource& source, std::int64_t delta);
 
+// Moves to an offset read from a file as a signed number; a negative one
+// cannot be taken.
+inline bool SeekSigned(ByteSource& source, long long offset) {
+  return offset >= 0 && source.Seek(static_cast<std::uint64_t>(offset));
+}
+
 class MemorySource : public ByteSource {
  public:
   explicit MemorySource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
@@ -44,6 +50,51 @@ class MemorySource : public ByteSource {
  private:
   std::vector<std::uint8_t> bytes_;
   std::uint64_t pos_ = 0;
+};
+
+// Reads up to n bytes at an absolute offset: the count read, fewer only at
+// the end of the file, or -1 when the read failed.
+using ReadAtFunction = std::function<long long(std::uint64_t offset, void* buffer, std::size_t n)>;
+
+// Serves reads and seeks from a block read ahead, so that a reader walking a
+// file record by record costs one read of the file per block instead of a
+// read and a seek per record. A small file is read whole by the first read.
+// What a reader observes does not change: the same bytes, the same short
+// read at the end, seeks past the end allowed and the next read short, a
+// failed read of the file reads nothing and leaves the position. The block
+// comes from a pool, so a call does not pay for a fresh 64 KB buffer.
+class ReadAheadSource : public ByteSource {
+ public:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+
+  explicit ReadAheadSource(ReadAtFunction readAt) : readAt_(std::move(readAt)) {}
+  ~ReadAheadSource() override;
+  ReadAheadSource(const ReadAheadSource&) = delete;
+  ReadAheadSource& operator=(const ReadAheadSource&) = delete;
+
+  // Offsets beyond the signed 64-bit range cannot be taken, as in a file.
+  bool Seek(std::uint64_t offset) override;
+  std::uint64_t Position() const override { return pos_; }
+  std::size_t Read(void* buffer, std::size_t n) override;
+  // Read without the copy: the next n bytes (n at most a block) where they
+  // lie in the block, valid until the next call; null when fewer than n
+  // are there, with the position then as after the short Read.
+  const std::uint8_t* ReadView(std::size_t n);
+  // Whether a read failed rather than came to the end of the file.
+  bool Failed() const { return failed_; }
+
+ private:
+  // The block at offset read; false when the read failed.
+  bool Fill(std::uint64_t offset);
+
+  ReadAtFunction readAt_;
+  std::uint8_t* block_ = nullptr;
+  std::uint64_t blockStart_ = 0;
+  std::size_t blockLength_ = 0;
+  // Where the file ends once a read has come up short.
+  std::uint64_t end_ = UINT64_MAX;
+  std::uint64_t pos_ = 0;
+  bool failed_ = false;
 };
 
 // Opens a file by path for reading; null when it cannot be opened. The

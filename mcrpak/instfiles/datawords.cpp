@@ -12,7 +12,7 @@
 #include "../bridge/workstation.h"
 #include "../resources/resource_ids.h"
 #include "datalayout.h"
-#include "instio.h"
+#include "filesource.h"
 
 using namespace mcr;
 
@@ -54,6 +54,14 @@ struct DataLocation {
 
   std::string StepPath(int step) const { return StepFilePath(StepFolder(step), step); }
 
+  // The file StepPath names, opened for reading; the argument's own folder
+  // is tried by opening the file once, not once to look and once to read.
+  std::unique_ptr<ByteSource> OpenStep(int step) const {
+    if (arg.empty()) return OpenFileSource(StepFilePath(root + current, step));
+    if (std::unique_ptr<ByteSource> file = OpenFileSource(StepFilePath(arg, step))) return file;
+    return OpenFileSource(StepFilePath(root + arg, step));
+  }
+
   // The step of the first data0?.icp the file system lists, or 0.
   int FirstStep() const {
     std::string pattern = SearchFolder() + "\\data0?.icp";
@@ -71,8 +79,8 @@ struct DataLocation {
   }
 };
 
-bool ReadDataHeader(InstFile& file, std::uint8_t (&header)[kDataHeaderSize]) {
-  return file.Read(header, sizeof header) == static_cast<long long>(sizeof header);
+bool ReadDataHeader(ByteSource& file, std::uint8_t (&header)[kDataHeaderSize]) {
+  return ReadExact(file, header, sizeof header);
 }
 
 bool WriteDataHeader(InstFile& file, const std::uint8_t (&header)[kDataHeaderSize]) {
@@ -122,9 +130,9 @@ MCR_COMMAND(GetRuntypeNoProc) {
   DataLocation data(ctx, arg);
   double runType = -1;
   if (int step = data.FirstStep()) {
-    InstFile file = InstFile::OpenRead(data.StepPath(step));
+    std::unique_ptr<ByteSource> file = data.OpenStep(step);
     std::uint8_t header[kDataHeaderSize];
-    if (file.IsOpen() && ReadDataHeader(file, header)) runType = DataRunType(header);
+    if (file && ReadDataHeader(*file, header)) runType = DataRunType(header);
   }
   SetNumVar(ctx, var, runType);
   return 0;
@@ -143,7 +151,8 @@ MCR_COMMAND(SetRuntypeNoProc) {
     InstFile file = InstFile::OpenReadWrite(path);
     if (!file.IsOpen()) return 0;
     std::uint8_t header[kDataHeaderSize];
-    if (!ReadDataHeader(file, header)) continue;
+    FileReader reader(file);
+    if (!ReadDataHeader(reader, header)) continue;
     PutDataRunType(header, *runType);
     WriteDataHeader(file, header);
   }
@@ -177,8 +186,10 @@ MCR_COMMAND(WriteHdr2DataProc) {
       std::string path = m == 0 ? StepFilePath(folder, step) : CompanionPath(folder, step, m);
       if (!FileExists(path)) continue;
       InstFile file = InstFile::OpenReadWrite(path);
+      if (!file.IsOpen()) continue;
       std::uint8_t header[kDataHeaderSize];
-      if (!file.IsOpen() || !ReadDataHeader(file, header)) continue;
+      FileReader reader(file);
+      if (!ReadDataHeader(reader, header)) continue;
       for (const auto& [v, value] : values) PutHeaderVar(header, v, value);
       WriteDataHeader(file, header);
     }
@@ -195,11 +206,11 @@ MCR_COMMAND(GetHdrFromDataProc) {
 
   DataLocation data(ctx, arg);
   int step = data.FirstStep();
-  InstFile file = InstFile::OpenRead(step ? data.StepPath(step) : std::string());
-  if (!file.IsOpen()) return Fail(ctx, kMsgCannotOpen, data.SearchFolder().c_str());
+  std::unique_ptr<ByteSource> file = step ? data.OpenStep(step) : nullptr;
+  if (!file) return Fail(ctx, kMsgCannotOpen, data.SearchFolder().c_str());
   std::uint8_t header[kDataHeaderSize];
-  if (!ReadDataHeader(file, header)) return Fail(ctx, kMsgInvalidFile);
-  file.Close();
+  if (!ReadDataHeader(*file, header)) return Fail(ctx, kMsgInvalidFile);
+  file.reset();
   for (HeaderVar v : *vars) {
     HeaderValue value = GetHeaderVar(header, v);
     if (IsStringVar(v))

@@ -9,35 +9,32 @@ namespace mcr {
 
 namespace {
 
-struct OwnedFile {
+// The source's offsets are at most INT64_MAX, which the file takes.
+ReadAtFunction ReadAtOf(InstFile& file) {
+  return [&file](std::uint64_t offset, void* buffer, std::size_t n) {
+    return file.ReadAt(static_cast<long long>(offset), buffer, n);
+  };
+}
+
+// The file comes first among the bases, so it is open before the reader
+// that uses it and closed after it.
+struct FileHolder {
   InstFile file;
 };
 
-// A reader that owns the file it reads.
-class FileSource : private OwnedFile, public FileReader {
+class OwnedFileSource : private FileHolder, public FileReader {
  public:
-  explicit FileSource(InstFile file) : OwnedFile{std::move(file)}, FileReader(OwnedFile::file) {}
+  explicit OwnedFileSource(InstFile owned) : FileHolder{std::move(owned)}, FileReader(FileHolder::file) {}
 };
 
 }  // namespace
 
-bool FileReader::Seek(std::uint64_t offset) {
-  if (offset > static_cast<std::uint64_t>(INT64_MAX) || !file_.Seek(static_cast<long long>(offset))) return false;
-  pos_ = offset;
-  return true;
-}
-
-std::size_t FileReader::Read(void* buffer, std::size_t n) {
-  long long got = file_.Read(buffer, n);
-  if (got <= 0) return 0;
-  pos_ += static_cast<std::uint64_t>(got);
-  return static_cast<std::size_t>(got);
-}
+FileReader::FileReader(InstFile& file) : ReadAheadSource(ReadAtOf(file)) {}
 
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path) {
   InstFile file = InstFile::OpenRead(path);
   if (!file.IsOpen()) return nullptr;
-  return std::make_unique<FileSource>(std::move(file));
+  return std::make_unique<OwnedFileSource>(std::move(file));
 }
 
 std::string CurrentMethodDirectory(HostContext ctx) {

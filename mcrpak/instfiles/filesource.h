@@ -10,21 +10,14 @@
 
 namespace mcr {
 
-// Null when the file cannot be opened.
+// Null when the file cannot be opened. Reads go through a read-ahead block.
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path);
 
 // The same reading view of a file the caller holds open, for the words that
 // also write it: their writes go to the file itself, after the reading.
-class FileReader : public ByteSource {
+class FileReader : public ReadAheadSource {
  public:
-  explicit FileReader(InstFile& file) : file_(file) {}
-  bool Seek(std::uint64_t offset) override;
-  std::uint64_t Position() const override { return pos_; }
-  std::size_t Read(void* buffer, std::size_t n) override;
-
- private:
-  InstFile& file_;
-  std::uint64_t pos_ = 0;
+  explicit FileReader(InstFile& file);
 };
 
 // The method directory a word works in: its argument when given and not

@@ -34,29 +34,44 @@ long long InstFile::Read(void* buffer, std::size_t size) {
   while (done < size) {
     DWORD chunk = size - done > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size - done);
     DWORD got = 0;
-    if (!ReadFile(handle_, out + done, chunk, &got, nullptr)) return -1;
+    if (!ReadFile(handle_, out + done, chunk, &got, nullptr)) {
+      pos_ = kUnknownPosition;
+      return -1;
+    }
     if (got == 0) break;
     done += got;
   }
+  if (pos_ != kUnknownPosition) pos_ += static_cast<long long>(done);
   return static_cast<long long>(done);
+}
+
+long long InstFile::ReadAt(long long offset, void* buffer, std::size_t size) {
+  if (pos_ != offset && !Seek(offset)) return -1;
+  return Read(buffer, size);
 }
 
 bool InstFile::Write(const void* buffer, std::size_t size) {
   DWORD written = 0;
-  return WriteFile(handle_, buffer, static_cast<DWORD>(size), &written, nullptr) && written == size;
+  bool ok = WriteFile(handle_, buffer, static_cast<DWORD>(size), &written, nullptr);
+  pos_ = ok && pos_ != kUnknownPosition ? pos_ + written : kUnknownPosition;
+  return ok && written == size;
 }
 
 bool InstFile::Seek(long long offset) {
   if (offset < 0) return false;
   LARGE_INTEGER to;
   to.QuadPart = offset;
-  return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != 0;
+  if (!SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN)) return false;
+  pos_ = offset;
+  return true;
 }
 
 bool InstFile::Skip(long long delta) {
-  LARGE_INTEGER by;
+  LARGE_INTEGER by, now;
   by.QuadPart = delta;
-  return SetFilePointerEx(handle_, by, nullptr, FILE_CURRENT) != 0;
+  if (!SetFilePointerEx(handle_, by, &now, FILE_CURRENT)) return false;
+  pos_ = now.QuadPart;
+  return true;
 }
 
 long long InstFile::Size() const {

@@ -23,7 +23,9 @@ class InstFile {
   // The same for reading and writing, shared for reading.
   static InstFile CreateReadWrite(const std::string& path);
 
-  InstFile(InstFile&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
+  InstFile(InstFile&& other) noexcept : handle_(other.handle_), pos_(other.pos_) {
+    other.handle_ = INVALID_HANDLE_VALUE;
+  }
   InstFile& operator=(InstFile&&) = delete;
   InstFile(const InstFile&) = delete;
   ~InstFile() { Close(); }
@@ -31,6 +33,9 @@ class InstFile {
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
   // Bytes read (fewer at the end of the file), or -1 when the read failed.
   long long Read(void* buffer, std::size_t size);
+  // The same at an offset from the start (not negative); the file pointer
+  // is moved only when it is not there already, as after the read before.
+  long long ReadAt(long long offset, void* buffer, std::size_t size);
   bool Write(const void* buffer, std::size_t size);
   bool Seek(long long offset);        // from the start; negative fails
   bool Skip(long long delta);         // from the current position
@@ -39,8 +44,13 @@ class InstFile {
   void Close();
 
  private:
+  static constexpr long long kUnknownPosition = -1;
+
   explicit InstFile(HANDLE h) : handle_(h) {}
   HANDLE handle_;
+  // Where the file pointer is, known from every move made through this
+  // owner (a failed read or write leaves it unknown).
+  long long pos_ = 0;
 };
 
 // Whether path names an existing file (not a folder).

@@ -12,7 +12,7 @@
 #include "../bridge/hostops.h"
 #include "datalayout.h"
 #include "../util/sjistext.h"
-#include "instio.h"
+#include "filesource.h"
 #include "methlayout.h"
 #include "rungroups.h"
 
@@ -21,17 +21,17 @@ namespace mcr {
 static_assert(kEventRunGroupRecords == kMaxRunGroups, "mode 2 fills the whole list");
 
 int GetRunGroups(const char* methodDir, std::int32_t list[kMaxRunGroups], int* count) {
-  InstFile file = InstFile::OpenRead(std::string(methodDir ? methodDir : "") + "\\run.icp");
-  if (!file.IsOpen()) return -1;
+  std::unique_ptr<ByteSource> file = OpenFileSource(std::string(methodDir ? methodDir : "") + "\\run.icp");
+  if (!file) return -1;
   std::uint8_t header[kMethodHeaderSize];
-  if (file.Read(header, sizeof header) != static_cast<long long>(sizeof header)) return -1;
+  if (!ReadExact(*file, header, sizeof header)) return -1;
   std::int32_t mode = MethodMode(header);
   std::uint8_t events[kEventRunGroupRecords * kEventRecordSize];
-  long long got = 0;
+  std::size_t got = 0;
   // An event offset that cannot be reached reads no record.
-  if (RunGroupSourceOf(mode) == RunGroupSource::Events && file.Seek(MethodEventOffset(header)))
-    got = file.Read(events, sizeof events);
-  if (!RunGroupsOf(mode, events, got > 0 ? static_cast<std::size_t>(got) : 0, list, count)) return -1;
+  if (RunGroupSourceOf(mode) == RunGroupSource::Events && SeekSigned(*file, MethodEventOffset(header)))
+    got = file->Read(events, sizeof events);
+  if (!RunGroupsOf(mode, events, got, list, count)) return -1;
   return mode;
 }
 
@@ -82,16 +82,16 @@ MCR_COMMAND(GetMethHdrInfProc) {
   if (!var) return Fail(ctx, kMsgOmitted);
 
   std::string path = dir + "\\run.icp";
-  InstFile file = InstFile::OpenRead(path);
-  if (!file.IsOpen()) {
+  std::unique_ptr<ByteSource> file = OpenFileSource(path);
+  if (!file) {
     SetNumVar(ctx, var, -1.0);
     return Fail(ctx, kMsgCannotOpen, path.c_str());
   }
   std::uint8_t header[kMethodHeaderSize];
-  long long got = file.Read(header, sizeof header);
-  file.Close();
+  bool whole = ReadExact(*file, header, sizeof header);
+  file.reset();
   // A header cut short holds no item worth reporting.
-  if (got != static_cast<long long>(sizeof header)) {
+  if (!whole) {
     SetNumVar(ctx, var, -1.0);
     return Fail(ctx, kMsgInvalidFile);
   }
@@ -133,10 +133,9 @@ MCR_FUNCTION(GetElemInfoProc) {
   const char* item = GetStringArg(ctx, args, 4);
   if (!element || !dir || !step || !item) return Fail(ctx, kMsgOmitted);
 
-  InstFile file = InstFile::OpenRead(StepFilePath(dir, TruncToInt(*step)));
+  std::unique_ptr<ByteSource> file = OpenFileSource(StepFilePath(dir, TruncToInt(*step)));
   std::uint8_t header[kDataHeaderSize];
-  if (!file.IsOpen() || file.Read(header, sizeof header) != static_cast<long long>(sizeof header))
-    return NoElement(ctx, result);
+  if (!file || !ReadExact(*file, header, sizeof header)) return NoElement(ctx, result);
   // A count of 0 or less holds no entry; a table that starts before the
   // file or runs past its end gives only the entries actually there.
   std::int16_t count = ElementCount(header);
@@ -144,11 +143,10 @@ MCR_FUNCTION(GetElemInfoProc) {
   std::size_t bytes = static_cast<std::size_t>(count) * kElementEntrySize;
   std::unique_ptr<std::uint8_t[]> table(new (std::nothrow) std::uint8_t[bytes]);
   if (!table) return Fail(ctx, kMsgNoResourceMemory);
-  if (!file.Seek(ElementTableStart(header))) return NoElement(ctx, result);
-  long long got = file.Read(table.get(), bytes);
-  if (got <= 0) return NoElement(ctx, result);
-  std::optional<ElementEntry> entry = FindElement(
-      table.get(), static_cast<std::size_t>(got) / kElementEntrySize, TruncToInt(*element));
+  if (!SeekSigned(*file, ElementTableStart(header))) return NoElement(ctx, result);
+  std::size_t got = file->Read(table.get(), bytes);
+  if (got == 0) return NoElement(ctx, result);
+  std::optional<ElementEntry> entry = FindElement(table.get(), got / kElementEntrySize, TruncToInt(*element));
   if (!entry) return NoElement(ctx, result);
   std::string answer;
   if (EqualNoCase(item, "DetMode"))

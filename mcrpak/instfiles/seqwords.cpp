@@ -11,7 +11,7 @@
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
 #include "../util/sjistext.h"
-#include "instio.h"
+#include "filesource.h"
 #include "seqlayout.h"
 
 using namespace mcr;
@@ -25,8 +25,8 @@ bool TooLong(const char* path) { return std::strlen(path) > static_cast<std::siz
 
 // A short file reads as a header of zero bytes; returns whether the whole
 // header was there.
-bool ReadHeader(InstFile& file, std::uint8_t (&header)[kSeqHeaderSize]) {
-  if (file.Read(header, sizeof header) == static_cast<long long>(sizeof header)) return true;
+bool ReadHeader(ByteSource& file, std::uint8_t (&header)[kSeqHeaderSize]) {
+  if (ReadExact(file, header, sizeof header)) return true;
   std::memset(header, 0, sizeof header);
   return false;
 }
@@ -47,14 +47,14 @@ std::uint16_t GetHeaderField(HostHandle args, HostContext ctx, bool text) {
   if (!var) return Fail(ctx, kMsgOmitted);
 
   auto clear = [&] { text ? SetStrVar(ctx, var, "") : SetNumVar(ctx, var, -1.0); };
-  InstFile file = InstFile::OpenRead(path);
-  if (!file.IsOpen()) {
+  std::unique_ptr<ByteSource> file = OpenFileSource(path);
+  if (!file) {
     clear();
     return Fail(ctx, kMsgSeqCannotOpen);
   }
   std::uint8_t header[kSeqHeaderSize];
-  ReadHeader(file, header);
-  file.Close();
+  ReadHeader(*file, header);
+  file.reset();
   const SeqField* f = text ? FindSeqTextField(field) : FindSeqNumberField(field);
   if (!f) {
     clear();
@@ -75,7 +75,8 @@ std::uint16_t RewriteHeaderField(HostContext ctx, const char* path, const char* 
   InstFile file = InstFile::OpenReadWrite(path);
   if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
   std::uint8_t header[kSeqHeaderSize];
-  ReadHeader(file, header);
+  FileReader reader(file);
+  ReadHeader(reader, header);
   const SeqField* f = find(field);
   if (!f) return Fail(ctx, kMsgNotAParameter, field);
   put(header, *f);
@@ -90,20 +91,20 @@ struct RowScan {
   std::vector<long long> targets;  // file offsets of the rows to rewrite
 };
 
-RowScan ScanRows(InstFile& file, const std::uint8_t* header, const std::string& methodPath,
+RowScan ScanRows(ReadAheadSource& file, const std::uint8_t* header, const std::string& methodPath,
                  std::int32_t row) {
   RowScan scan;
   long long at = SeqFirstRowOffset(header);
-  if (!file.Seek(at)) return scan;
-  std::uint8_t record[kSeqRowSize];
+  if (!SeekSigned(file, at)) return scan;
   for (std::int32_t i = 0; i < SeqRowCount(header); ++i) {
-    if (file.Read(record, sizeof record) != static_cast<long long>(sizeof record)) return scan;
+    const std::uint8_t* record = file.ReadView(kSeqRowSize);
+    if (!record) return scan;
     bool selected = methodPath.empty() || row == 0 || i == row - 1;
     if (selected && SeqRowType(record) != kSeqKeywordRowType) scan.targets.push_back(at);
     if (row != 0 && i == row - 1) break;
     long long skip = SeqExtensionBytes(record);
     at += static_cast<long long>(kSeqRowSize) + skip;
-    if (skip && !file.Skip(skip)) return scan;
+    if (skip && !Skip(file, skip)) return scan;
   }
   scan.complete = true;
   return scan;
@@ -114,9 +115,9 @@ RowScan ScanRows(InstFile& file, const std::uint8_t* header, const std::string& 
 MCR_FUNCTION(GetSeqFileVerProc) {
   const char* path = Args(ctx, args).Text(1).Required().MaxLength(kPathArgLimit);
   double version = -1;
-  InstFile file = InstFile::OpenRead(path);
+  std::unique_ptr<ByteSource> file = OpenFileSource(path);
   std::uint8_t byte = 0;
-  if (file.IsOpen() && file.Read(&byte, 1) == 1) version = byte;
+  if (file && ReadExact(*file, &byte, 1)) version = byte;
   SetNumberResult(ctx, result, version);
   return 0;
 }
@@ -177,14 +178,17 @@ MCR_COMMAND(SeqRpcMPathProc) {
   InstFile file = InstFile::OpenReadWrite(path);
   if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
   std::uint8_t header[kSeqHeaderSize];
-  if (!ReadHeader(file, header)) return Fail(ctx, kMsgSeqCannotOpen);
-  RowScan scan = ScanRows(file, header, methodPath, row);
+  FileReader reader(file);
+  if (!ReadHeader(reader, header)) return Fail(ctx, kMsgSeqCannotOpen);
+  RowScan scan = ScanRows(reader, header, methodPath, row);
   if (!scan.complete) return Fail(ctx, kMsgSeqCannotOpen);
   if (scan.targets.empty()) return 0;
 
+  // A row is read before it is written and never after: whatever the
+  // reader still holds of a row is what the file holds.
   std::uint8_t record[kSeqRowSize];
   for (long long at : scan.targets) {
-    if (!file.Seek(at) || file.Read(record, sizeof record) != static_cast<long long>(sizeof record))
+    if (!SeekSigned(reader, at) || !ReadExact(reader, record, sizeof record))
       return Fail(ctx, kMsgSeqCannotOpen);
     PutSeqRowMethodPath(record, methodPath);
     if (!file.Seek(at) || !file.Write(record, sizeof record)) return Fail(ctx, kMsgCannotWrite, path);
@@ -215,17 +219,16 @@ MCR_COMMAND(SeqFindKwdProc) {
   };
   InstFile file = InstFile::OpenRead(path);
   if (!file.IsOpen()) return fail(kMsgCannotOpen);
+  FileReader rows(file);
   std::uint8_t header[kSeqHeaderSize];
-  if (file.Read(header, sizeof header) != static_cast<long long>(sizeof header))
-    return fail(kMsgInvalidFile);
+  if (!ReadExact(rows, header, sizeof header)) return fail(kMsgInvalidFile);
 
   // The rows follow the header one after the other; the header's own row
   // count and first-row offset are not trusted here.
-  std::uint8_t record[kSeqRowSize];
   for (long long k = 1;; ++k) {
-    long long got = file.Read(record, sizeof record);
-    if (got < 0) return fail(kMsgInvalidFile);
-    if (got < static_cast<long long>(sizeof record)) {
+    const std::uint8_t* record = rows.ReadView(kSeqRowSize);
+    if (rows.Failed()) return fail(kMsgInvalidFile);
+    if (!record) {
       if (k == 1) return fail(kMsgInvalidFile);
       SetNumVar(ctx, var, 0.0);
       return 0;
@@ -236,7 +239,7 @@ MCR_COMMAND(SeqFindKwdProc) {
       return 0;
     }
     long long skip = SeqExtensionBytes(record);
-    if (skip && !file.Skip(skip)) {
+    if (skip && !Skip(rows, skip)) {
       SetNumVar(ctx, var, 0.0);
       return 0;
     }

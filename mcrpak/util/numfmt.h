@@ -40,6 +40,11 @@ double RoundSignificant(double value, int digits);
 // range are empty (lower not below upper, fixedFrom not below fixedBelow),
 // when digits is outside 1 to 6, or when the held value is not finite.
 std::string FormatSignificant(double value, const SignificantFormat& format);
+// The same text worked out from the full decimal expansion of every
+// intermediate value: slow, and the reference FormatSignificant is checked
+// against (it prints a few digits past the cut and takes the full expansion
+// only when those cannot decide the rounding).
+std::string FormatSignificantExact(double value, const SignificantFormat& format);
 
 // value with decimals digits after the point, as "%.<decimals>f" prints it
 // with exact ties going away from zero (0.125 with 2 decimals is 0.13);

@@ -2,9 +2,26 @@
 // runs natively and under Wine: both builds must print the same strings.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
+#include <random>
 
 #include "util/numfmt.h"
+
+// Every allocation of the program, counted, so that a test can see whether
+// a call takes heap memory.
+static long g_allocations = 0;
+
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -61,6 +78,77 @@ TEST(FormatSignificant, FixedAndExponentNotation) {
     EXPECT_EQ(mcr::FormatSignificant(c.value, f), c.text)
         << c.value << " digits " << f.digits << " exp " << f.exponentDigits << " limits "
         << f.lower << ".." << f.upper << " fixed " << f.fixedFrom << ".." << f.fixedBelow;
+  }
+}
+
+// Values where a shortcut in the rounding would show: decimal ties and
+// their neighbours, exact binary ties, runs of nines, subnormal and extreme
+// magnitudes, and anything at all.
+double Tricky(std::mt19937_64& random) {
+  auto pick = [&](std::uint64_t n) { return random() % n; };
+  double v;
+  switch (pick(5)) {
+    case 0: {  // any bit pattern that is a number
+      std::uint64_t bits = random();
+      std::memcpy(&v, &bits, sizeof v);
+      return std::isfinite(v) ? v : 0.0;
+    }
+    case 1: {  // a decimal of up to 8 digits ending in 5, or a neighbour of it
+      double digits = static_cast<double>(pick(8));
+      double mantissa = (static_cast<double>(pick(static_cast<std::uint64_t>(std::pow(10.0, digits)))) * 10 + 5) /
+                        std::pow(10.0, digits + 1);
+      v = mantissa * std::pow(10.0, static_cast<int>(pick(640)) - 325);
+      for (std::uint64_t steps = pick(3); steps > 0; --steps) v = std::nextafter(v, pick(2) ? kInf : -kInf);
+      break;
+    }
+    case 2:  // a ratio with a short binary expansion: 2.5, 0.125, 1000004.5
+      v = std::ldexp(static_cast<double>(pick(1u << 24)), -static_cast<int>(pick(24)));
+      break;
+    case 3:  // nines up to a digit, then anything
+      v = (1.0 - std::pow(10.0, -static_cast<double>(1 + pick(9)))) * std::pow(10.0, static_cast<int>(pick(40)) - 20);
+      v = std::nextafter(v, pick(2) ? kInf : -kInf);
+      break;
+    default: {  // a subnormal, or near the largest double
+      std::uint64_t bits = pick(2) ? random() % (1ull << 52) : 0x7FE0000000000000ull | random() % (1ull << 52);
+      std::memcpy(&v, &bits, sizeof v);
+      break;
+    }
+  }
+  return pick(2) ? -v : v;
+}
+
+// The common path prints a few digits past the cut; it must give exactly
+// what the full expansion gives. MCR_FORMAT_CHECKS sets how many values (a
+// few million by hand; the test command runs a bounded number).
+TEST(FormatSignificant, GuardDigitsAgreeWithTheFullExpansion) {
+  const char* asked = std::getenv("MCR_FORMAT_CHECKS");
+  const unsigned long long count = asked ? std::strtoull(asked, nullptr, 10) : 20000;
+  const struct { double from, below; } fixedRanges[] = {{1, 1000}, {0.1, 1e6}, {0, 1}, {-1e9, 1e9}, {1e200, 1e201}};
+  std::mt19937_64 random(20240611);
+  for (unsigned long long i = 0; i < count; ++i) {
+    double v = Tricky(random);
+    const auto& fixed = fixedRanges[random() % 5];
+    // Limits far away, or close around the value so that holding it at one shows.
+    bool near = random() % 4 == 0;
+    SignificantFormat f{static_cast<int>(random() % 6) + 1, static_cast<int>(random() % 3) + 1,
+                        near ? v - std::fabs(v) / 1e5 : -kMax, near ? v + std::fabs(v) / 1e5 : kMax, fixed.from,
+                        fixed.below};
+    ASSERT_EQ(mcr::FormatSignificant(v, f), mcr::FormatSignificantExact(v, f))
+        << std::hexfloat << v << " digits " << f.digits << " limits " << f.lower << ".." << f.upper << " fixed "
+        << f.fixedFrom << ".." << f.fixedBelow;
+  }
+}
+
+// A report formats many values: the common ones take no heap memory.
+TEST(FormatSignificant, CommonValuesTakeNoHeapMemory) {
+  const struct { double value; SignificantFormat format; } cases[] = {
+      {12.35, kHeader}, {0.5, kHeader}, {999.96, kHeader}, {-4.5678e-200, Exp(2, 2)},
+      {123456.78, Wide(6, 3, 0.1, 1e7)}, {1e39, kHeader},
+  };
+  for (const auto& c : cases) {
+    long before = g_allocations;
+    std::string text = mcr::FormatSignificant(c.value, c.format);
+    EXPECT_EQ(g_allocations - before, 0) << c.value << " gave " << text;
   }
 }
 

@@ -154,6 +154,22 @@ TEST_F(InstWords, KeywordRowSearch) {
   EXPECT_EQ(Num("K"), -5);
 }
 
+// Rows that end exactly where a 64 KB read-ahead block ends: the read after
+// the last row finds the end of the file, not a failed read.
+TEST_F(InstWords, KeywordRowSearchToABlockEnd) {
+  std::vector<RowDef> rows(28, {1, "", "", 0});
+  rows[0].extensions = 325;  // 1034 + 28 * 1909 + 325 * 34 = 65536
+  rows[27] = {6, "", "LAST", 0};
+  Sequence s = MakeSequence(rows, 0);
+  ASSERT_EQ(s.b.size(), 65536u);
+  std::string seq = dir_.file("a.seq");
+  Save(s.b, seq);
+  for (auto [keyword, row] : {std::pair{"last", 28}, {"none", 0}}) {
+    Ok(Call("SeqFindKwd", {S(seq), S(keyword), N(1), S("k")}));
+    EXPECT_EQ(Num("K"), row) << keyword;
+  }
+}
+
 // Every field this library touches set, and a body after the header.
 Bytes DataFile(std::int32_t runType, std::size_t size = 700) {
   Bytes b(size, 0x3C);
