@@ -9,7 +9,12 @@
 namespace mcrbench {
 namespace {
 
-constexpr double kFileGoal = 1.3;
+// COPY reopens both files for every block, so that other tasks can get at
+// them between blocks; a whole-file copy is the speed an operator knows.
+constexpr double kCopyGoal = 2.0;
+constexpr double kReopenGoal = 1.3;
+constexpr double kUpdateGoal = 1.2;
+constexpr std::size_t kBlock = 32768;
 constexpr std::size_t kBigFile = 64u << 20;
 constexpr int kFolders = 100;
 constexpr int kFilesPerFolder = 100;
@@ -56,11 +61,35 @@ void WalkAndLookUp(const std::string& source, const std::string& destination) {
   FindClose(search);
 }
 
-const Registrar kCopy({"COPY 64 MiB file (vs CopyFileA)", [] { MakeFile(At("big.bin"), kBigFile); },
-                       [] {
-                         Call("COPY", {S(At("big.bin")), S(At("big.copy")), S("DONTASK")});
-                       },
-                       [] { CopyFileA(At("big.bin").c_str(), At("big.base").c_str(), FALSE); }, kFileGoal});
+// The same copy with raw calls, the two files opened for each block and
+// closed again before the next one.
+void CopyReopeningPerBlock(const std::string& from, const std::string& to) {
+  std::string block(kBlock, '\0');
+  HANDLE create = CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  CloseHandle(create);
+  for (LONG at = 0;; at += static_cast<LONG>(kBlock)) {
+    HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD got = 0;
+    SetFilePointer(in, at, nullptr, FILE_BEGIN);
+    ReadFile(in, block.data(), static_cast<DWORD>(kBlock), &got, nullptr);
+    CloseHandle(in);
+    if (got == 0) break;
+    HANDLE out = CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD put = 0;
+    SetFilePointer(out, at, nullptr, FILE_BEGIN);
+    WriteFile(out, block.data(), got, &put, nullptr);
+    CloseHandle(out);
+    if (got < kBlock) break;
+  }
+}
+
+void CopyBig() { Call("COPY", {S(At("big.bin")), S(At("big.copy")), S("DONTASK")}); }
+
+const Registrar kCopy({"COPY 64 MiB file (vs CopyFileA)", [] { MakeFile(At("big.bin"), kBigFile); }, CopyBig,
+                       [] { CopyFileA(At("big.bin").c_str(), At("big.base").c_str(), FALSE); }, kCopyGoal});
+
+const Registrar kCopyReopen({"COPY 64 MiB file (vs raw reopen per block)", [] { MakeFile(At("big.bin"), kBigFile); },
+                             CopyBig, [] { CopyReopeningPerBlock(At("big.bin"), At("big.base")); }, kReopenGoal});
 
 const Registrar kUpdate({"UPDATE unchanged 10,000 files (vs walk+find)",
                          [] {
@@ -70,7 +99,7 @@ const Registrar kUpdate({"UPDATE unchanged 10,000 files (vs walk+find)",
                          [] {
                            Call("UPDATE", {S(At("tree")), S(At("tree.copy"))});
                          },
-                         [] { WalkAndLookUp(At("tree"), At("tree.copy")); }, kFileGoal});
+                         [] { WalkAndLookUp(At("tree"), At("tree.copy")); }, kUpdateGoal});
 
 }  // namespace
 }  // namespace mcrbench

@@ -42,8 +42,16 @@ HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& o
   PROCESS_INFORMATION pi{};
   HostRun r;
   DWORD start = GetTickCount();
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, options.creationFlags, nullptr,
-                      options.cwd.empty() ? nullptr : options.cwd.c_str(), &si, &pi)) {
+  // Under a loaded wineserver a process start now and then fails with
+  // ERROR_INTERNAL_ERROR and succeeds when asked again.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, options.creationFlags, nullptr,
+                             options.cwd.empty() ? nullptr : options.cwd.c_str(), &si, &pi) != FALSE;
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    if (!started) Sleep(200);
+  }
+  if (!started) {
     ADD_FAILURE() << "cannot start mcrhost.exe (error " << GetLastError() << ")";
   } else {
     if (options.whileRunning) options.whileRunning(pi);
