@@ -261,7 +261,7 @@ Image DataFile(const DataSet& d, int step, bool corrected = false) {
   static const double kShape[] = {0.02, 0.3, 1.5, 3.36, 1.5, 0.3, 0.02};  // averages to 1
   constexpr int kHalfWidth = 3;
   const std::vector<Element>& els = kSteps[step - 1];
-  const std::size_t pointCount = std::size(kShape) * els.size() + 3;
+  const std::size_t pointCount = std::size(kShape) * els.size() + 3;  // and three of the background mass
   const std::size_t table = 512, block = table + 24 * els.size(), points = block + 24;
   auto word = [](std::size_t byte) { return static_cast<std::int32_t>(byte / 2 + 1); };
   Image img(512);
@@ -287,7 +287,8 @@ Image DataFile(const DataSet& d, int step, bool corrected = false) {
   };
   for (const Element& e : els) {
     double peak = Rate(e, d, corrected) - kBackground;
-    for (int side = -kHalfWidth; side <= kHalfWidth; ++side) point(20 * e.mass + side, kBackground + peak * kShape[side + kHalfWidth]);
+    for (int side = -kHalfWidth; side <= kHalfWidth; ++side)
+      point(20 * e.mass + side, kBackground + peak * kShape[side + kHalfWidth]);
   }
   for (int side = -1; side <= 1; ++side) point(20 * kBackgroundMasses[step - 1] + side, kBackground);
   return img;
