@@ -67,11 +67,13 @@ struct DataSet {
   float multiplier;
   int bottle;
   bool standard;       // a 1 ppb calibration standard rather than a sample
+  float extraFactor;   // a second dilution on top of the multiplier (0: none)
+  bool corrected;      // has an interference-corrected data set NAME.D#
 };
 
 const DataSet kDataSets[] = {
-    {"STD001.D", "Standard 1 ppb", "検量線用 混合標準液", 2, 1.0f, 2, true},
-    {"SAMPLE01.D", "Tap water A", "水道水 10倍希釈", 3, 10.0f, 12, false},
+    {"STD001.D", "Standard 1 ppb", "検量線用 混合標準液", 2, 1.0f, 2, true, 0, false},
+    {"SAMPLE01.D", "Tap water A", "水道水 10倍希釈", 3, 10.0f, 12, false, 2.0f, true},
 };
 
 const char* const kOperator = "Sato";
@@ -99,10 +101,24 @@ std::string Ansi(const std::string& utf8) {
 
 double Rsd(const Element& e) { return 0.01 + 0.004 * (e.mass % 5); }
 
+// Counts per second that polyatomic ions add at a mass (ClO+ on 51, ArC+ on
+// 52, ArCl+ on 75, Ar2+ on 78): an interference-corrected data set has them
+// removed.
+double Interference(const Element& e) {
+  switch (e.mass) {
+    case 51: return 1800;
+    case 52: return 2500;
+    case 75: return 950;
+    case 78: return 3200;
+    default: return 0;
+  }
+}
+
 // Counts per second of an element in a data set.
-double Rate(const Element& e, const DataSet& d) {
-  if (e.role == Role::Analyte) return e.sensitivity * (d.standard ? 1.0 : e.sampleConc) + 15.0;
-  return e.sensitivity * (d.standard ? 1.0 : 0.95);
+double Rate(const Element& e, const DataSet& d, bool corrected = false) {
+  double interference = corrected ? 0 : Interference(e);
+  if (e.role == Role::Analyte) return e.sensitivity * (d.standard ? 1.0 : e.sampleConc) + 15.0 + interference;
+  return e.sensitivity * (d.standard ? 1.0 : 0.95) + interference;
 }
 
 // Concentration as quantitation reports it: ppb for analytes, recovery in
@@ -232,10 +248,20 @@ Image MethodHeader() {
   return img;
 }
 
+// Counts per second between the peaks.
+constexpr double kBackground = 2.0;
+// Masses each step scans beside its elements: background only.
+const int kBackgroundMasses[] = {220, 101};
+
 // data0N.icp: the 512-byte header, the mass table (which is also the element
-// table), the acquisition block and three points around each whole mass.
-Image DataFile(const DataSet& d, int step) {
+// table), the acquisition block and the points of the scan: seven points
+// from 0.15 below to 0.15 above each element's mass, whose rates average to
+// the mass table's mean, then three points of a background mass.
+Image DataFile(const DataSet& d, int step, bool corrected = false) {
+  static const double kShape[] = {0.02, 0.3, 1.5, 3.36, 1.5, 0.3, 0.02};  // averages to 1
+  constexpr int kHalfWidth = 3;
   const std::vector<Element>& els = kSteps[step - 1];
+  const std::size_t pointCount = std::size(kShape) * els.size() + 3;  // and three of the background mass
   const std::size_t table = 512, block = table + 24 * els.size(), points = block + 24;
   auto word = [](std::size_t byte) { return static_cast<std::int32_t>(byte / 2 + 1); };
   Image img(512);
@@ -243,31 +269,34 @@ Image DataFile(const DataSet& d, int step) {
   img.counted(178, kMethod, 29).counted(208, "24/05/20", 9).counted(228, d.standard ? "10:12:40" : "10:42:07", 19);
   img.i32(248, d.runType).i16(254, 3).i16(256, static_cast<std::int16_t>(d.bottle));
   img.i32(264, word(block)).i16(306, static_cast<std::int16_t>(els.size())).i32(308, word(table));
-  img.f32(312, d.multiplier).i16(316, 0).i32(380, 0);
+  img.f32(312, d.multiplier).i16(316, d.extraFactor > 0 ? 1 : 0).f32(318, d.extraFactor).i32(380, 0);
   for (std::size_t i = 0; i < els.size(); ++i) {
     const Element& e = els[i];
-    double rate = Rate(e, d);
+    double rate = Rate(e, d, corrected);
     std::size_t at = table + 24 * i;
     img.i16(at, static_cast<std::int16_t>(e.mass)).text(at + 3, e.name, 9);
     img.f32(at + 12, static_cast<float>(rate)).f32(at + 18, static_cast<float>(rate * Rsd(e)));
     img.i16(at + 22, static_cast<std::int16_t>(e.detector));
   }
-  img.i16(block + 16, static_cast<std::int16_t>(3 * els.size())).pad(points);
-  // The side points carry less signal; the three together give the rate.
-  static const double kShare[] = {0.8, 1.4, 0.8};
+  img.i16(block + 16, static_cast<std::int16_t>(pointCount)).pad(points);
+  constexpr float kTime = 0.25f;  // seconds per point
   std::size_t at = points;
+  auto point = [&](int x, double rate) {
+    img.u16(at, static_cast<std::uint16_t>(x)).f32(at + 2, kTime).f32(at + 6, static_cast<float>(rate * kTime));
+    at += 10;
+  };
   for (const Element& e : els) {
-    for (int side = -1; side <= 1; ++side) {
-      double counts = Rate(e, d) * 0.1 * kShare[side + 1];
-      img.u16(at, static_cast<std::uint16_t>(20 * e.mass + side)).f32(at + 2, 0.1f).f32(at + 6, static_cast<float>(counts));
-      at += 10;
-    }
+    double peak = Rate(e, d, corrected) - kBackground;
+    for (int side = -kHalfWidth; side <= kHalfWidth; ++side)
+      point(20 * e.mass + side, kBackground + peak * kShape[side + kHalfWidth]);
   }
+  for (int side = -1; side <= 1; ++side) point(20 * kBackgroundMasses[step - 1] + side, kBackground);
   return img;
 }
 
-// quant.0N: one result per quantified element.
-Image QuantFile(const DataSet& d, int step) {
+// quant.0N: one result per quantified element; without the correction an
+// interference reads as more analyte.
+Image QuantFile(const DataSet& d, int step, bool corrected = false) {
   std::vector<const Element*> results;
   for (const Element& e : kSteps[step - 1])
     if (e.role != Role::NotQuantified) results.push_back(&e);
@@ -277,7 +306,8 @@ Image QuantFile(const DataSet& d, int step) {
     const Element& e = *results[i];
     std::size_t at = 1540 + 132 * i;
     double conc = Concentration(e, d);
-    img.i32(at, e.mass).f32(at + 16, static_cast<float>(Rate(e, d))).f32(at + 20, static_cast<float>(conc));
+    if (!corrected && e.role == Role::Analyte) conc += Interference(e) / e.sensitivity;
+    img.i32(at, e.mass).f32(at + 16, static_cast<float>(Rate(e, d, corrected))).f32(at + 20, static_cast<float>(conc));
     img.text(at + 24, e.role == Role::InternalStandard ? "%" : "ppb", 18);
     img.f32(at + 42, static_cast<float>(conc * Rsd(e))).i16(at + 78, static_cast<std::int16_t>(e.detector));
     img.pad(at + 132);
@@ -362,18 +392,34 @@ std::string HubexIni() {
   return Ini({{"Samplog", {{"Keywords", std::string(kKeywords) + ",End"}}}, {"RunType", types}, {"SUFFIX", suffixes}});
 }
 
+// The batch view's data table settings: count rates with their RSD and the
+// header fields, a column per analyte and internal standard of each step
+// (cobalt in both), a title column and a background mass.
 std::string DataViewConfig() {
-  std::string cols[2];
+  std::string cols[kStepCount];
+  for (int k = 0; k < kStepCount; ++k) {
+    for (const Element& e : kSteps[k])
+      if (e.role != Role::NotQuantified)
+        cols[k] += std::string(e.name) + " / " + std::to_string(e.mass) + "[#" + std::to_string(k + 1) + "]\t";
+    cols[k] += "Bkg / " + std::to_string(kBackgroundMasses[k]) + ".00[#" + std::to_string(k + 1) + "]";
+  }
+  return "<CONFIG>\r\nDATA TYPE=CPS\r\nCORRECTION=OFF\r\nHEADER INFO=ON\r\nHEADER COLS=10\r\n"
+         "TABLE TYPE=MASS\r\nADDITIONAL=RSD\r\n</CONFIG>\r\n"
+         "<HEADER COLS>\r\nSample\tInformation\tOperator\tMethod\tDate\tTime\tReplicates\tFactor\tExtra\t"
+         "Total factor\r\n</HEADER COLS>\r\n"
+         "<DATA COLS>\r\n" + cols[0] + "\r\nHe mode\t" + cols[1] + "\r\n</DATA COLS>\r\n";
+}
+
+// A second batch view: the analytes' concentrations with their units, read
+// from the interference-corrected data sets.
+std::string ConcViewConfig() {
+  std::string cols;
   for (int k = 0; k < kStepCount; ++k)
     for (const Element& e : kSteps[k])
       if (e.role == Role::Analyte)
-        cols[k] += std::string(cols[k].empty() ? "" : "\t") + e.name + " / " + std::to_string(e.mass) + "[#" +
-                   std::to_string(k + 1) + "]";
-  return "<CONFIG>\r\nDATA TYPE=CPS\r\nCORRECTION=OFF\r\nHEADER INFO=ON\r\nHEADER COLS=10\r\n"
-         "TABLE TYPE=MASS\r\nADDITIONAL=NONE\r\n</CONFIG>\r\n"
-         "<HEADER COLS>\r\nSample\tInformation\tOperator\tMethod\tDate\tTime\tReplicates\tFactor\tExtra\t"
-         "Total factor\r\n</HEADER COLS>\r\n"
-         "<DATA COLS>\r\n" + cols[0] + "\r\n" + cols[1] + "\r\n</DATA COLS>\r\n";
+        cols += std::string(e.name) + " / " + std::to_string(e.mass) + "[#" + std::to_string(k + 1) + "]\t";
+  return "<CONFIG>\r\nDATA TYPE=CONC\r\nCORRECTION=ON\r\nADDITIONAL=UNIT\r\n</CONFIG>\r\n"
+         "<DATA COLS>\r\n" + cols + "\r\n</DATA COLS>\r\n";
 }
 
 // The placement file: the launcher and the general task are top-level
@@ -535,6 +581,10 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
     for (const DataSet& d : kDataSets) {
       put(data + "\\" + d.dir + "\\data" + TwoDigits(n) + ".icp", DataFile(d, n));
       put(data + "\\" + d.dir + "\\quant." + TwoDigits(n), QuantFile(d, n));
+      if (!d.corrected) continue;
+      const std::string set = data + "\\" + d.dir + "\\" + d.dir + "#";
+      put(set + "\\data" + TwoDigits(n) + ".icp", DataFile(d, n, true));
+      put(set + "\\quant." + TwoDigits(n), QuantFile(d, n, true));
     }
   }
   put(root + "\\seq\\demo.seq", SequenceFile(Ansi(data + "\\"), Ansi(method)));
@@ -568,6 +618,7 @@ bool LayOut(const std::string& rootUtf8, std::string* error) {
   files[exe + "\\defrt.icp"] = DefaultRunTypes();
   files[exe + "\\hubex.ini"] = HubexIni();
   files[exe + "\\dataview.cfg"] = DataViewConfig();
+  files[root + "\\views\\conc\\dataview.cfg"] = ConcViewConfig();
   files[exe + "\\icpms.win"] = Placements();
   files[exe + "\\qctune.ini"] = Ini({{"Header", {{"MethPath", aRoot + "\\methods\\"}, {"MethFile", kMethod}}},
                                      {"Tune",

@@ -9,6 +9,8 @@
 //   ROOT\methods\DEMO.M\ run.icp, rungroup.01-02, calib.01-06, qcdb.01-02, qctune.01-02,
 //                       qcunrep.01-02, qcinfo.ini
 //   ROOT\data\STD001.D\, ROOT\data\SAMPLE01.D\   data01-02.icp, quant.01-02
+//   ROOT\data\SAMPLE01.D\SAMPLE01.D#\  its interference-corrected data set
+//   ROOT\views\conc\dataview.cfg  a second batch view (concentrations with units)
 //   ROOT\seq\demo.seq   five rows, two of them keyword rows
 //   ROOT\batches\       DEMO001\QuantResults\DEMO001.batch.xml (an earlier batch that
 //                       daminf.ini imports from), samplenames.ini (QC sample names)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "ast.h"
 
@@ -29,7 +30,20 @@ const std::vector<Builtin> kBuiltins = {
     {"str$", "str$(number)", "the number as print shows it"},
     {"chr$", "chr$(code)", "the one-byte string of the code 1 to 255"},
     {"size", "size(table)", "the number of elements of the table variable"},
+    {"lines", "lines(file$)", "the number of lines of a text file, 0 when it cannot be read"},
+    {"line$", "line$(file$, number)", "line number (from 1) of a text file without its line end, \"\" past the end"},
 };
+
+// The lines of a text file, each without its LF or CR LF.
+std::vector<std::string> TextLines(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
 
 bool EndsWithDollar(const std::string& name) { return !name.empty() && name.back() == '$'; }
 
@@ -242,13 +256,24 @@ class Runner {
   }
 
   Value builtin(const std::string& name, const Expr& e) {
-    if (e.args.size() != 1 || !e.args[0]) fail(e.line, name + " takes exactly one argument");
+    const bool two = name == "line$";
+    if (e.args.size() != (two ? 2u : 1u) || !e.args[0] || (two && !e.args[1]))
+      fail(e.line, name + " takes exactly " + (two ? "two arguments" : "one argument"));
     const Expr& arg = *e.args[0];
     if (name == "size") {
       if (arg.kind != Expr::Kind::Name) fail(e.line, "size takes the name of a table variable");
       return Value::Num(static_cast<double>(table(arg.text, e.line).size()));
     }
     Value v = evaluate(arg);
+    if (name == "lines" || two) {
+      if (!v.isString) fail(e.line, name + " takes a file name, not the number " + FormatNumber(v.number));
+      std::vector<std::string> lines = TextLines(v.text);
+      if (!two) return Value::Num(static_cast<double>(lines.size()));
+      Value n = evaluate(*e.args[1]);
+      if (n.isString) fail(e.line, "line$ takes a line number, not the string " + quoted(n.text));
+      double i = std::floor(n.number + 0.5);
+      return Value::Str(i >= 1 && i <= static_cast<double>(lines.size()) ? lines[static_cast<std::size_t>(i) - 1] : "");
+    }
     if (name == "len" || name == "val") {
       if (!v.isString) fail(e.line, name + " takes a string, not the number " + FormatNumber(v.number));
       return Value::Num(name == "len" ? static_cast<double>(v.text.size()) : ParseLeadingNumber(v.text));

@@ -23,6 +23,10 @@ InstFile InstFile::Create(const std::string& path) {
   return InstFile(Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
 }
 
+InstFile InstFile::CreateReadWrite(const std::string& path) {
+  return InstFile(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
+}
+
 long long InstFile::Read(void* buffer, std::size_t size) {
   auto* out = static_cast<char*>(buffer);
   std::size_t done = 0;
@@ -69,6 +73,13 @@ bool InstFile::Skip(long long delta) {
   pos_ = now.QuadPart;
   return true;
 }
+
+long long InstFile::Size() const {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
+}
+
+bool InstFile::EndHere() { return SetEndOfFile(handle_) != 0; }
 
 void InstFile::Close() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);

@@ -20,6 +20,8 @@ class InstFile {
   static InstFile OpenReadWrite(const std::string& path);
   // A new empty file for writing, replacing any old one, shared with nobody.
   static InstFile Create(const std::string& path);
+  // The same for reading and writing, shared for reading.
+  static InstFile CreateReadWrite(const std::string& path);
 
   InstFile(InstFile&& other) noexcept : handle_(other.handle_), pos_(other.pos_) {
     other.handle_ = INVALID_HANDLE_VALUE;
@@ -37,6 +39,8 @@ class InstFile {
   bool Write(const void* buffer, std::size_t size);
   bool Seek(long long offset);        // from the start; negative fails
   bool Skip(long long delta);         // from the current position
+  long long Size() const;             // -1 when unknown
+  bool EndHere();                     // cuts the file at the current position
   void Close();
 
  private:

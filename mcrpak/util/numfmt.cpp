@@ -294,6 +294,27 @@ std::string FormatSignificantExact(double value, const SignificantFormat& f) {
   return Format(value, f, Expansion::Exact);
 }
 
+std::string FormatFixed(double value, int decimals) {
+  // Up to three decimals, a double times 10^decimals fits the 64-bit
+  // mantissa of long double exactly, so whole-number arithmetic decides the
+  // rounding: the data table prints thousands of values this way.
+  static constexpr std::uint64_t kScale[] = {1, 10, 100, 1000};
+  constexpr double kWholeBelow = 1e15;  // the scaled value stays below 2^63
+  const double magnitude = std::fabs(value);
+  if (std::numeric_limits<long double>::digits < 64 || decimals < 0 || decimals > 3 || !(magnitude < kWholeBelow))
+    return Printed(value, std::chars_format::fixed, decimals, Expansion::Guarded);
+  const long double scaled = static_cast<long double>(magnitude) * kScale[decimals];
+  const long double whole = std::floor(scaled);
+  auto n = static_cast<std::uint64_t>(whole) + (scaled - whole >= 0.5L ? 1 : 0);  // ties away from zero
+  char text[32];
+  char* p = text + sizeof text;
+  for (int i = 0; i < decimals; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+  if (decimals > 0) *--p = '.';
+  do *--p = static_cast<char>('0' + n % 10); while (n /= 10);
+  if (std::signbit(value)) *--p = '-';
+  return std::string(p, text + sizeof text);
+}
+
 double ReadDecimal(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;

@@ -46,6 +46,11 @@ std::string FormatSignificant(double value, const SignificantFormat& format);
 // only when those cannot decide the rounding).
 std::string FormatSignificantExact(double value, const SignificantFormat& format);
 
+// value with decimals digits after the point, as "%.<decimals>f" prints it
+// with exact ties going away from zero (0.125 with 2 decimals is 0.13);
+// "nan", "inf" or "-inf" for values that are not finite.
+std::string FormatFixed(double value, int decimals);
+
 // The decimal number at the start of text (blanks skipped, an optional sign,
 // digits with an optional point and exponent); 0 when there is none. Values
 // too large for a double read as infinite, too small as zero.

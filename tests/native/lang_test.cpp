@@ -3,6 +3,8 @@
 // macro.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -194,6 +196,18 @@ TEST(Language, YieldsToTheHost) {
   Outcome r = RunMacro("i = 0\nwhile i < 100\n i = i + 1\nwend\nwait 250\nwait 0.5");
   EXPECT_GE(r.host.idles, 100);
   EXPECT_DOUBLE_EQ(r.host.waited, 250.5);
+}
+
+TEST(Language, TextFileLines) {
+  const char* path = "lang_test_lines.txt";
+  std::ofstream(path, std::ios::binary) << "first\r\n\r\nthird\nlast";
+  Outcome r = RunMacro(std::string("f$ = \"") + path + "\"\nprint lines(f$), line$(f$, 1) & \"|\" & line$(f$, 2) & \"|\" & "
+                       "line$(f$, 3.4) & \"|\" & line$(f$, 4) & \"|\" & line$(f$, 5) & \"|\" & line$(f$, 0)\n"
+                       "print lines(\"no such file\"), line$(\"no such file\", 1) & \"|\"\nprint line$(f$)");
+  std::remove(path);
+  EXPECT_EQ(r.host.out, "4 first||third|last||\n0 |\n");
+  EXPECT_EQ(r.error().line, 4);
+  EXPECT_NE(r.error().message.find("line$ takes exactly two arguments"), std::string::npos) << r.error().message;
 }
 
 TEST(Language, WordFailureTexts) {
