@@ -63,11 +63,11 @@ std::vector<Piece> Fill(std::string_view format, va_list args) {
         break;
       case 'd': case 'i': case 'u': case 'x': case 'X': {
         // One conversion of the C library, with the placeholder's own flags.
-        std::string spec(format.substr(start, i - start));
-        spec.erase(std::remove(spec.begin(), spec.end(), 'l'), spec.end());
-        spec.erase(std::remove(spec.begin(), spec.end(), 'h'), spec.end());
+        std::string conversion(format.substr(start, i - start));
+        conversion.erase(std::remove(conversion.begin(), conversion.end(), 'l'), conversion.end());
+        conversion.erase(std::remove(conversion.begin(), conversion.end(), 'h'), conversion.end());
         char number[kFormattedMax + 1];
-        int n = std::snprintf(number, sizeof number, spec.c_str(), va_arg(args, int));
+        int n = std::snprintf(number, sizeof number, conversion.c_str(), va_arg(args, int));
         field.assign(number, n > 0 ? std::min(static_cast<std::size_t>(n), kFormattedMax) : 0);
         width = 0;
         break;

@@ -30,7 +30,7 @@ constexpr int kCallsPerWord = 2000;
 // A word whose calls are slow gets this much time and at least kMinCalls
 // calls: a leak of one object per call still shows as dozens.
 constexpr DWORD kBudgetMs = 100;
-constexpr int kMinCalls = 25;
+constexpr int kMinCalls = 12;
 constexpr int kWarmUpCalls = 3;
 
 // Wine 8's list box keeps the tab-stop array of a destroyed list, one heap
@@ -84,7 +84,7 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
     EXPECT_EQ(ThreadWindowCount(), windows) << "windows after " << n << " calls";
     auto lists = kListsWithTabStops.find(w.name);
     std::size_t platform = lists == kListsWithTabStops.end() ? 0 : tabbedList * lists->second * n;
-    EXPECT_LE(HeapBlockCount(), blocks + platform + std::max(8, n / 8)) << "heap blocks after " << n << " calls";
+    EXPECT_LE(HeapBlockCount(), blocks + platform + std::max(4, n / 8)) << "heap blocks after " << n << " calls";
     total += static_cast<std::size_t>(n);
     ++words;
     if (n < kCallsPerWord) shortened += " " + std::string(w.name) + "(" + std::to_string(n) + ")";
