@@ -131,6 +131,10 @@ MCR_FUNCTION(CompactPathProc) {
   // Widths of 260 and more give at most what the 260-byte buffer holds.
   std::int32_t w = RoundClamped(*width, 0, 65535);
   UINT chars = static_cast<UINT>(w + 1 > kCompactBuffer ? kCompactBuffer : w + 1);
+  // A path that fits is the answer as it stands, as the shell gives it; the
+  // routine itself is only asked to shorten (Wine's shortens a path exactly
+  // as long as the width).
+  if (std::strlen(path) < chars) return SetResult(ctx, result, path);
   char out[kCompactBuffer] = {};
   if (!PathCompactPathExA(out, path, chars, 0)) out[0] = '\0';
   SetStringResult(ctx, result, out);

@@ -133,7 +133,7 @@ std::string Shown(std::string text) {
 
 struct Probe {
   std::string name;
-  char cls;  // o omitted, e empty, l long, n number, m missing variable or table
+  char cls;  // o omitted, e empty, l long, n number, w destroyed window, m missing variable or table
   Arg arg;
 };
 
@@ -159,8 +159,16 @@ const std::vector<Probe>& ProbesFor(char kind) {
     p.push_back({"a 300-byte name", 'l', Value::Str(std::string(300, 'V'))});
     return p;
   }();
+  // The handle of a window that no longer exists: refused like any other
+  // number, and the one bad handle a word that sends messages may be given.
+  static const double deadWindow = [] {
+    HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(w);
+    return static_cast<double>(reinterpret_cast<std::uintptr_t>(w));
+  }();
   static const std::vector<Probe> numbers = {
       {"omitted", 'o', Omit()},
+      {"a destroyed window", 'w', N(deadWindow)},
       {"NaN", 'n', N(std::nan(""))},
       {"+inf", 'n', N(HUGE_VAL)},
       {"-inf", 'n', N(-HUGE_VAL)},
@@ -257,10 +265,11 @@ class Sweep : public ::testing::Test {
   }
 
   // The probe as this word may receive it: guarded texts stay inside the
-  // bench, guarded window handles are the host's window or nothing.
+  // bench, guarded window handles are the host's window, a destroyed one or
+  // nothing.
   static std::optional<Arg> ProbeArg(const WordInfo& w, std::size_t param, const Probe& p) {
     if (!Guarded(w, param)) return p.arg;
-    if (w.params[param] == 'N') return p.cls == 'o' ? std::optional<Arg>(p.arg) : std::nullopt;
+    if (w.params[param] == 'N') return p.cls == 'o' || p.cls == 'w' ? std::optional<Arg>(p.arg) : std::nullopt;
     if (!p.arg) return p.arg;
     return Arg(Value::Str(bench_->GuardPrefix(w) + p.arg->text));
   }
@@ -628,6 +637,37 @@ TEST_F(Sweep, WrittenTextsReadBackCutAtTheirWidth) {
     ++checked;
   }
   std::printf("%zu fields written and read back\n", checked);
+}
+
+// Exactly at a limit nothing is cut and nothing is said: a width equal to
+// the text's length, a count of the whole text, the first and the last token
+// there may be.
+TEST_F(Sweep, ExactLimitsKeepTheWholeText) {
+  const std::string path = bench_->Expand("{M}\\run.icp"), t128(128, 't');
+  std::string tokens = "A";  // 50 tokens, the last one Z, in 99 bytes
+  for (int i = 2; i <= 50; ++i) tokens += i < 50 ? ",x" : ",Z";
+  struct Case {
+    const char* word;
+    std::vector<Arg> args;
+    std::string want;
+    const char* var;  // where the word puts its answer; none: the result
+  } cases[] = {
+      {"CompactPath$", {S(path), N(static_cast<double>(path.size()))}, path, nullptr},
+      {"Left$", {S(t128), N(128)}, t128, nullptr},
+      {"Right$", {S(t128), N(128)}, t128, nullptr},
+      {"GetToken", {S(tokens), S(","), N(1), S("tok$")}, "A", "tok$"},
+      {"GetToken", {S(tokens), S(","), N(50), S("tok$")}, "Z", "tok$"},
+  };
+  for (const Case& c : cases) {
+    const WordInfo* w = nullptr;
+    for (const WordInfo& x : kWords)
+      if (c.word == std::string(x.name) && x.ready) w = &x;
+    if (!w) continue;
+    Outcome o = Call(*w, c.args, "exactly at its limit");
+    SCOPED_TRACE(c.word);
+    EXPECT_EQ(o.error(), nullptr);
+    EXPECT_EQ(c.var ? StrVar(bench_->host(), c.var) : o.result ? o.result->text : "<none>", c.want);
+  }
 }
 
 // Runs last: whatever the words were given, nothing outside the test's
