@@ -313,7 +313,7 @@ void Bench::RefreshWork() {
   ensure("demo.seq", ReadFile(sample() + "\\seq\\demo.seq"));
 }
 
-Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args) {
+Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement) {
   const WordPlan* plan = PlanFor(word.name);
   ResetVariables();
   if (plan && (plan->flags & kWritesFiles)) RefreshWork();
@@ -329,10 +329,14 @@ Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args) {
     a = N(static_cast<double>(reinterpret_cast<std::intptr_t>(h)));
   }
   Outcome o = host_->call(word.name, args);
-  host_->server(mcr::kCodeMacroEnded);
-  host_->pump(0);
+  if (endStatement) EndStatement();
   host_->clearShown();
   return o;
+}
+
+void Bench::EndStatement() {
+  host_->server(mcr::kCodeMacroEnded);
+  host_->pump(0);
 }
 
 }  // namespace mcrtest

@@ -91,10 +91,12 @@ class Bench {
 
   // Calls the word as a macro would, on a fresh set of variables (and, for a
   // word that writes files, a complete working folder), answering its
-  // dialogs; afterwards the connection's
-  // popups are closed and posted messages dispatched, as the host does
-  // after every statement.
-  Outcome Call(const mcr::WordInfo& word, std::vector<Arg> args);
+  // dialogs; afterwards, unless the call is one of a macro's many, the
+  // statement ends (EndStatement).
+  Outcome Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement = true);
+  // What the host does after every statement: the connection's popups are
+  // closed and posted messages dispatched.
+  void EndStatement();
   // The dialogs the last calls opened.
   std::vector<DialogWatchdog::Seen> Dialogs() { return watchdog_.take(); }
 

@@ -75,11 +75,13 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
     const std::size_t handles = ProcessHandleCount(), windows = ThreadWindowCount(), blocks = HeapBlockCount();
     DWORD t0 = GetTickCount();
     int n = 0;
+    // The calls of one macro: the statement ends after the last of them.
     while (n < kCallsPerWord && (n < kMinCalls || GetTickCount() - t0 < kBudgetMs)) {
-      bench.Call(w, args);
+      bench.Call(w, args, false);
       for (const DialogWatchdog::Seen& d : bench.Dialogs()) EXPECT_FALSE(d.stuck) << U(d.caption);
       ++n;
     }
+    bench.EndStatement();
     EXPECT_EQ(ProcessHandleCount(), handles) << "kernel handles after " << n << " calls";
     EXPECT_EQ(ThreadWindowCount(), windows) << "windows after " << n << " calls";
     auto lists = kListsWithTabStops.find(w.name);
