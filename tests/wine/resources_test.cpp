@@ -28,7 +28,7 @@ using mcr::WordInfo;
 
 constexpr int kCallsPerWord = 2000;
 // A word whose calls are slow gets this much time and at least kMinCalls
-// calls: a leak of one object per call still shows as dozens.
+// calls: a leak of one object per call still shows as a dozen.
 constexpr DWORD kBudgetMs = 100;
 constexpr int kMinCalls = 12;
 constexpr int kWarmUpCalls = 3;
