@@ -135,14 +135,16 @@ endif()
 if(MCR_ARCH STREQUAL "i686")
   # Only the library uses the platform-free code in this build.
   set_target_properties(mcrpak_pure PROPERTIES EXCLUDE_FROM_ALL TRUE)
-  # The shipped 32-bit library cannot run here; check its export table and
-  # its imports against tools/imports-i686.txt.
+  # The shipped 32-bit library cannot run here; check its export table, how
+  # each export returns, and its imports against tools/imports-i686.txt.
   if(MCR_EXPORTCHECK)
     add_test(NAME i686_exports
-      COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak> | ${MCR_EXPORTCHECK} ${MCR_ROOT}/tools/imports-i686.txt")
+      COMMAND env LC_ALL=C sh -c "{ ${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak>; ${MCR_OBJDUMP} -d $<TARGET_FILE:mcrpak>; } | ${MCR_EXPORTCHECK} ${MCR_ROOT}/tools/imports-i686.txt")
+    set_tests_properties(i686_exports PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
     foreach(standin dlgframe anlink)
       add_test(NAME i686_${standin}_imports
         COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:${standin}> | ${MCR_EXPORTCHECK} --imports-only ${MCR_ROOT}/tools/imports-i686.txt")
+      set_tests_properties(i686_${standin}_imports PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
     endforeach()
   endif()
   return()
@@ -177,7 +179,7 @@ function(mcr_wine_suite name)
   target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
   add_dependencies(${name} mcrpak dlgframe anlink helprec)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
 endfunction()
 
 file(GLOB MCR_WINE_SUITES CONFIGURE_DEPENDS ${MCR_ROOT}/tests/wine/*_test.cpp)
@@ -209,13 +211,11 @@ target_link_libraries(mcrsample PUBLIC advapi32)
 add_executable(mkworkstation ${MCR_ROOT}/sample/mkworkstation.cpp)
 target_link_libraries(mkworkstation PRIVATE mcrsample)
 mcr_version_resource(mkworkstation "Lays out the sample workstation" VFT_APP)
-if(TARGET sample_test)
-  target_link_libraries(sample_test PRIVATE mcrsample)
-endif()
+# The suites lay the sample out in their own folders.
+target_link_libraries(mcr_test_support PUBLIC mcrsample)
 if(TARGET mcrhost_test)
   # The suite runs mcrhost.exe on the macros under tests/host.
   target_compile_definitions(mcrhost_test PRIVATE MCR_HOST_CASES="${MCR_ROOT}/tests/host")
-  target_link_libraries(mcrhost_test PRIVATE mcrsample)
   add_dependencies(mcrhost_test mcrhost)
 endif()
 # The references' examples and the release's own checks run mcrhost.exe on

@@ -103,14 +103,17 @@ def check(root, build, target):
             path = os.path.join(tmp, "MCRPAK.dll")
             with open(path, "wb") as f:
                 f.write(dll)
+            # The export table and imports, then the code: how each export returns.
             dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], capture_output=True,
+                                  env=dict(os.environ, LC_ALL="C"))
+            code = subprocess.run(["i686-w64-mingw32-objdump", "-d", path], capture_output=True,
                                   env=dict(os.environ, LC_ALL="C"))
             checker = subprocess.run([os.path.join(build, "native", "bin", "exportcheck"),
                                       os.path.join(root, "tools", "imports-i686.txt")],
-                                     input=dump.stdout, capture_output=True)
-            if dump.returncode != 0 or checker.returncode != 0:
+                                     input=dump.stdout + code.stdout, capture_output=True)
+            if dump.returncode != 0 or code.returncode != 0 or checker.returncode != 0:
                 library.append("x86/MCRPAK.dll fails the export check:\n" + dump.stderr.decode() +
-                               checker.stdout.decode())
+                               code.stderr.decode() + checker.stdout.decode())
     problems = contents + library
     for p in problems:
         print(p)

@@ -97,6 +97,7 @@ class Host {
   bool busy() const { return busy_; }
   std::uint32_t helpTopic() const { return helpTopic_; }
   const std::vector<std::string>& shown() const { return shown_; }
+  void clearShown() { shown_.clear(); }
 
   // Called for every host operation: its name, a short description of its
   // arguments and its status.

@@ -1,5 +1,7 @@
 #include "vars.h"
 
+#include <iterator>
+
 namespace mcrhost {
 
 bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
@@ -44,6 +46,14 @@ std::uint32_t VarStore::newTable(std::size_t count) {
   std::uint32_t id = nextTable_++;
   tables_[id].assign(count, 0.0);
   return id;
+}
+
+void VarStore::dropUnboundTables() {
+  for (auto it = tables_.begin(); it != tables_.end();) {
+    bool bound = false;
+    for (const auto& [name, v] : vars_) bound |= v.type == Var::Type::Table && v.table == it->first;
+    it = bound ? std::next(it) : tables_.erase(it);
+  }
 }
 
 std::vector<double>* VarStore::table(std::uint32_t id) {

@@ -30,6 +30,8 @@ class VarStore {
   // Tables live apart from variables so that a table can be made first and
   // bound to a name later, and two names can share one.
   std::uint32_t newTable(std::size_t count);
+  // Forgets the tables no variable holds (a long-running host reclaims them).
+  void dropUnboundTables();
   std::vector<double>* table(std::uint32_t id);
   const std::vector<double>* table(std::uint32_t id) const;
 

@@ -19,6 +19,7 @@ constexpr std::size_t kDataFileLimit = 261;         // BatchAdd's data file
 constexpr std::size_t kImportSourceLimit = 263;     // the source path BatchOpen builds
 constexpr std::size_t kQcPartsLimit = 507;          // directory, result file and QC text together
 constexpr std::size_t kProfileValueLimit = 259;     // each daminf.ini or sample-name value
+constexpr std::size_t kSampleNameFileLimit = 255;   // VerifyBatchQC's sample-name file, a path
 
 // The sub-folder of a batch that holds its quantitation results.
 constexpr char kQuantResults[] = "QuantResults\\";

@@ -12,6 +12,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
+#include "../util/sjistext.h"
 #include "anlink.h"
 #include "batchtext.h"
 
@@ -71,10 +72,11 @@ class Connection {
     char scratch[kLinkErrorSize] = {};  // what disconnect says must not replace the request's text
     DaDisconnect(owner_, tag_, scratch);
   }
-  // The link may fill its whole buffer; the text is raised as it stands.
+  // The link may fill its whole buffer; the text is raised as it stands but
+  // for a last double-byte character the buffer cut in half.
   [[noreturn]] void RaiseLinkText() {
     error_[kLinkErrorSize - 1] = '\0';
-    RaiseError(ctx_, kRaiseError, error_);
+    RaiseError(ctx_, kRaiseError, std::string(WholeCharacters(error_)).c_str());
     AbortWith(1);
   }
 
@@ -197,17 +199,18 @@ MCR_COMMAND(BatchOpenProc) {
 
 MCR_COMMAND(VerifyBatchQCProc) {
   Args in(ctx, args);
-  const char* directory = in.Text(1).Required();
-  const char* resultFile = in.Text(2).Required().MaxLength(kLinkNameLimit);
-  const char* qcText = in.Text(3).Required();
-  const char* nameFile = in.Text(4).Required();
+  // All four are required before any of them is measured.
+  TextArg directory = in.Text(1), resultFile = in.Text(2), qcText = in.Text(3), nameFile = in.Text(4);
+  for (TextArg* required : {&directory, &resultFile, &qcText, &nameFile}) required->Required();
+  resultFile.MaxLength(kLinkNameLimit);
+  nameFile.MaxLength(kSampleNameFileLimit);
   const char* tag = in.Text(5).MaxLength(kLinkTagLimit).Or("");
   if (std::strlen(directory) + std::strlen(resultFile) + std::strlen(qcText) > kQcPartsLimit)
     Abort(ctx, kMsgTooLong, static_cast<int>(kQcPartsLimit));
 
   const std::vector<std::string> names = SampleNames(nameFile);
   if (names.empty()) return 0;  // nothing to verify
-  const std::string request = QcRequestText(directory, resultFile, qcText, names);
+  const std::string request = QcRequestText(directory.get(), resultFile.get(), qcText.get(), names);
   SendBatchCommand(ctx, kHubTag, tag, DaSendCommand, kCodeVerifyQc, request.c_str());
   return 0;
 }
@@ -246,8 +249,11 @@ MCR_COMMAND(WaitForDARunProc) {
 // A failure inside the edit-mode query reads as "not being edited".
 MCR_COMMAND(CheckEditModeProc) {
   Args in(ctx, args);
-  const char* tag = in.Text(1).Required().MaxLength(kLinkTagLimit);
-  const char* variable = in.Text(2).Required().MaxLength(kLinkNameLimit);
+  TextArg tag = in.Text(1), variable = in.Text(2);
+  tag.Required();
+  variable.Required();
+  tag.MaxLength(kLinkTagLimit);
+  variable.MaxLength(kLinkNameLimit);
   int editing = 0;
   if (DaIsRunning() != 0) {
     Converse(ctx, tag, nullptr, [&](Connection& link) {
@@ -268,8 +274,11 @@ MCR_COMMAND(CheckDaExistanceProc) {
 
 MCR_COMMAND(GetMethAcqModeProc) {
   Args in(ctx, args);
-  const char* method = in.Text(1).Required().MaxLength(kLinkNameLimit);
-  const char* variable = in.Text(2).Required().MaxLength(kLinkNameLimit);
+  TextArg method = in.Text(1), variable = in.Text(2);
+  method.Required();
+  variable.Required();
+  method.MaxLength(kLinkNameLimit);
+  variable.MaxLength(kLinkNameLimit);
   SetNumVar(ctx, variable, QueryMethAcqMode(method));
   return 0;
 }

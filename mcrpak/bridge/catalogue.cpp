@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <cstring>
 #include <string>
 
 #include "errmap.h"
 #include "hostops.h"
-#include "../util/sjistext.h"
+#include "msgformat.h"
 
 namespace mcr {
 
@@ -21,13 +20,19 @@ void Load(int id, char* buffer, int size) {
   if (LoadStringA(g_instance, static_cast<UINT>(id), buffer, size) <= 0) buffer[0] = '\0';
 }
 
-// "<reason>: <name>", cut to the reporters' 135 bytes without splitting a
-// double-byte character of a long name.
+// "<reason>: <name>" in the reporters' 136-byte buffer: the name is
+// shortened, the reason stays whole.
 std::uint16_t FailWithText(HostContext ctx, const char* reason, const char* name) {
-  constexpr std::size_t kFileErrorLimit = 135;
-  std::string text = std::string(reason) + ": " + (name ? name : "");
-  RaiseError(ctx, kRaiseError, std::string(CutBytes(text, kFileErrorLimit)).c_str());
+  constexpr std::size_t kFileErrorMax = 135;
+  std::string format = std::string(reason) + ": %s";
+  RaiseError(ctx, kRaiseError, FormatCatalogueWithin(kFileErrorMax, format.c_str(), name ? name : "").c_str());
   return 1;
+}
+
+std::string FormatV(int id, va_list args, std::size_t limit = kFormattedMax) {
+  char format[kLoadBuffer];
+  Load(id, format, sizeof format);
+  return FormatCatalogueV(format, args, limit);
 }
 
 }  // namespace
@@ -44,29 +49,24 @@ void ShowMessageById(HostContext ctx, int id) {
   ShowMessage(ctx, text);
 }
 
-namespace {
-
-void FormatV(int id, char (&text)[kMessageMax + 1], va_list args) {
-  char format[kLoadBuffer];
-  Load(id, format, sizeof format);
-  wvsprintfA(text, format, args);
-}
-
-}  // namespace
-
 std::string MessageText(int id, ...) {
-  char text[kMessageMax + 1];
   va_list args;
   va_start(args, id);
-  FormatV(id, text, args);
+  std::string text = FormatV(id, args);
+  va_end(args);
+  return text;
+}
+
+std::string MessageTextWithin(std::size_t limit, int id, ...) {
+  va_list args;
+  va_start(args, id);
+  std::string text = FormatV(id, args, limit);
   va_end(args);
   return text;
 }
 
 void RaiseMessageV(HostContext ctx, int id, va_list args) {
-  char text[kMessageMax + 1];
-  FormatV(id, text, args);
-  RaiseError(ctx, kRaiseError, text);
+  RaiseError(ctx, kRaiseError, FormatV(id, args).c_str());
 }
 
 void RaiseMessage(HostContext ctx, int id, ...) {

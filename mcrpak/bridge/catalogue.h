@@ -1,6 +1,7 @@
 // The message catalogue and the way handlers report errors through it.
 #pragma once
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -47,7 +48,7 @@ enum MessageId : int {
   kLabelNextSample = 1248,  // the failure actions of the QC tune criteria; 1249 "中止" follows
 };
 
-// The size a formatted message may reach (the platform formatter's limit).
+// The size the platform's formatter fills at most (terminator included).
 constexpr int kMessageMax = 1024;
 
 // Loads text id into the library's one static buffer (overwritten by the
@@ -57,8 +58,13 @@ const char* LoadMessage(int id);
 // Shows text id through the host without failing the macro.
 void ShowMessageById(HostContext ctx, int id);
 
-// Text id formatted with the arguments, for a message box of the library's own.
+// Text id with its places filled (for the macro error or a message box of
+// the library's own): arguments shortened to stay readable, never cut inside
+// a double-byte character (msgformat.h).
 std::string MessageText(int id, ...);
+// The same in at most limit bytes (texts built in a fixed buffer): the
+// arguments are shortened further, the catalogue's text stays whole.
+std::string MessageTextWithin(std::size_t limit, int id, ...);
 
 // Raises message id, formatted with the arguments, as the macro error.
 void RaiseMessage(HostContext ctx, int id, ...);

@@ -253,10 +253,15 @@ MCR_COMMAND(SvMethCalProc) {
   std::string calib = FolderForm(ArgumentOr(ctx, in.Text(2), "_CALPATH$"));
   std::string file = NamePart(ArgumentOr(ctx, in.Text(3), "_METHFILE$"));
   const char* extensions = in.Text(4).Or("");
-  // Every text must fit the dialog's 257-byte fields: a cut folder would
-  // name another folder.
-  if (!Fits(method.c_str()) || !Fits(calib.c_str()) || !Fits(file.c_str()) || !ReservedExtensions(extensions))
-    return Fail(ctx, kMsgTooLong, static_cast<int>(kSvMethCalTextMax));
+  // Every text must fit the dialog's 257-byte fields as the dialog holds it
+  // (a cut folder would name another folder). The limit told is the one the
+  // text must keep as the macro gives it: a folder may gain its final
+  // backslash, an extension entry its dot and backslash.
+  constexpr int kFolderGiven = static_cast<int>(kSvMethCalTextMax) - 1;
+  constexpr int kEntryGiven = static_cast<int>(kSvMethCalTextMax) - 2;
+  if (!Fits(method.c_str()) || !Fits(calib.c_str())) return Fail(ctx, kMsgTooLong, kFolderGiven);
+  if (!Fits(file.c_str())) return Fail(ctx, kMsgTooLong, static_cast<int>(kSvMethCalTextMax));
+  if (!ReservedExtensions(extensions)) return Fail(ctx, kMsgTooLong, kEntryGiven);
   NumberArg helpArg = in.Number(5);
   int help = helpArg.given() && helpArg.Int() == 0 ? 0 : 1;
 

@@ -10,6 +10,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/msgformat.h"
 #include "../util/sjistext.h"
 #include "fsowners.h"
 #include "pathparts.h"
@@ -31,14 +32,11 @@ constexpr int kCaptionOverwriteDirectory = 1309;
 constexpr int kCaptionOverwriteFile = 1310;
 constexpr unsigned long kAccessDenied = ERROR_ACCESS_DENIED;
 
-void RaiseCut(HostContext ctx, std::uint16_t kind, const char* text) {
-  RaiseError(ctx, kind, std::string(CutBytes(text, kCopyTextLimit)).c_str());
-}
-
-// Catalogue text id formatted with the two paths (or one), cut.
+// Catalogue text id formatted with the two paths (or one) in COPY's 135
+// bytes: long paths give way, the text stays.
 [[noreturn]] void FailCopy(HostContext ctx, int id, const std::string& first,
                            const std::string& second = {}) {
-  RaiseCut(ctx, kRaiseError, MessageText(id, first.c_str(), second.c_str()).c_str());
+  RaiseError(ctx, kRaiseError, MessageTextWithin(kCopyTextLimit, id, first.c_str(), second.c_str()).c_str());
   AbortWith(1);
 }
 
@@ -194,11 +192,8 @@ class Copier {
     bool exhausted = false;
     unsigned long error = OpenWithRetries(
         open, retryable, [](int ms) { Sleep(static_cast<DWORD>(ms)); }, &exhausted);
-    if (exhausted) {
-      char text[kMessageMax + 1];
-      wsprintfA(text, notice, path.c_str(), kOpenRetries);
-      RaiseCut(ctx_, kRaiseMessage, text);
-    }
+    if (exhausted)
+      RaiseError(ctx_, kRaiseMessage, FormatCatalogueWithin(kCopyTextLimit, notice, path.c_str(), kOpenRetries).c_str());
     if (error != 0) FailSystem(ctx_, error, path);
   }
 

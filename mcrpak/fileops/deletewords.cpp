@@ -7,6 +7,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/msgformat.h"
 #include "../util/sjistext.h"
 #include "fsowners.h"
 #include "pathparts.h"
@@ -26,10 +27,12 @@ constexpr int kSuffixFailed = 1239;
 constexpr int kPrefixDeleted = 1240;
 constexpr int kSuffixDeleted = 1241;
 
-// prefix + path + suffix from the catalogue, as the reports read.
+// prefix + path + suffix from the catalogue, as the reports read, in 131
+// bytes: a long path gives way, the catalogue's words stay.
 std::string Report(int prefix, const std::string& path, int suffix) {
-  std::string head = LoadMessage(prefix);
-  return JoinCut(head, path, LoadMessage(suffix), kReportLimit);
+  std::string format = std::string(LoadMessage(prefix)) + "%s";
+  format += LoadMessage(suffix);
+  return FormatCatalogueWithin(kReportLimit, format.c_str(), path.c_str());
 }
 
 [[noreturn]] void FailOn(HostContext ctx, const std::string& path) {

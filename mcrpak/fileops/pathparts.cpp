@@ -92,14 +92,6 @@ bool IsRootDirectory(std::string_view full) {
          LastChar(rest.substr(0, last), IsSeparator) == std::string_view::npos;
 }
 
-std::string JoinCut(std::string_view prefix, std::string_view path, std::string_view suffix,
-                    std::size_t limit) {
-  std::string text;
-  text.reserve(prefix.size() + path.size() + suffix.size());
-  text.append(prefix).append(path).append(suffix);
-  return std::string(CutBytes(text, limit));
-}
-
 bool PathBuffer::Assign(std::string_view text) {
   if (text.size() >= kSize) return false;
   std::memcpy(text_, text.data(), text.size());

@@ -36,9 +36,6 @@ bool UpdateTargetInside(std::string_view s, std::string_view d);
 // A full path that names the root of a drive or of a network share.
 bool IsRootDirectory(std::string_view fullPath);
 
-// prefix + path + suffix, cut to limit bytes without splitting a character.
-std::string JoinCut(std::string_view prefix, std::string_view path, std::string_view suffix,
-                    std::size_t limit);
 
 // Waits before retry k (1 to kOpenRetries) of an open that failed.
 constexpr int kOpenRetries = 20;

@@ -66,9 +66,7 @@ std::optional<HeaderVar> MatchHeaderVar(const std::vector<std::string>& list, st
 }
 
 std::int16_t SaturateInt16(double v) {
-  if (v > 32767.0) return 32767;
-  if (v < -32768.0) return -32768;
-  return static_cast<std::int16_t>(RoundToInt(v));
+  return static_cast<std::int16_t>(RoundClamped(v, INT16_MIN, INT16_MAX));
 }
 
 float ClampFloat(double v) {

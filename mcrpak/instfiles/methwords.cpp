@@ -10,6 +10,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/rounding.h"
 #include "datalayout.h"
 #include "../util/sjistext.h"
 #include "filesource.h"
@@ -55,14 +56,6 @@ bool MethodDirectory(HostContext ctx, const char* arg, std::string* dir) {
   current[kStrVarBound - 1] = '\0';
   *dir = current;
   return true;
-}
-
-// A macro number cut toward zero into the 32-bit range.
-std::int32_t TruncToInt(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
 }
 
 std::uint16_t NoElement(HostContext ctx, HostHandle result) {

@@ -90,9 +90,8 @@ MCR_COMMAND(DispQCInfoProc) {
   std::string path = Profile("QCINFO", "OrgPath", kMissingInfo, kQcInfoTextMax, file);
   std::string name = Profile("QCINFO", "OrgFile", kMissingInfo, kQcInfoTextMax, file);
   std::string title = LoadMessage(kLabelQcInfo);
-  char text[kMessageMax + 1];
-  wsprintfA(text, LoadMessage(kMsgQcModeFiles), path.c_str(), name.c_str());
-  MessageBoxA(GetFocus(), text, title.c_str(), MB_OK);
+  std::string text = MessageText(kMsgQcModeFiles, path.c_str(), name.c_str());
+  MessageBoxA(GetFocus(), text.c_str(), title.c_str(), MB_OK);
   return 0;
 }
 

@@ -31,6 +31,14 @@ std::string_view CutBytes(std::string_view text, std::size_t limit) {
   return text.substr(0, end);
 }
 
+std::string_view WholeCharacters(std::string_view text) {
+  std::size_t end = 0;
+  ForEachChar(text, [&](std::size_t at, std::size_t n) {
+    if (n == 2 || !IsSjisLead(static_cast<unsigned char>(text[at]))) end = at + n;
+  });
+  return text.substr(0, end);
+}
+
 bool EndsWithBackslash(std::string_view text) {
   bool last = false;
   ForEachChar(text, [&](std::size_t at, std::size_t n) { last = n == 1 && text[at] == '\\'; });

@@ -14,6 +14,10 @@ bool IsSjisLead(unsigned char c);
 // the first byte of a double-byte character.
 std::string_view CutBytes(std::string_view text, std::size_t limit);
 
+// The text without a last byte that is the first byte of a double-byte
+// character whose second byte is missing.
+std::string_view WholeCharacters(std::string_view text);
+
 // Whether the last character (not merely the last byte) is a backslash.
 bool EndsWithBackslash(std::string_view text);
 

@@ -21,6 +21,7 @@ namespace {
 constexpr std::size_t kTokenTextLimit = 128;
 constexpr std::size_t kEnvBuffer = 135;
 constexpr int kCompactBuffer = 260;
+constexpr std::size_t kNameValueLimit = kStrVarBound - 1;
 
 std::uint16_t SetResult(HostContext ctx, HostHandle result, std::string_view text) {
   std::string copy(text);
@@ -130,6 +131,10 @@ MCR_FUNCTION(CompactPathProc) {
   // Widths of 260 and more give at most what the 260-byte buffer holds.
   std::int32_t w = RoundClamped(*width, 0, 65535);
   UINT chars = static_cast<UINT>(w + 1 > kCompactBuffer ? kCompactBuffer : w + 1);
+  // A path that fits is the answer as it stands, as the shell gives it; the
+  // routine itself is only asked to shorten (Wine's shortens a path exactly
+  // as long as the width).
+  if (std::strlen(path) < chars) return SetResult(ctx, result, path);
   char out[kCompactBuffer] = {};
   if (!PathCompactPathExA(out, path, chars, 0)) out[0] = '\0';
   SetStringResult(ctx, result, out);
@@ -184,6 +189,9 @@ MCR_COMMAND(GetVName4FuncProc) {
   const char* a = GetStringArg(ctx, args, 1);
   const char* b = GetStringArg(ctx, args, 2);
   if (!a || !b) return 1;
+  // The name is handed on as a string value: no longer than a string the
+  // host gives back whole.
+  if (TooLong(a, kNameValueLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kNameValueLimit));
   SetStrVar(ctx, b, a);
   return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace mcrtest {
 
 namespace {
@@ -263,6 +265,68 @@ void DialogScript::tick() {
 
 DialogScript::Step Press(int id) {
   return [id](DialogWindow& d) { d.press(id); };
+}
+
+namespace {
+thread_local DialogWatchdog* t_watchdog = nullptr;
+}  // namespace
+
+DialogWatchdog::DialogWatchdog(DWORD timeoutMs) : timeout_(timeoutMs) {
+  if (t_watchdog) ADD_FAILURE() << "a dialog watchdog is already running on this thread";
+  t_watchdog = this;
+  hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, &DialogWatchdog::Hook, nullptr, GetCurrentThreadId());
+  timer_ = SetTimer(nullptr, 0, 100, &DialogWatchdog::Tick);
+  if (!hook_ || !timer_) ADD_FAILURE() << "dialog watchdog: no hook or no timer";
+}
+
+DialogWatchdog::~DialogWatchdog() {
+  if (hook_) UnhookWindowsHookEx(hook_);
+  if (timer_) KillTimer(nullptr, timer_);
+  if (t_watchdog == this) t_watchdog = nullptr;
+}
+
+std::vector<DialogWatchdog::Seen> DialogWatchdog::take() {
+  open_.erase(std::remove_if(open_.begin(), open_.end(), [](const Open& o) { return !IsWindow(o.hwnd); }),
+              open_.end());
+  std::vector<Seen> out;
+  out.swap(seen_);
+  // Windows still open keep their record at the front of the new list.
+  for (Open& o : open_) {
+    seen_.push_back(out[o.seen]);
+    o.seen = seen_.size() - 1;
+  }
+  return out;
+}
+
+LRESULT CALLBACK DialogWatchdog::Hook(int code, WPARAM wp, LPARAM lp) {
+  auto* ret = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+  DialogWatchdog* self = t_watchdog;
+  if (code == HC_ACTION && self && ret->message == WM_INITDIALOG && ClassOf(ret->hwnd) == kDialogClass) {
+    DialogWindow d(ret->hwnd);
+    self->seen_.push_back({d.caption(), d.text(), false});
+    self->open_.push_back({ret->hwnd, GetTickCount(), self->seen_.size() - 1});
+    PostMessageA(ret->hwnd, WM_COMMAND, MAKEWPARAM(self->answer_, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(d.item(self->answer_)));
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+void CALLBACK DialogWatchdog::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  DialogWatchdog* self = t_watchdog;
+  if (!self) return;
+  auto& open = self->open_;
+  for (std::size_t i = 0; i < open.size();) {
+    if (!IsWindow(open[i].hwnd)) {
+      open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
+    }
+    if (GetTickCount() - open[i].answeredAt > self->timeout_ && IsWindowEnabled(open[i].hwnd)) {
+      self->seen_[open[i].seen].stuck = true;
+      EndDialog(open[i].hwnd, IDCANCEL);
+      open[i].answeredAt = GetTickCount();
+    }
+    ++i;
+  }
 }
 
 }  // namespace mcrtest

@@ -122,4 +122,43 @@ class DialogScript {
 // Answers one message box or dialog by pressing a button, keeping what it saw.
 DialogScript::Step Press(int id);
 
+// Answers every dialog and message box the thread opens while it lives, for
+// tests that call words without caring what they ask: each window is sent
+// the command `answer` (IDCANCEL unless set otherwise) as soon as it has
+// been initialised, so a call that asks costs no waiting. A window still
+// open `timeoutMs` after it was answered is ended by force and counted as
+// stuck; the caller decides whether that fails its test.
+class DialogWatchdog {
+ public:
+  explicit DialogWatchdog(DWORD timeoutMs = 3000);
+  ~DialogWatchdog();
+  DialogWatchdog(const DialogWatchdog&) = delete;
+  DialogWatchdog& operator=(const DialogWatchdog&) = delete;
+
+  void setAnswer(int id) { answer_ = id; }
+  struct Seen {
+    std::string caption;
+    std::string text;  // the static texts; a message box's message
+    bool stuck = false;
+  };
+  // The windows answered since the last call.
+  std::vector<Seen> take();
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp);
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+
+  struct Open {
+    HWND hwnd;
+    DWORD answeredAt;
+    std::size_t seen;  // index into seen_
+  };
+  std::vector<Open> open_;
+  std::vector<Seen> seen_;
+  HHOOK hook_ = nullptr;
+  UINT_PTR timer_ = 0;
+  DWORD timeout_;
+  int answer_ = IDCANCEL;
+};
+
 }  // namespace mcrtest

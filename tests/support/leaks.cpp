@@ -68,13 +68,20 @@ bool IconAlive(HICON icon) {
 }
 
 std::size_t HeapBlockCount() {
-  HANDLE heap = GetProcessHeap();
+  std::vector<HANDLE> heaps(64);
+  DWORD n = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+  if (n > heaps.size()) {
+    heaps.resize(n);
+    n = GetProcessHeaps(n, heaps.data());
+  }
   std::size_t count = 0;
-  PROCESS_HEAP_ENTRY entry{};
-  HeapLock(heap);
-  while (HeapWalk(heap, &entry))
-    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++count;
-  HeapUnlock(heap);
+  for (DWORD i = 0; i < n && i < heaps.size(); ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heaps[i], &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++count;
+    HeapUnlock(heaps[i]);
+  }
   return count;
 }
 

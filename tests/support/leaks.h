@@ -14,7 +14,8 @@ std::size_t ThreadWindowCount();
 std::size_t ProcessHandleCount();
 // Whether the icon handle still names an icon.
 bool IconAlive(HICON icon);
-// Blocks in use on the process heap (where global and local memory blocks live).
+// Blocks in use on every heap of the process: the process heap (global and
+// local memory blocks) and the C runtime's own (what new and malloc give).
 std::size_t HeapBlockCount();
 
 }  // namespace mcrtest

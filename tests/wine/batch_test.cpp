@@ -255,7 +255,9 @@ TEST_F(Batch, ArgumentsSwitchesAndLimits) {
       {"BatchOpen", {S("b"), S(t264)}, tooLong(263), ""},
       {"BatchOpen", {S(b), S("T"), N(0.4)}, "", Link(8, "DaOpenBatch", "T", opens + "1")},
       {"BatchOpen", {S(b)}, "", Link(8, "DaOpenBatch", "", opens + "1")},
-      {"VerifyBatchQC", {S("d"), S(x(264)), S("q"), Omit()}, tooLong(263), ""},
+      // Every required text is checked before any is measured.
+      {"VerifyBatchQC", {S("d"), S(x(264)), S("q"), Omit()}, m1008, ""},
+      {"VerifyBatchQC", {S("d"), S(x(264)), S("q"), S(names)}, tooLong(263), ""},
       {"VerifyBatchQC", {S("d"), S("r"), S("q"), Omit()}, m1008, ""},
       {"VerifyBatchQC", {Omit(), S("r"), S("q"), S(names)}, m1008, ""},
       {"VerifyBatchQC", {S(x(100)), S(x(263)), S(x(145)), S(names), S(t264)}, tooLong(263), ""},
@@ -278,7 +280,8 @@ TEST_F(Batch, ArgumentsSwitchesAndLimits) {
       {"CheckDaExistance", {Omit()}, m1008, ""},
       {"CheckDaExistance", {S(x(256))}, tooLong(255), ""},
       {"GetMethAcqMode", {Omit(), S("v")}, m1008, ""},
-      {"GetMethAcqMode", {S(x(264)), Omit()}, tooLong(263), ""},
+      {"GetMethAcqMode", {S(x(264)), Omit()}, m1008, ""},
+      {"GetMethAcqMode", {S(x(264)), S("v")}, tooLong(263), ""},
       {"GetMethAcqMode", {S("m"), S(x(264))}, tooLong(263), ""},
   };
   for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 // cases that name a drive root never pass DONTASK and cancel any question.
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <thread>
@@ -26,7 +27,23 @@ std::string Cut(const std::string& text, std::size_t n) {
   for (std::size_t w; i < text.size() && i + (w = IsDBCSLeadByteEx(932, text[i]) ? 2 : 1) <= n;) i += w;
   return text.substr(0, i);
 }
-std::string Err(const char* utf8, const std::string& path) { return Cut(A(utf8) + ": " + path, 135); }
+// A path as a text of at most n bytes shows it: longer, it gives way and ends in "...".
+std::string Shortened(const std::string& path, std::size_t n) {
+  return path.size() <= n ? path : Cut(path, n - 3) + "...";
+}
+// COPY's and the file-error texts keep within 135 bytes by shortening the
+// path, the longer of two first; the catalogue's words stay whole.
+std::string Err(const char* utf8, const std::string& path) {
+  const std::string reason = A(utf8) + ": ";
+  return reason + Shortened(path, 135 - reason.size());
+}
+std::string Within135(int id, const std::string& a, const std::string& b) {
+  const std::size_t room = 135 - Msg(id, "", "").size();
+  const std::size_t shorter = std::min(std::min(a.size(), b.size()), room / 2);
+  const std::size_t longer = room - shorter;
+  return a.size() <= b.size() ? Msg(id, Shortened(a, shorter).c_str(), Shortened(b, longer).c_str())
+                              : Msg(id, Shortened(a, longer).c_str(), Shortened(b, shorter).c_str());
+}
 
 void Put(const std::string& path, const std::string& bytes) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -231,8 +248,8 @@ TEST_F(FileWords, CopyChecksInTheirOrder) {
       {at("G.TXT"), at("g.txt"), Msg(1306, Slash(at("G.TXT")).c_str(), Slash(at("g.txt")).c_str())},
       // Inside its own tree: refused before anything is made.
       {at("X"), at("x\\in\\new"), Msg(1306, at("X").c_str(), at("x\\in\\new").c_str())},
-      {at(longName), at("g.txt"), Cut(Msg(1306, at(longName).c_str(), at("g.txt").c_str()), 135)},
-      {longFile, at("g2.txt"), Cut(Msg(1306, Slash(longFile).c_str(), Slash(at("g2.txt")).c_str()), 135)},
+      {at(longName), at("g.txt"), Within135(1306, at(longName), at("g.txt"))},
+      {longFile, at("g2.txt"), Within135(1306, Slash(longFile), Slash(at("g2.txt")))},
       {at("X"), at("no\\") + longName, Err("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません", at("no\\") + longName)},
   });
   EXPECT_EQ(Copy(at("X"), at("X2")).status, 0);  // a name that merely starts alike
@@ -392,8 +409,10 @@ TEST_F(FileWords, UpdateChecksInTheirOrderAndBoundsItsPaths) {
       {at("a"), at("new\\deeper"), noPath},  // one level is made, not two
       {at("a") + std::string(260 - at("a").size(), '\\'), at("x"), Msg(1007, 259)},
   });
-  // Named as the paths would have read; what fitted is already copied.
-  ExpectError(Update(at("a"), deep), Msg(1306, (at("a\\") + name).c_str(), (deep + "\\" + name).c_str()));
+  // Named as the paths would have read (a path past 260 bytes shortened);
+  // what fitted is already copied.
+  ExpectError(Update(at("a"), deep),
+              Msg(1306, (at("a\\") + name).c_str(), Shortened(deep + "\\" + name, 260).c_str()));
   EXPECT_EQ(Update(at("a"), at("ab")).status, 0);  // a name that merely starts alike
   EXPECT_EQ(Get(at("ab\\f.txt")), "f");
   Outcome o = host_->call("UPDATE", {Omit(), P(at("y"))});  // updates nothing, says so
@@ -442,10 +461,11 @@ TEST_F(FileWords, DeleteTreesOrOnlyFilesAndStopsAtTheFirstFailure) {
   EXPECT_TRUE(Exists(at("t\\sub\\deep\\d.txt")));
   EXPECT_EQ(Delete(at("t"), "DONTASK", "files").status, 0);
   EXPECT_FALSE(Exists(at("t")));
-  // Nothing matches: said before any question, cut at 131 bytes.
+  // Nothing matches: said before any question, in 131 bytes, the pattern
+  // giving way to the words after it.
   ExpectError(Delete(at("none*"), nullptr), at("none*") + A(" は削除できません"));
-  const std::string longPattern = at(std::string(140, 'z'));
-  ExpectError(Delete(longPattern), Cut(longPattern + A(" は削除できません"), 131));
+  const std::string longPattern = at(std::string(140, 'z')), refused = A(" は削除できません");
+  ExpectError(Delete(longPattern), Shortened(longPattern, 131 - refused.size()) + refused);
   none.finish();
 }
 

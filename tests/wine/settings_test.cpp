@@ -1,7 +1,6 @@
 // Number words, INI files, the registry and the small settings commands,
 // called as a macro would.
 #include <windows.h>
-#include <process.h>
 
 #include <filesystem>
 #include <fstream>
@@ -264,11 +263,19 @@ TEST_F(SettingsWords, TimeStampAndProcessTest) {
   Fails("SETCURTIMESTAMP", {Omit()}, Msg(1008));
 
   EXPECT_EQ(Ok("ISCUSTRPT", {N(GetCurrentProcessId())}) + Ok("ISCUSTRPT", {N(-1)}), "#1#0");
-  // An ended process: the word must not keep it alive with a handle of its own.
-  auto child = reinterpret_cast<HANDLE>(_spawnlp(_P_NOWAIT, "cmd.exe", "cmd.exe", "/c", "exit", nullptr));
-  const DWORD id = GetProcessId(child);
-  WaitForSingleObject(child, 10000);
-  CloseHandle(child);
+  // An ended process: the word must not keep it alive with a handle of its
+  // own. The child is ended before it runs, so the test does not wait for a
+  // program to start on a busy machine; only its end is waited for.
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION child{};
+  char command[] = "cmd.exe /c exit";
+  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &child));
+  const DWORD id = child.dwProcessId;
+  TerminateProcess(child.hProcess, 0);
+  EXPECT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
   std::string answer;
   for (int waits = 0; waits < 50 && (answer = Ok("ISCUSTRPT", {N(id)})) != "#0"; ++waits) Sleep(100);
   EXPECT_EQ(answer, "#0");

@@ -1,0 +1,68 @@
+#include "filestate.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace mcrtest {
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+void Walk(const std::string& root, const std::string& rel, const std::vector<std::string>& skip,
+          std::map<std::string, FolderState::Entry>& out) {
+  WIN32_FIND_DATAA d;
+  HANDLE find = FindFirstFileA((root + rel + "\\*").c_str(), &d);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = d.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = rel + "\\" + name;
+    if (std::find(skip.begin(), skip.end(), Lower(path)) != skip.end()) continue;
+    FolderState::Entry e;
+    e.folder = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    e.size = (static_cast<std::uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    e.written = e.folder ? FILETIME{} : d.ftLastWriteTime;
+    out[path] = e;
+    // Links (Wine's "My Documents" and the like) are not followed.
+    if (e.folder && !(d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Walk(root, path, skip, out);
+  } while (FindNextFileA(find, &d));
+  FindClose(find);
+}
+
+}  // namespace
+
+FolderState FolderState::Take(const std::string& root, const std::vector<std::string>& skip) {
+  FolderState s;
+  s.root_ = root;
+  std::vector<std::string> lowered;
+  for (const std::string& p : skip) lowered.push_back(Lower(p));
+  Walk(root, "", lowered, s.entries_);
+  return s;
+}
+
+std::vector<std::string> FolderState::ChangesSince(const FolderState& before) const {
+  std::vector<std::string> changes;
+  for (const auto& [path, e] : entries_) {
+    auto it = before.entries_.find(path);
+    if (it == before.entries_.end())
+      changes.push_back("created " + root_ + path);
+    else if (e.size != it->second.size || CompareFileTime(&e.written, &it->second.written) != 0)
+      changes.push_back("changed " + root_ + path);
+  }
+  for (const auto& [path, e] : before.entries_)
+    if (!entries_.count(path)) changes.push_back("removed " + root_ + path);
+  return changes;
+}
+
+bool OpensExclusively(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+}  // namespace mcrtest

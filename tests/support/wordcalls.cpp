@@ -1,0 +1,342 @@
+#include "wordcalls.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "workstation.h"
+
+namespace mcrtest {
+
+namespace {
+
+// One row per word that needs more than plain arguments; words without a
+// row are called with a text "x", the number 1 and the name Sweep$.
+const WordPlan kPlans[] = {
+    {"Left$", 0, "abc|2", "", "", "1:1008 2:1008 1:1007"},
+    {"Right$", 0, "abcdef|2", "", "", "1:1008 2:1008 1:1007"},
+    {"Space$", 0, "4", "", "", "1:1008 1:1011"},
+    {"Trim$", 0, " x\t", "", "", "1:1008 1:1007"},
+    {"GetEnv$", 0, "windir", "", "", "1:1008 1:1007"},
+    {"Exist", kReadsOnly, "{M}\\run.icp", "", "", "1:1008 1:1007"},
+    {"GetSeqFileVer", kReadsOnly, "{Q}", "", "", "1:1008 1:1007"},
+    {"GetCalMasInf", kReadsOnly, "1|MASS|{M}|calmass", "", "", "1:1008 1:1032 2:1008 4:1008 2:1009"},
+    {"GetQDBMasInf", kReadsOnly, "1|ON|{M}|qdbmass|1", "", "", "1:1008 1:1032 2:1008 4:1008 2:1009 5:1008"},
+    {"GetTNCMasInf", kReadsOnly, "1|MASS|{M}|tunemass", "", "", "1:1008 1:1032 2:1008 4:1008 2:1009"},
+    {"CountToken", 0, "a,b,c|,", "", "", "1:1008 2:1008 2:1013 1:1007 2:1007"},
+    {"QueryQC", kReadsOnly, "QC"},
+    {"ChkTuneMass", kReadsOnly, "1", "", "", "1:1008 1:1032"},
+    {"ISWINDOW", 0, "{H}", "", "", "1:1026"},
+    {"ISWINDOWENABLED", 0, "{H}", "", "", "1:1026"},
+    {"ISWINDOWVISIBLE", 0, "{H}", "", "", "1:1026"},
+    {"ISICONIC", 0, "{H}", "", "", "1:1026"},
+    {"ISZOOMED", 0, "{H}", "", "", "1:1026"},
+    {"SMOOTHSCROLLING", kUserSetting, "~"},
+    {"ScalarToHex", 0, "255", "", "1"},
+    {"HexToScalar", 0, "ff"},
+    {"GETTUNESTEP", kReadsOnly, "CALB|{M}|calsteps", "", "", "1:1033 2:1034 3:1006"},
+    {"COMPCALRUN", kReadsOnly, "1|{M}|{M}", "", "", "1:1008 2:1035 3:1036"},
+    {"GETDAACQMODE", kReadsOnly, "{M}"},
+    {"ISCUSTRPT", 0, "{P}", "", "", "1:1008"},
+    {"DBLFMTSTR$", 0, "123.456||3|2|-1e30|1e30|0.1|1000", "", "15678",
+     "3:1011 4:1010 5:1008 6:1008 7:1008 8:1008"},
+    {"CompactPath$", 0, "{M}\\run.icp|28", "", "", "1:1008 2:1008 1:1007"},
+    {"GetElemInfo", kReadsOnly, "7|{D}|1|Name", "", "", "1:1008 2:1008 3:1008 4:1008"},
+
+    {"SplitPath", 0, "{M}\\run.icp|drive$|dir$|file$|ext$", "", "", "1:1008 1:1007"},
+    {"GetTempFileName", kWritesFiles, "{W}|MCR|0|temp$", "1", "", "1:1008 2:1008 4:1008 1:1007 2:1007"},
+    {"GetVName4Func", 0, "tickCount|vname$"},
+    {"GetToken", 0, "a,b,c|,|2|token$", "", "",
+     "1:1008 2:1008 3:1008 4:1008 2:1013 3:1011 4:1012 1:1007 2:1007"},
+    {"GetRuntypePrm", kReadsOnly, "RunType|Type2|t$", "", "", "1:1008 2:1008 3:1008"},
+    {"GetProfile", kReadsOnly, "Tour|Operator|(none)|who$|{W}\\tour.ini", "", "",
+     "1:1008 2:1008 3:1008 4:1008 5:1008 1:1007 2:1007 3:1007 4:1007 5:1007"},
+    {"WriteProfile", kWritesFiles, "Tour|Operator|Suzuki|{W}\\tour.ini", "4", "",
+     "1:1008 2:1008 3:1008 4:1008 1:1007 2:1007 3:1007 4:1007"},
+    {"MakeHubexIni", kWritesFiles, "{X}runtype.ini|{W}\\hubex.ini", "12"},
+    {"SetV2Vars", kReadsOnly, ""},
+    {"GetRuntypeNo", kReadsOnly, "|rt"},
+    {"SetRuntypeNo", kWritesFiles, "|3", "1", "", "1:1023"},
+    {"SetSeqFileVer", kWritesFiles, "{W}\\demo.seq|1", "1", "", "1:1008 1:1007 2:1008 2:1011"},
+    {"GetSeqHdStr", kReadsOnly, "{Q}|Comment|c$", "", "", "1:1008 1:1007 2:1008 2:1017/l 3:1008 1:1016 2:1017"},
+    {"SetSeqHdStr", kWritesFiles, "{W}\\demo.seq|Operator|Tanaka", "1", "",
+     "1:1008 1:1007 2:1008 2:1017/l 3:1008 1:1016 2:1017"},
+    {"GetSeqHdNo", kReadsOnly, "{Q}|MethPEnb|m", "", "", "1:1008 1:1007 2:1008 2:1017/l 3:1008 1:1016 2:1017"},
+    {"SetSeqHdNo", kWritesFiles, "{W}\\demo.seq|RunCount|3", "1", "", "1:1008 2:1008 3:1008 1:1016 2:1017"},
+    {"SetBusyCursor", 0, "1"},
+    {"GetQDBInfo", kReadsOnly, "7|1|1|{M}|qc", "", "", "1:1008 1:1011 2:1008 3:1008 3:1032 4:1008 5:1008"},
+    {"SeqFindKwd", kReadsOnly, "{Q}|qc|1|row", "", "", "1:1008 2:1008 3:1008 3:1010 4:1008 1:1002 1:1019"},
+    {"DispQCInfo", kAsks | kReadsOnly, ""},
+    {"EX_DELETE", kWritesFiles | kAsks, "{W}\\victim.txt|DONTASK|~", "1", "", "1:1008"},
+    {"GETMETHHDRINF", kReadsOnly, "numrepeat|{M}|nr", "", "", "1:1008 2:1019 3:1008 2:1002 1:1017"},
+    {"SETCURTIMESTAMP", kWritesFiles, "{W}\\text.txt", "1", "", "1:1008 1:1007 1:1019"},
+    {"QCUNREPELEM", kAsks | kReadsOnly, ""},
+    {"WriteHdr2Data", kWritesFiles, "|_MISCINFO$", "1", "", "1:1023 2:1025"},
+    {"GetHdrFromData", kReadsOnly, "|_MISCINFO$", "", "", "1:1023 2:1025 1:1002"},
+    {"SENDMESSAGE", kSendsMessages, "{H}|0|0|0", "1", "", "1:1026 1:1030 2:1027 2:1031 3:1028 4:1029"},
+    {"POSTMESSAGE", kSendsMessages, "{H}|0|0|0", "1", "", "1:1026 1:1030 2:1027 2:1031 3:1028 4:1029"},
+    {"BRINGWINDOWTOTOP", kSendsMessages | kSlow, "{H}|~|~", "1"},
+    {"COPY", kWritesFiles | kAsks | kSlow, "{W}\\copy.src|{W}\\copy.dst|DONTASK", "12", "", "", IDCANCEL,
+     {5004, 5007, 6023}},
+    {"SelectTuneStep", kAsks, ""},
+    {"WinRestorePos", kReadsOnly, ""},
+    {"SaveLastTask", kWritesFiles, ""},
+    {"SetWindowToDefPos", kReadsOnly, "da"},
+    {"MsgPopup", 0, "-1|line 1|line 2|line 3|~|0", "", "", "1:1011"},
+    {"EditMethAskAbort", kAsks, "", "", "", "", 1000},
+    {"SeqRpcMPath", kWritesFiles, "{W}\\demo.seq|{M}|0", "1", "", "1:1008 1:1016"},
+    {"REGGET", 0, "HKEY_CURRENT_USER|{K}|Text|reg$"},
+    {"REGSET", kWritesRegistry, "HKEY_CURRENT_USER|{K}|Runs|REG_DWORD|runs", "2"},
+    {"GETISTDSTR", kReadsOnly, "{M}\\calib.01|istd$", "", "", "2:1008"},
+    {"MAXBTNSTAT", 0, "1", "", "", "1:1008"},
+    {"SVMETHCAL", kAsks, "{W}|{W}|NAME|M:C|1|m$|c$|n$"},
+    {"SOUND", 0, "BEEP:MB_OK"},
+    {"GetClassName", 0, "{H}|cls$", "", "", "1:1008 2:1008"},
+    {"FINDCLOSE", 0, "{F}"},
+    {"OFFLINECFG", kAsks | kReadsOnly, "{X}vexmon.ist"},
+    {"SETICON", 0, "{I}|0", "", "", "1:1008"},
+    {"DATATABLE", kWritesFiles, "CREATE|{W}\\table.txt|{X}dataview.cfg", "2"},
+    {"UPDATE", kWritesFiles | kForeignTexts, "{W}\\copy.src|{W}\\update.dst|~", "12"},
+    {"QCTuneConfig", kAsks | kReadsOnly, ""},
+    {"BatchAnalyze", kSimulated | kAsks | kForeignTexts, "{W}\\batch|GEN|0", "", "", "1:1008 2:1007"},
+    {"BatchAdd", kSimulated | kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008 1:1007 2:1007"},
+    {"BatchOpen", kSimulated | kAsks | kForeignTexts, "{W}\\batch|GEN|1"},
+    {"VerifyBatchQC", kSimulated | kAsks | kForeignTexts, "{W}\\batch|batch.batch.xml|QC|{W}\\names.ini|GEN", "", "",
+     "1:1008 2:1008 3:1008 4:1008 2:1007 4:1007 5:1007 1:1007 3:1007", IDCANCEL, {}, "123:507"},
+    {"BatchImportStd", kSimulated | kAsks | kForeignTexts, "Standard 1 ppb|GEN|1", "", "", "1:1008 2:1007"},
+    {"RunDACmd", kSimulated | kForeignTexts, "1|GEN|0|A|~|~|~|~", "", "",
+     "1:1008 2:1008 2:1007 4:1007 5:1007 6:1007 7:1007 8:1007"},
+    {"WaitForDARun", kSimulated | kForeignTexts, "GEN|1"},
+    {"CheckEditMode", kSimulated | kForeignTexts, "GEN|em", "", "", "1:1008 2:1008 1:1007 2:1007"},
+    {"CheckDaExistance", kSimulated, "da"},
+    {"GetMethAcqMode", 0, "{M}|mode", "", "", "1:1008 2:1008 1:1007 2:1007"},
+    {"BringDAToTop", kSimulated, ""},
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The "NAME = value" lines of the sample's start-up macro (UTF-8).
+std::vector<std::pair<std::string, Value>> StartupVariables(const std::string& macro) {
+  std::vector<std::pair<std::string, Value>> vars;
+  std::string text = ReadFile(macro);
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    at = end == std::string::npos ? text.size() : end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    std::size_t eq = line.find(" = ");
+    if (line.empty() || line[0] == '\'' || eq == std::string::npos) continue;
+    std::string name = line.substr(0, eq), value = line.substr(eq + 3);
+    if (value.size() >= 2 && value.front() == '"')
+      vars.push_back({name, Value::Str(A(value.substr(1, value.size() - 2)))});
+    else
+      vars.push_back({name, Value::Num(std::atof(value.c_str()))});
+  }
+  return vars;
+}
+
+std::vector<std::string> Fields(const std::string& text) {
+  std::vector<std::string> fields;
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t bar = text.find('|', at);
+    fields.push_back(text.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
+    if (bar == std::string::npos) return fields;
+    at = bar + 1;
+  }
+}
+
+}  // namespace
+
+const WordPlan* PlanFor(const std::string& word) {
+  for (const WordPlan& p : kPlans)
+    if (word == p.word) return &p;
+  return nullptr;
+}
+
+Bench::Bench() {
+  std::string error;
+  EXPECT_TRUE(mcrsample::LayOut(U(sample()), &error)) << error;
+  key_.Point(sample());
+  startup_ = StartupVariables(sample() + "\\startup.mac");
+  CreateDirectoryA(work().c_str(), nullptr);
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kOwnKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) == 0) {
+    RegSetValueExA(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>("sweep"), 6);
+    RegCloseKey(key);
+  }
+  // Whatever a word writes to "the temporary folder" or to a bare name lands
+  // in the working folder.
+  GetCurrentDirectoryA(sizeof oldDirectory_, oldDirectory_);
+  char temp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+  oldTemp_ = temp;
+  RefreshWork();
+  SetEnvironmentVariableA("TEMP", work().c_str());
+  SetEnvironmentVariableA("TMP", work().c_str());
+  SetCurrentDirectoryA(work().c_str());
+  SystemParametersInfoA(SPI_GETLISTBOXSMOOTHSCROLLING, 0, &smoothScrolling_, 0);
+  host_ = OpenHost();
+  table_ = host_->vars().newTable(3);
+  ResetVariables();
+  PrepareAnalysis();
+}
+
+void Bench::PrepareAnalysis() {
+  const std::string state = sample() + "\\analysis\\state.ini";
+  WritePrivateProfileStringA("Task", "AnalysisMs", "0", state.c_str());
+  const std::pair<const char*, const char*> steps[] = {
+      {"BatchOpen", "{W}\\batch|GEN|0"}, {"BatchAdd", "{R}\\data\\STD001.D|GEN|1"}, {"BatchAnalyze", "{W}\\batch|GEN|1"}};
+  for (const auto& [name, fields] : steps) {
+    const mcr::WordInfo* word = nullptr;
+    for (const mcr::WordInfo& w : mcr::kWords)
+      if (std::strcmp(w.name, name) == 0) word = &w;
+    if (!word || !word->ready) return;
+    std::vector<Arg> args;
+    std::vector<std::string> f = Fields(fields);
+    for (std::size_t i = 0; i < f.size(); ++i) args.push_back(Field(word->params[i], f[i]));
+    Outcome o = host_->call(name, args);
+    EXPECT_EQ(o.status, 0) << name << " preparing the simulated batch: " << (o.error() ? U(*o.error()) : "");
+  }
+  analysisState_ = ReadFile(state);
+}
+
+Bench::~Bench() {
+  host_.reset();
+  SystemParametersInfoA(SPI_SETLISTBOXSMOOTHSCROLLING, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(smoothScrolling_)),
+                        SPIF_UPDATEINIFILE);
+  RegDeleteTreeA(HKEY_CURRENT_USER, kOwnKey);
+  SetCurrentDirectoryA(oldDirectory_);
+  SetEnvironmentVariableA("TEMP", oldTemp_.c_str());
+  SetEnvironmentVariableA("TMP", oldTemp_.c_str());
+}
+
+std::string Bench::Expand(const std::string& text) const {
+  const std::string root = sample();
+  auto value = [&](char place) -> std::string {
+    switch (place) {
+      case 'R': return root;
+      case 'M': return root + "\\methods\\DEMO.M";
+      case 'D': return root + "\\data\\SAMPLE01.D";
+      case 'X': return root + "\\icpexe\\";
+      case 'Q': return root + "\\seq\\demo.seq";
+      case 'W': return work();
+      case 'K': return kOwnKey;
+      case 'H': return std::to_string(reinterpret_cast<std::uintptr_t>(host_->window()));
+      case 'P': return std::to_string(GetCurrentProcessId());
+      case 'F': return std::to_string(kFreshFindHandle);
+      case 'I': {
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, sizeof system);
+        return std::string(system) + "\\shell32.dll";
+      }
+      default: return std::string("{") + place + "}";
+    }
+  };
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '{' && i + 2 < text.size() && text[i + 2] == '}') {
+      out += value(text[i + 1]);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+Arg Bench::Field(char kind, const std::string& field) const {
+  if (field == "~") return Omit();
+  std::string text = Expand(field);
+  if (kind == 'N') return N(std::strtod(text.c_str(), nullptr));
+  return Value::Str(text);
+}
+
+std::vector<Arg> Bench::Baseline(const mcr::WordInfo& word) const {
+  const std::size_t n = std::strlen(word.params);
+  std::vector<Arg> args;
+  const WordPlan* plan = PlanFor(word.name);
+  if (plan && word.ready) {
+    std::vector<std::string> fields = n ? Fields(plan->valid) : std::vector<std::string>{};
+    EXPECT_EQ(fields.size(), n) << word.name << ": the valid call has " << fields.size() << " fields";
+    for (std::size_t i = 0; i < n && i < fields.size(); ++i) args.push_back(Field(word.params[i], fields[i]));
+  }
+  for (std::size_t i = args.size(); i < n; ++i)
+    args.push_back(word.params[i] == 'N' ? N(1) : word.params[i] == 'S' ? Arg(Value::Str("x")) : Arg(Value::Str("Sweep$")));
+  return args;
+}
+
+std::string Bench::GuardPrefix(const mcr::WordInfo& word) const {
+  const WordPlan* plan = PlanFor(word.name);
+  if (!plan) return "";
+  if (plan->flags & kWritesFiles) return work() + "\\";
+  if (plan->flags & kWritesRegistry) return std::string(kOwnKey) + "\\";
+  return "";
+}
+
+void Bench::ResetVariables() {
+  mcrhost::VarStore& vars = host_->vars();
+  vars.clear();
+  vars.setTable("SweepTable", table_);
+  vars.dropUnboundTables();
+  for (const auto& [name, value] : startup_) {
+    if (value.isString) vars.setString(name, value.text);
+    else vars.setNumber(name, value.number);
+  }
+  vars.setString("_MISCINFO$", "robustness");
+  vars.setNumber("runs", 42);
+  vars.setNumber("tickCount", 1);
+  vars.setString("text$", "x");
+}
+
+void Bench::RefreshWork() {
+  CreateDirectoryA(work().c_str(), nullptr);
+  const std::string w = work() + "\\";
+  auto ensure = [&](const std::string& name, const std::string& bytes) {
+    if (GetFileAttributesA((w + name).c_str()) == INVALID_FILE_ATTRIBUTES) WriteFile(w + name, bytes);
+  };
+  ensure("text.txt", "text\r\n");
+  ensure("victim.txt", "delete me\r\n");
+  ensure("copy.src", std::string(40000, 'c'));
+  ensure("tour.ini", "[Tour]\r\nOperator=Sato\r\n");
+  ensure("names.ini", "[SampleName]\r\nRunType1=Blank\r\n");
+  ensure("hubex.ini", ReadFile(sample() + "\\icpexe\\hubex.ini"));
+  ensure("demo.seq", ReadFile(sample() + "\\seq\\demo.seq"));
+}
+
+Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement) {
+  const WordPlan* plan = PlanFor(word.name);
+  ResetVariables();
+  if (plan && (plan->flags & kWritesFiles)) RefreshWork();
+  if (plan && (plan->flags & kSimulated) && !analysisState_.empty()) {
+    WriteFile(sample() + "\\analysis\\state.ini", analysisState_);
+    DeleteFileA((sample() + "\\analysis\\journal.txt").c_str());
+  }
+  watchdog_.setAnswer(plan ? plan->answer : IDCANCEL);
+  for (Arg& a : args) {
+    if (!a || a->isString || a->number != kFreshFindHandle) continue;
+    WIN32_FIND_DATAA d;
+    HANDLE h = FindFirstFileA((work() + "\\*").c_str(), &d);
+    a = N(static_cast<double>(reinterpret_cast<std::intptr_t>(h)));
+  }
+  Outcome o = host_->call(word.name, args);
+  if (endStatement) EndStatement();
+  host_->clearShown();
+  return o;
+}
+
+void Bench::EndStatement() {
+  host_->server(mcr::kCodeMacroEnded);
+  host_->pump(0);
+}
+
+}  // namespace mcrtest
