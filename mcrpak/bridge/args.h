@@ -69,6 +69,8 @@ class NumberArg {
   NumberArg& Required(int id = kMsgOmitted);
 
   bool given() const { return value_ != nullptr; }
+  // The number as given; 0 when omitted (read it after Required).
+  double get() const { return value_ ? *value_ : 0.0; }
   // The number as given; fallback when omitted.
   double Or(double fallback) const { return value_ ? *value_ : fallback; }
   // RoundToInt of the number; fallback when omitted.

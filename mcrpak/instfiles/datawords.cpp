@@ -87,34 +87,28 @@ bool WriteDataHeader(InstFile& file, const std::uint8_t (&header)[kDataHeaderSiz
   return file.Seek(0) && file.Write(header, sizeof header);
 }
 
-// The header variables a call works on: the one named, or all seven. Fails
-// (status 1, reported) on a name outside the list.
-std::optional<std::vector<HeaderVar>> SelectVars(HostContext ctx, const char* name, std::uint16_t* status) {
+// The header variables a call works on: the one named, or all seven. A
+// name outside the list ends the call with its message.
+std::vector<HeaderVar> SelectVars(HostContext ctx, const char* name) {
   std::vector<HeaderVar> all;
   for (int v = 0; v < kHeaderVarCount; ++v) all.push_back(static_cast<HeaderVar>(v));
   if (!name || !*name) return all;
   HRSRC info = FindResourceA(g_instance, MAKEINTRESOURCEA(MCR_RES_VARLIST), MCR_RES_VARLIST_TYPE);
   HGLOBAL loaded = info ? LoadResource(g_instance, info) : nullptr;
   const void* data = loaded ? LockResource(loaded) : nullptr;
-  if (!data) {
-    *status = Fail(ctx, kMsgNoResourceMemory);
-    return std::nullopt;
-  }
+  if (!data) Abort(ctx, kMsgNoResourceMemory);
   std::optional<HeaderVar> v = MatchHeaderVar(ParseVarList(data, SizeofResource(g_instance, info)), name);
-  if (!v) {
-    *status = Fail(ctx, kMsgInvalidVariable);
-    return std::nullopt;
-  }
-  return std::vector<HeaderVar>{*v};
+  if (!v) Abort(ctx, kMsgInvalidVariable);
+  return {*v};
 }
 
 }  // namespace
 
 MCR_COMMAND(GetRuntypePrmProc) {
-  const char* section = GetStringArg(ctx, args, 1);
-  const char* key = GetStringArg(ctx, args, 2);
-  const char* var = GetStringArg(ctx, args, 3);
-  if (!section || !key || !var) return Fail(ctx, kMsgOmitted);
+  Args in(ctx, args);
+  const char* section = in.Text(1).Required();
+  const char* key = in.Text(2).Required();
+  const char* var = in.Text(3).Required();
   // Without the workstation key this is \icpexe\runtype.ini on the current drive.
   std::string ini = InstallationFolder() + "\\icpexe\\runtype.ini";
   char value[kProfileValueBuffer] = {};
@@ -124,8 +118,10 @@ MCR_COMMAND(GetRuntypePrmProc) {
 }
 
 MCR_COMMAND(GetRuntypeNoProc) {
-  const char* arg = GetStringArg(ctx, args, 1);
-  const char* var = GetStringArg(ctx, args, 2);
+  Args in(ctx, args);
+  const char* arg = in.Text(1);
+  const char* var = in.Text(2);
+  // Either missing: status 1, nothing raised.
   if (!arg || !var) return 1;
   DataLocation data(ctx, arg);
   double runType = -1;
@@ -139,10 +135,11 @@ MCR_COMMAND(GetRuntypeNoProc) {
 }
 
 MCR_COMMAND(SetRuntypeNoProc) {
-  const char* arg = GetStringArg(ctx, args, 1);
-  if (!arg) return Fail(ctx, kMsgGiveDataFile);
-  const double* runType = GetNumberArg(ctx, args, 2);
-  if (!runType) return 1;
+  Args in(ctx, args);
+  const char* arg = in.Text(1).Required(kMsgGiveDataFile);
+  NumberArg runType = in.Number(2);
+  // A missing run type: status 1, nothing raised.
+  if (!runType.given()) return 1;
   DataLocation data(ctx, arg);
   for (int step = 1; step <= kDataSteps; ++step) {
     std::string path = data.StepPath(step);
@@ -153,22 +150,20 @@ MCR_COMMAND(SetRuntypeNoProc) {
     std::uint8_t header[kDataHeaderSize];
     FileReader reader(file);
     if (!ReadDataHeader(reader, header)) continue;
-    PutDataRunType(header, *runType);
+    PutDataRunType(header, runType.get());
     WriteDataHeader(file, header);
   }
   return 0;
 }
 
 MCR_COMMAND(WriteHdr2DataProc) {
-  const char* arg = GetStringArg(ctx, args, 1);
-  if (!arg) return Fail(ctx, kMsgGiveDataFile);
-  std::uint16_t status = 1;
-  std::optional<std::vector<HeaderVar>> vars = SelectVars(ctx, GetStringArg(ctx, args, 2), &status);
-  if (!vars) return status;
+  Args in(ctx, args);
+  const char* arg = in.Text(1).Required(kMsgGiveDataFile);
+  std::vector<HeaderVar> vars = SelectVars(ctx, in.Text(2));
 
   // The variables that exist, in list order; a missing one leaves its field.
   std::vector<std::pair<HeaderVar, HeaderValue>> values;
-  for (HeaderVar v : *vars) {
+  for (HeaderVar v : vars) {
     HeaderValue value;
     char text[kStrVarBound] = {};
     bool found = IsStringVar(v) ? GetStrVar(ctx, HeaderVarName(v), text) == 0
@@ -198,11 +193,9 @@ MCR_COMMAND(WriteHdr2DataProc) {
 }
 
 MCR_COMMAND(GetHdrFromDataProc) {
-  const char* arg = GetStringArg(ctx, args, 1);
-  if (!arg) return Fail(ctx, kMsgGiveDataFile);
-  std::uint16_t status = 1;
-  std::optional<std::vector<HeaderVar>> vars = SelectVars(ctx, GetStringArg(ctx, args, 2), &status);
-  if (!vars) return status;
+  Args in(ctx, args);
+  const char* arg = in.Text(1).Required(kMsgGiveDataFile);
+  std::vector<HeaderVar> vars = SelectVars(ctx, in.Text(2));
 
   DataLocation data(ctx, arg);
   int step = data.FirstStep();
@@ -211,7 +204,7 @@ MCR_COMMAND(GetHdrFromDataProc) {
   std::uint8_t header[kDataHeaderSize];
   if (!ReadDataHeader(*file, header)) return Fail(ctx, kMsgInvalidFile);
   file.reset();
-  for (HeaderVar v : *vars) {
+  for (HeaderVar v : vars) {
     HeaderValue value = GetHeaderVar(header, v);
     if (IsStringVar(v))
       SetStrVar(ctx, HeaderVarName(v), value.text.c_str());

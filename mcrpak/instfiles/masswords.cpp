@@ -10,7 +10,6 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../bridge/rounding.h"
 #include "calblayout.h"
 #include "filesource.h"
 #include "../util/sjistext.h"
@@ -52,15 +51,16 @@ std::uint16_t MassListWord(HostHandle args, HostHandle result, HostContext ctx, 
     RaiseMessage(ctx, id, values...);
     return answer(-1);
   };
-  const double* stepArg = GetNumberArg(ctx, args, 1);
-  if (!stepArg) return fail(kMsgOmitted);
-  std::optional<std::int32_t> step = TuneStepOf(*stepArg);
+  Args in(ctx, args);
+  NumberArg stepArg = in.Number(1);
+  if (!stepArg.given()) return fail(kMsgOmitted);
+  std::optional<std::int32_t> step = TuneStepOf(stepArg.get());
   if (!step) return fail(kMsgInvalidTuneStep);
-  const char* selectorArg = GetStringArg(ctx, args, 2);
+  const char* selectorArg = in.Text(2);
   if (!selectorArg) return fail(kMsgOmitted);
   std::string selectorWord = UpperAscii(selectorArg);
-  std::string path = StepFile(kind, MethodDirectory(ctx, GetStringArg(ctx, args, 3)), *step);
-  const char* var = GetStringArg(ctx, args, 4);
+  std::string path = StepFile(kind, MethodDirectory(ctx, in.Text(3)), *step);
+  const char* var = in.Text(4);
   if (!var) return fail(kMsgOmitted);
   Selector selector = ParseSelector(kind, selectorWord);
   if (selector == Selector::Unknown) return fail(kMsgUndefined, selectorWord.c_str());
@@ -72,10 +72,9 @@ std::uint16_t MassListWord(HostHandle args, HostHandle result, HostContext ctx, 
     case MassFile::Calibration: list = ListCalibration(*file, selector, LoadMessage(kLabelNotQuantified)); break;
     case MassFile::TuneCriteria: list = ListTuneCriteria(*file, selector); break;
     case MassFile::QcDatabase: {
-      std::int32_t group = 0;
-      const double* groupArg = IsGroupSelector(selector) ? GetNumberArg(ctx, args, 5) : nullptr;
-      if (groupArg) group = RoundToInt(*groupArg);
-      list = ListQcDatabase(*file, selector, groupArg ? &group : nullptr);
+      NumberArg groupArg = in.Number(5);
+      std::int32_t group = groupArg.Int();
+      list = ListQcDatabase(*file, selector, IsGroupSelector(selector) && groupArg.given() ? &group : nullptr);
       break;
     }
   }

@@ -66,13 +66,11 @@ std::uint16_t NoElement(HostContext ctx, HostHandle result) {
 }  // namespace
 
 MCR_COMMAND(GetMethHdrInfProc) {
-  const char* keyword = GetStringArg(ctx, args, 1);
-  if (!keyword) return Fail(ctx, kMsgOmitted);
+  Args in(ctx, args);
+  const char* keyword = in.Text(1).Required();
   std::string dir;
-  if (!MethodDirectory(ctx, GetStringArg(ctx, args, 2), &dir) || dir.empty())
-    return Fail(ctx, kMsgInvalidFile);
-  const char* var = GetStringArg(ctx, args, 3);
-  if (!var) return Fail(ctx, kMsgOmitted);
+  if (!MethodDirectory(ctx, in.Text(2), &dir) || dir.empty()) return Fail(ctx, kMsgInvalidFile);
+  const char* var = in.Text(3).Required();
 
   std::string path = dir + "\\run.icp";
   std::unique_ptr<ByteSource> file = OpenFileSource(path);
@@ -107,7 +105,7 @@ MCR_FUNCTION(GetDaAcqModeProc) {
   std::string dir;
   std::int32_t list[kMaxRunGroups] = {};
   int count = 0;
-  int mode = MethodDirectory(ctx, GetStringArg(ctx, args, 1), &dir)
+  int mode = MethodDirectory(ctx, Args(ctx, args).Text(1), &dir)
                  ? GetRunGroups(dir.c_str(), list, &count)
                  : -1;
   if (mode == -1) {
@@ -120,13 +118,13 @@ MCR_FUNCTION(GetDaAcqModeProc) {
 }
 
 MCR_FUNCTION(GetElemInfoProc) {
-  const double* element = GetNumberArg(ctx, args, 1);
-  const char* dir = GetStringArg(ctx, args, 2);
-  const double* step = GetNumberArg(ctx, args, 3);
-  const char* item = GetStringArg(ctx, args, 4);
-  if (!element || !dir || !step || !item) return Fail(ctx, kMsgOmitted);
+  Args in(ctx, args);
+  std::int32_t element = TruncToInt(in.Number(1).Required().get());
+  const char* dir = in.Text(2).Required();
+  std::int32_t step = TruncToInt(in.Number(3).Required().get());
+  const char* item = in.Text(4).Required();
 
-  std::unique_ptr<ByteSource> file = OpenFileSource(StepFilePath(dir, TruncToInt(*step)));
+  std::unique_ptr<ByteSource> file = OpenFileSource(StepFilePath(dir, step));
   std::uint8_t header[kDataHeaderSize];
   if (!file || !ReadExact(*file, header, sizeof header)) return NoElement(ctx, result);
   // A count of 0 or less holds no entry; a table that starts before the
@@ -139,7 +137,7 @@ MCR_FUNCTION(GetElemInfoProc) {
   if (!SeekSigned(*file, ElementTableStart(header))) return NoElement(ctx, result);
   std::size_t got = file->Read(table.get(), bytes);
   if (got == 0) return NoElement(ctx, result);
-  std::optional<ElementEntry> entry = FindElement(table.get(), got / kElementEntrySize, TruncToInt(*element));
+  std::optional<ElementEntry> entry = FindElement(table.get(), got / kElementEntrySize, element);
   if (!entry) return NoElement(ctx, result);
   std::string answer;
   if (EqualNoCase(item, "DetMode"))

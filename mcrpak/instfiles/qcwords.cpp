@@ -9,7 +9,6 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../bridge/rounding.h"
 #include "../bridge/workstation.h"
 #include "filesource.h"
 #include "istdsetting.h"
@@ -36,23 +35,13 @@ std::string Profile(const char* section, const char* key, const char* fallback, 
 }  // namespace
 
 MCR_COMMAND(GetQDBInfoProc) {
-  const double* massArg = GetNumberArg(ctx, args, 1);
-  if (!massArg) return Fail(ctx, kMsgOmitted);
-  std::int32_t mass = RoundToInt(*massArg);
-  if (!(*massArg >= -2147483648.0 && *massArg <= 2147483647.0) || mass < kMassMin || mass > kMassMax)
-    return FailOutOfRange(ctx, 1, kMassMin, kMassMax);
-  const double* groupArg = GetNumberArg(ctx, args, 2);
-  if (!groupArg) return Fail(ctx, kMsgOmitted);
-  std::int32_t group = RoundToInt(*groupArg);
-  const double* stepArg = GetNumberArg(ctx, args, 3);
-  if (!stepArg) return Fail(ctx, kMsgOmitted);
-  std::optional<std::int32_t> step = TuneStepOf(*stepArg);
+  Args in(ctx, args);
+  std::int32_t mass = in.Number(1).Required().InRange(kMassMin, kMassMax);
+  std::int32_t group = in.Number(2).Required().Int();
+  std::optional<std::int32_t> step = TuneStepOf(in.Number(3).Required().get());
   if (!step) return Fail(ctx, kMsgInvalidTuneStep);
-  const char* dir = GetStringArg(ctx, args, 4);
-  if (!dir) return Fail(ctx, kMsgOmitted);
-  std::string path = StepFileName(dir, "qcdb.", *step);
-  const char* var = GetStringArg(ctx, args, 5);
-  if (!var) return Fail(ctx, kMsgOmitted);
+  std::string path = StepFileName(in.Text(4).Required().get(), "qcdb.", *step);
+  const char* var = in.Text(5).Required();
 
   std::unique_ptr<ByteSource> file = OpenFileSource(path);
   QcCheckSearch found;
@@ -67,8 +56,7 @@ MCR_COMMAND(GetQDBInfoProc) {
 }
 
 MCR_FUNCTION(QueryQCProc) {
-  const char* modeArg = GetStringArg(ctx, args, 1);
-  std::string mode = modeArg ? modeArg : "";
+  std::string mode = Args(ctx, args).Text(1).Or("");
   auto answer = [&](double value) {
     SetNumberResult(ctx, result, value);
     return std::uint16_t{0};
@@ -96,10 +84,10 @@ MCR_COMMAND(DispQCInfoProc) {
 }
 
 MCR_COMMAND(GetISTDStrProc) {
-  const char* pathArg = GetStringArg(ctx, args, 1);
-  const char* var = GetStringArg(ctx, args, 2);
-  if (!var) return Fail(ctx, kMsgOmitted);
-  std::unique_ptr<ByteSource> file = OpenFileSource(pathArg ? pathArg : "");
+  Args in(ctx, args);
+  const char* path = in.Text(1).Or("");
+  const char* var = in.Text(2).Required();
+  std::unique_ptr<ByteSource> file = OpenFileSource(path);
   std::uint8_t raw[kIstdSettingBytes];
   if (!file || !ReadExact(*file, raw, sizeof raw)) {
     SetStrVar(ctx, var, "");

@@ -19,9 +19,17 @@ using namespace mcr;
 namespace {
 
 constexpr int kPathArgLimit = 255;
-constexpr int kFirstRowPosition = 3;
 
-bool TooLong(const char* path) { return std::strlen(path) > static_cast<std::size_t>(kPathArgLimit); }
+// The path every word takes first.
+const char* SeqPath(const Args& in) { return in.Text(1).Required().MaxLength(kPathArgLimit); }
+
+// The field name: a name too long to be a field is refused by name before
+// any file is opened.
+const char* FieldName(const Args& in) {
+  const char* field = in.Text(2).Required();
+  if (std::strlen(field) >= kSeqFieldNameLimit) Abort(in.context(), kMsgNotAParameter, field);
+  return field;
+}
 
 // A short file reads as a header of zero bytes; returns whether the whole
 // header was there.
@@ -37,14 +45,10 @@ bool WriteHeader(InstFile& file, const std::uint8_t (&header)[kSeqHeaderSize]) {
 
 // GetSeqHdStr and GetSeqHdNo: the field, text or number, into the variable.
 std::uint16_t GetHeaderField(HostHandle args, HostContext ctx, bool text) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
-  const char* field = GetStringArg(ctx, args, 2);
-  if (!field) return Fail(ctx, kMsgOmitted);
-  if (std::strlen(field) >= kSeqFieldNameLimit) return Fail(ctx, kMsgNotAParameter, field);
-  const char* var = GetStringArg(ctx, args, 3);
-  if (!var) return Fail(ctx, kMsgOmitted);
+  Args in(ctx, args);
+  const char* path = SeqPath(in);
+  const char* field = FieldName(in);
+  const char* var = in.Text(3).Required();
 
   auto clear = [&] { text ? SetStrVar(ctx, var, "") : SetNumVar(ctx, var, -1.0); };
   std::unique_ptr<ByteSource> file = OpenFileSource(path);
@@ -113,7 +117,7 @@ RowScan ScanRows(ReadAheadSource& file, const std::uint8_t* header, const std::s
 }  // namespace
 
 MCR_FUNCTION(GetSeqFileVerProc) {
-  const char* path = Args(ctx, args).Text(1).Required().MaxLength(kPathArgLimit);
+  const char* path = SeqPath(Args(ctx, args));
   double version = -1;
   std::unique_ptr<ByteSource> file = OpenFileSource(path);
   std::uint8_t byte = 0;
@@ -123,14 +127,12 @@ MCR_FUNCTION(GetSeqFileVerProc) {
 }
 
 MCR_COMMAND(SetSeqFileVerProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
-  const double* version = GetNumberArg(ctx, args, 2);
-  if (!version) return Fail(ctx, kMsgOmitted);
+  Args in(ctx, args);
+  const char* path = SeqPath(in);
+  double version = in.Number(2).Required().get();
   // The range is checked before rounding: 255.4 is refused, 254.5 is 255.
-  if (!(*version >= 0 && *version <= 255)) return FailOutOfRange(ctx, 2, 0, 255);
-  auto byte = static_cast<std::uint8_t>(RoundToInt(*version));
+  if (!(version >= 0 && version <= 255)) return FailOutOfRange(ctx, 2, 0, 255);
+  auto byte = static_cast<std::uint8_t>(RoundToInt(version));
   InstFile file = InstFile::OpenReadWrite(path);
   if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
   if (!file.Write(&byte, 1)) return Fail(ctx, kMsgCannotWrite, path);
@@ -142,38 +144,30 @@ MCR_COMMAND(GetSeqHdStrProc) { return GetHeaderField(args, ctx, true); }
 MCR_COMMAND(GetSeqHdNoProc) { return GetHeaderField(args, ctx, false); }
 
 MCR_COMMAND(SetSeqHdStrProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
-  const char* field = GetStringArg(ctx, args, 2);
-  if (!field) return Fail(ctx, kMsgOmitted);
-  if (std::strlen(field) >= kSeqFieldNameLimit) return Fail(ctx, kMsgNotAParameter, field);
-  const char* value = GetStringArg(ctx, args, 3);
-  if (!value) return Fail(ctx, kMsgOmitted);
+  Args in(ctx, args);
+  const char* path = SeqPath(in);
+  const char* field = FieldName(in);
+  const char* value = in.Text(3).Required();
   return RewriteHeaderField(ctx, path, field, FindSeqTextField,
                             [&](std::uint8_t* header, const SeqField& f) { PutSeqText(header, f, value); });
 }
 
 MCR_COMMAND(SetSeqHdNoProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  // Held to the same path limit as the other sequence words.
-  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
-  const char* field = GetStringArg(ctx, args, 2);
-  const double* value = GetNumberArg(ctx, args, 3);
-  if (!field || !value) return Fail(ctx, kMsgOmitted);
-  std::uint32_t number = RoundToUnsigned32(*value);
+  Args in(ctx, args);
+  const char* path = SeqPath(in);
+  // A name too long to be a field is refused only as unknown, once the file is open.
+  const char* field = in.Text(2).Required();
+  std::uint32_t number = RoundToUnsigned32(in.Number(3).Required().get());
   return RewriteHeaderField(ctx, path, field, FindSeqNumberField,
                             [&](std::uint8_t* header, const SeqField& f) { PutSeqNumber(header, f, number); });
 }
 
 MCR_COMMAND(SeqRpcMPathProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
-  const char* given = GetStringArg(ctx, args, 2);
-  std::string methodPath = NormaliseMethodPath(given ? given : "");
-  std::int32_t row = methodPath.empty() ? 0 : SeqRowSelection(GetNumberArg(ctx, args, 3));
+  Args in(ctx, args);
+  const char* path = SeqPath(in);
+  std::string methodPath = NormaliseMethodPath(in.Text(2).Or(""));
+  double rowArg = in.Number(3).Or(0);  // an omitted row, like 0, selects every row
+  std::int32_t row = methodPath.empty() ? 0 : SeqRowSelection(&rowArg);
 
   InstFile file = InstFile::OpenReadWrite(path);
   if (!file.IsOpen()) return Fail(ctx, kMsgSeqCannotOpen);
@@ -199,19 +193,13 @@ MCR_COMMAND(SeqRpcMPathProc) {
 }
 
 MCR_COMMAND(SeqFindKwdProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path)) return Fail(ctx, kMsgTooLong, kPathArgLimit);
-  const char* keyword = GetStringArg(ctx, args, 2);
-  if (!keyword) return Fail(ctx, kMsgOmitted);
-  const double* first = GetNumberArg(ctx, args, 3);
-  if (!first) return Fail(ctx, kMsgOmitted);
+  Args in(ctx, args);
+  const char* path = SeqPath(in);
+  const char* keyword = in.Text(2).Required();
   // Rows beyond the 32-bit range saturate: far above never matches, far
   // below is refused like 0.
-  std::int32_t firstRow = RoundToInt(*first);
-  if (firstRow < 1) return FailBelow(ctx, kFirstRowPosition, 1);
-  const char* var = GetStringArg(ctx, args, 4);
-  if (!var) return Fail(ctx, kMsgOmitted);
+  std::int32_t firstRow = in.Number(3).Required().AtLeast(1);
+  const char* var = in.Text(4).Required();
 
   auto fail = [&](int id) {
     SetNumVar(ctx, var, -1.0);

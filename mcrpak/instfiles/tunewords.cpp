@@ -14,7 +14,6 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../bridge/rounding.h"
 #include "../dialogs/dlgcommon.h"
 #include "../resources/resource_ids.h"
 #include "filesource.h"
@@ -68,9 +67,10 @@ struct Answer {
 
 MCR_FUNCTION(GetTuneStepProc) {
   Answer answer{ctx, result};
-  const char* flag = GetStringArg(ctx, args, 1);
-  const char* dir = GetStringArg(ctx, args, 2);
-  const char* var = GetStringArg(ctx, args, 3);
+  Args in(ctx, args);
+  const char* flag = in.Text(1);
+  const char* dir = in.Text(2);
+  const char* var = in.Text(3);
   std::string word = flag ? UpperAscii(flag) : std::string();
   bool runGroups = word == "RUNP";
   MassFile kind = word == "CALB" ? MassFile::Calibration
@@ -97,9 +97,9 @@ MCR_FUNCTION(GetTuneStepProc) {
 
 MCR_FUNCTION(ChkTuneMassProc) {
   Answer answer{ctx, result};
-  const double* stepArg = GetNumberArg(ctx, args, 1);
-  if (!stepArg) return answer.Raise(-1, kMsgOmitted);
-  std::optional<std::int32_t> step = TuneStepOf(*stepArg);
+  NumberArg stepArg = Args(ctx, args).Number(1);
+  if (!stepArg.given()) return answer.Raise(-1, kMsgOmitted);
+  std::optional<std::int32_t> step = TuneStepOf(stepArg.get());
   if (!step) return answer.Raise(-1, kMsgInvalidTuneStep);
   std::string dir = CurrentMethodDirectory(ctx);
   std::unique_ptr<ByteSource> tuneCriteria = OpenFileSource(StepFileName(dir, "qctune.", *step));
@@ -108,12 +108,13 @@ MCR_FUNCTION(ChkTuneMassProc) {
 
 MCR_FUNCTION(CompCalRunProc) {
   Answer answer{ctx, result};
-  const double* stepArg = GetNumberArg(ctx, args, 1);
-  if (!stepArg) return answer.Raise(-100, kMsgOmitted);
-  std::int32_t step = RoundToInt(*stepArg);
-  const char* calibDir = GetStringArg(ctx, args, 2);
+  Args in(ctx, args);
+  NumberArg stepArg = in.Number(1);
+  if (!stepArg.given()) return answer.Raise(-100, kMsgOmitted);
+  std::int32_t step = stepArg.Int();
+  const char* calibDir = in.Text(2);
   if (!calibDir) return answer.Raise(-100, kMsgInvalidCalibration);
-  const char* methodDir = GetStringArg(ctx, args, 3);
+  const char* methodDir = in.Text(3);
   if (!methodDir) return answer.Raise(-100, kMsgInvalidMethod);
   std::unique_ptr<ByteSource> calibration = OpenFileSource(StepFileName(calibDir, "calib.", step));
   std::unique_ptr<ByteSource> runGroup =

@@ -1,12 +1,12 @@
 // The number-format and hexadecimal words.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../bridge/rounding.h"
 #include "numfmt.h"
 
 using namespace mcr;
@@ -19,41 +19,38 @@ constexpr std::int32_t kExponentDigitsCap = 65535;
 }  // namespace
 
 MCR_FUNCTION(DblFmtStrProc) {
-  const double* value = GetNumberArg(ctx, args, 1);
-  const char* text = GetStringArg(ctx, args, 2);
-  const double* digits = GetNumberArg(ctx, args, 3);
-  const double* exponentDigits = GetNumberArg(ctx, args, 4);
-  const double* bounds[4];
-  for (int i = 0; i < 4; ++i) bounds[i] = GetNumberArg(ctx, args, static_cast<std::int16_t>(i + 5));
-
-  if (!digits) return FailOutOfRange(ctx, 3, kSignificantMin, kSignificantMax);
-  std::int32_t m = RoundToInt(*digits);
-  if (m < kSignificantMin || m > kSignificantMax)
+  Args in(ctx, args);
+  double value = in.Number(1).Or(0);
+  TextArg valueText = in.Text(2);
+  // Omitted digits are refused as out of range, omitted exponent digits as
+  // below the minimum.
+  std::int32_t digits = in.Number(3).Int(0);
+  if (digits < kSignificantMin || digits > kSignificantMax)
     return FailOutOfRange(ctx, 3, kSignificantMin, kSignificantMax);
-  if (!exponentDigits) return FailBelow(ctx, 4, 1);
-  std::int32_t e = RoundToInt(*exponentDigits);
-  if (e > kExponentDigitsCap) e = kExponentDigitsCap;
-  if (e < 1) return FailBelow(ctx, 4, 1);
-  for (const double* b : bounds)
-    if (!b) return Fail(ctx, kMsgOmitted);
+  std::int32_t exponentDigits = in.Number(4).Int(0);
+  if (exponentDigits < 1) return FailBelow(ctx, 4, 1);
+  double lower = in.Number(5).Required().get();
+  double upper = in.Number(6).Required().get();
+  double fixedFrom = in.Number(7).Required().get();
+  double fixedBelow = in.Number(8).Required().get();
 
-  double v = value ? *value : 0.0;
-  if (text && *text) v = ReadDecimal(text);
-  SignificantFormat format{m, e, *bounds[0], *bounds[1], *bounds[2], *bounds[3]};
-  std::string out = FormatSignificant(v, format);
+  if (!valueText.empty()) value = ReadDecimal(valueText.get());
+  SignificantFormat format{digits, std::min(exponentDigits, kExponentDigitsCap), lower, upper, fixedFrom,
+                           fixedBelow};
+  std::string out = FormatSignificant(value, format);
   SetStringResult(ctx, result, out.c_str());
   return 0;
 }
 
 MCR_FUNCTION(ScalarToHexProc) {
-  const double* value = GetNumberArg(ctx, args, 1);
-  std::string out = value ? HexOfNumber(*value) : std::string();
+  NumberArg value = Args(ctx, args).Number(1);
+  std::string out = value.given() ? HexOfNumber(value.get()) : std::string();
   SetStringResult(ctx, result, out.c_str());
   return 0;
 }
 
 MCR_FUNCTION(HexToScalarProc) {
-  const char* text = GetStringArg(ctx, args, 1);
+  const char* text = Args(ctx, args).Text(1);
   SetNumberResult(ctx, result, text ? static_cast<double>(NumberOfHex(text)) : 0.0);
   return 0;
 }

@@ -3,13 +3,11 @@
 #include <windows.h>
 #include <sys/utime.h>
 
-#include <cstring>
 #include <string>
 
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../bridge/rounding.h"
 #include "../bridge/workstation.h"
 #include "strtext.h"
 
@@ -54,8 +52,6 @@ enum TextId : int {
 };
 
 std::string Text(int id) { return LoadMessage(id); }
-
-bool TooLong(const char* text, std::size_t limit) { return std::strlen(text) > limit; }
 
 std::string ReadProfile(const std::string& section, const std::string& key, DWORD size,
                         const std::string& file) {
@@ -113,29 +109,31 @@ std::string FileOrDefault(HostContext ctx, const char* given, int defaultName) {
 }  // namespace
 
 MCR_COMMAND(GetProfileProc) {
-  const char* a[5];
-  for (int i = 0; i < 5; ++i) a[i] = GetStringArg(ctx, args, static_cast<std::int16_t>(i + 1));
-  for (const char* s : a)
-    if (!s) return Fail(ctx, kMsgOmitted);
-  for (const char* s : a)
-    if (TooLong(s, kProfileArgLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kProfileArgLimit));
+  Args in(ctx, args);
+  TextArg section = in.Text(1).Required();
+  TextArg key = in.Text(2).Required();
+  TextArg fallback = in.Text(3).Required();
+  TextArg var = in.Text(4).Required();
+  TextArg file = in.Text(5).Required();
+  // The lengths only once every argument is known to be there.
+  for (TextArg* a : {&section, &key, &fallback, &var, &file}) a->MaxLength(kProfileArgLimit);
   char value[kProfileValueBuffer] = {};
-  GetPrivateProfileStringA(a[0], a[1], a[2], value, kProfileValueBuffer, a[4]);
-  SetStrVar(ctx, a[3], value);
+  GetPrivateProfileStringA(section, key, fallback, value, kProfileValueBuffer, file);
+  SetStrVar(ctx, var, value);
   return 0;
 }
 
 MCR_COMMAND(WriteProfileProc) {
-  const char* a[4];
-  for (int i = 0; i < 4; ++i) a[i] = GetStringArg(ctx, args, static_cast<std::int16_t>(i + 1));
-  for (const char* s : a)
-    if (!s) return Fail(ctx, kMsgOmitted);
-  for (const char* s : a)
-    if (TooLong(s, kProfileArgLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kProfileArgLimit));
-  const char* key = *a[1] ? a[1] : nullptr;
-  const char* value = key && *a[2] ? a[2] : nullptr;
-  // A failed write leaves the file as it was; the word does not report it.
-  WritePrivateProfileStringA(a[0], key, value, a[3]);
+  Args in(ctx, args);
+  TextArg section = in.Text(1).Required();
+  TextArg key = in.Text(2).Required();
+  TextArg value = in.Text(3).Required();
+  TextArg file = in.Text(4).Required();
+  for (TextArg* a : {&section, &key, &value, &file}) a->MaxLength(kProfileArgLimit);
+  // An empty key removes the section, an empty value the key. A failed
+  // write leaves the file as it was; the word does not report it.
+  WritePrivateProfileStringA(section, key.empty() ? nullptr : key.get(),
+                             key.empty() || value.empty() ? nullptr : value.get(), file);
   return 0;
 }
 
@@ -172,10 +170,9 @@ MCR_COMMAND(SetV2VarsProc) {
 }
 
 MCR_COMMAND(MakeHubexIniProc) {
-  const char* runTypeArg = GetStringArg(ctx, args, 1);
-  const char* launcherArg = GetStringArg(ctx, args, 2);
-  const std::string runTypes = FileOrDefault(ctx, runTypeArg, kTextRunTypeFile);
-  const std::string launcher = FileOrDefault(ctx, launcherArg, kTextLauncherFile);
+  Args in(ctx, args);
+  const std::string runTypes = FileOrDefault(ctx, in.Text(1), kTextRunTypeFile);
+  const std::string launcher = FileOrDefault(ctx, in.Text(2), kTextLauncherFile);
   if (runTypes.size() > kPathLimit || launcher.size() > kPathLimit)
     return Fail(ctx, kMsgTooLong, static_cast<int>(kPathLimit));
 
@@ -204,23 +201,21 @@ MCR_COMMAND(MakeHubexIniProc) {
 }
 
 MCR_COMMAND(SetCurTimeStampProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path, kTimeStampPathLimit))
-    return Fail(ctx, kMsgTooLong, static_cast<int>(kTimeStampPathLimit));
+  Args in(ctx, args);
+  const char* path = in.Text(1).Required().MaxLength(kTimeStampPathLimit);
   if (_utime(path, nullptr) != 0) return Fail(ctx, kMsgInvalidFile);
   return 0;
 }
 
 MCR_FUNCTION(IsCustRptProc) {
-  const double* id = GetNumberArg(ctx, args, 1);
-  if (!id) {
+  NumberArg id = Args(ctx, args).Number(1);
+  if (!id.given()) {
     // This word reports the missing id and still answers, with -1.
     RaiseMessage(ctx, kMsgOmitted);
     SetNumberResult(ctx, result, -1.0);
     return 0;
   }
-  auto pid = static_cast<DWORD>(RoundToInt(*id));
+  auto pid = static_cast<DWORD>(id.Int());
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
   if (process) CloseHandle(process);
   SetNumberResult(ctx, result, process ? 1.0 : 0.0);

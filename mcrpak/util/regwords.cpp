@@ -103,10 +103,11 @@ void WriteValue(HostContext ctx, HKEY key, const char* valueName, const char* ty
 }  // namespace
 
 MCR_COMMAND(RegGetProc) {
-  const char* root = GetStringArg(ctx, args, 1);
-  const char* subkey = GetStringArg(ctx, args, 2);
-  const char* valueName = GetStringArg(ctx, args, 3);
-  const char* var = GetStringArg(ctx, args, 4);
+  Args in(ctx, args);
+  const char* root = in.Text(1);
+  const char* subkey = in.Text(2);
+  const char* valueName = in.Text(3);
+  const char* var = in.Text(4);
   if (!var) return 0;
   DeleteVar(ctx, var);
   if (!subkey || !valueName) return 0;
@@ -145,11 +146,12 @@ MCR_COMMAND(RegGetProc) {
 }
 
 MCR_COMMAND(RegSetProc) {
-  const char* root = GetStringArg(ctx, args, 1);
-  const char* subkey = GetStringArg(ctx, args, 2);
-  const char* valueName = GetStringArg(ctx, args, 3);
-  const char* type = GetStringArg(ctx, args, 4);
-  const char* var = GetStringArg(ctx, args, 5);
+  Args in(ctx, args);
+  const char* root = in.Text(1);
+  const char* subkey = in.Text(2);
+  const char* valueName = in.Text(3);
+  const char* type = in.Text(4);
+  const char* var = in.Text(5);
   if (!subkey || !valueName || !type || !var) return 0;
   // Opening, not creating: a missing subkey means nothing is written.
   OpenKey key(RootKey(root), subkey, KEY_SET_VALUE | KEY_CREATE_SUB_KEY);

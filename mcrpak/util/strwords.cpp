@@ -32,12 +32,12 @@ std::uint16_t SetResult(HostContext ctx, HostHandle result, std::string_view tex
 bool TooLong(const char* text, std::size_t limit) { return std::strlen(text) > limit; }
 
 std::uint16_t LeftOrRight(HostHandle args, HostHandle result, HostContext ctx, bool left) {
-  const char* text = GetStringArg(ctx, args, 1);
-  const double* count = GetNumberArg(ctx, args, 2);
-  if (!text || !count) return Fail(ctx, kMsgOmitted);
-  if (TooLong(text, kTextLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kTextLimit));
-  std::int32_t n = RoundToInt(*count);
-  return SetResult(ctx, result, left ? LeftBytes(text, n) : RightBytes(text, n));
+  Args in(ctx, args);
+  TextArg text = in.Text(1).Required();
+  std::int32_t n = in.Number(2).Required().Int();
+  // A missing count is reported before a text that is too long.
+  text.MaxLength(kTextLimit);
+  return SetResult(ctx, result, left ? LeftBytes(text.get(), n) : RightBytes(text.get(), n));
 }
 
 }  // namespace
@@ -51,24 +51,22 @@ MCR_FUNCTION(RightProc) {
 }
 
 MCR_FUNCTION(SpaceProc) {
-  const double* count = GetNumberArg(ctx, args, 1);
-  if (!count) return Fail(ctx, kMsgOmitted);
-  std::int32_t n = RoundToInt(*count);
+  Args in(ctx, args);
+  std::int32_t n = in.Number(1).Required().Int();
+  // Counts below 1 give "", so only the top of the range is refused.
   if (n > kSpaceMax) return FailOutOfRange(ctx, 1, 0, kSpaceMax);
   return SetResult(ctx, result, std::string(n < 1 ? 0 : static_cast<std::size_t>(n), ' '));
 }
 
 MCR_FUNCTION(TrimProc) {
-  const char* text = GetStringArg(ctx, args, 1);
-  if (!text) return Fail(ctx, kMsgOmitted);
-  if (TooLong(text, kTrimLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kTrimLimit));
+  Args in(ctx, args);
+  const char* text = in.Text(1).Required().MaxLength(kTrimLimit);
   return SetResult(ctx, result, TrimBlanks(text));
 }
 
 MCR_FUNCTION(GetEnvProc) {
-  const char* name = GetStringArg(ctx, args, 1);
-  if (!name) return Fail(ctx, kMsgOmitted);
-  if (TooLong(name, kTextLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kTextLimit));
+  Args in(ctx, args);
+  const char* name = in.Text(1).Required().MaxLength(kTextLimit);
   // A missing variable, or one too long for the buffer, reads as "".
   char value[kEnvBuffer] = {};
   DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
@@ -78,9 +76,8 @@ MCR_FUNCTION(GetEnvProc) {
 }
 
 MCR_FUNCTION(ExistProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path, kPathLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kPathLimit));
+  Args in(ctx, args);
+  const char* path = in.Text(1).Required().MaxLength(kPathLimit);
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   bool exists = file != INVALID_HANDLE_VALUE;
@@ -90,8 +87,9 @@ MCR_FUNCTION(ExistProc) {
 }
 
 MCR_FUNCTION(CountTokenProc) {
-  const char* text = GetStringArg(ctx, args, 1);
-  const char* sep = GetStringArg(ctx, args, 2);
+  Args in(ctx, args);
+  const char* text = in.Text(1);
+  const char* sep = in.Text(2);
   // This word reports its errors but still answers 0 with status 0.
   auto failZero = [&](auto raise) {
     raise();
@@ -107,29 +105,30 @@ MCR_FUNCTION(CountTokenProc) {
 }
 
 MCR_COMMAND(GetTokenProc) {
-  const char* text = GetStringArg(ctx, args, 1);
-  const char* sep = GetStringArg(ctx, args, 2);
-  const double* number = GetNumberArg(ctx, args, 3);
-  const char* var = GetStringArg(ctx, args, 4);
-  if (!text || !sep || !number || !var) return Fail(ctx, kMsgOmitted);
-  if (*sep == '\0') return FailPosition(ctx, kMsgNeedString, 1);
-  std::int32_t n = RoundToInt(*number);
-  if (n < 1 || n > kTokenMax) return FailOutOfRange(ctx, 3, 1, kTokenMax);
-  if (*var == '\0') return FailPosition(ctx, kMsgNeedVariable, 4);
-  if (TooLong(text, kTokenTextLimit) || TooLong(sep, kTokenTextLimit))
-    return Fail(ctx, kMsgTooLong, static_cast<int>(kTokenTextLimit));
-  std::string token(NthToken(text, sep, n));
+  Args in(ctx, args);
+  TextArg text = in.Text(1).Required();
+  TextArg sep = in.Text(2).Required();
+  NumberArg number = in.Number(3).Required();
+  TextArg var = in.Text(4).Required();
+  // Then, in this order: the separator (named as the first parameter), the
+  // token number, the variable, and only then the lengths.
+  if (sep.empty()) return FailPosition(ctx, kMsgNeedString, 1);
+  std::int32_t n = number.InRange(1, kTokenMax);
+  if (var.empty()) return FailPosition(ctx, kMsgNeedVariable, 4);
+  text.MaxLength(kTokenTextLimit);
+  sep.MaxLength(kTokenTextLimit);
+  std::string token(NthToken(text.get(), sep.get(), n));
   SetStrVar(ctx, var, token.c_str());
   return 0;
 }
 
 MCR_FUNCTION(CompactPathProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  const double* width = GetNumberArg(ctx, args, 2);
-  if (!path || !width) return Fail(ctx, kMsgOmitted);
-  if (TooLong(path, kPathLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kPathLimit));
+  Args in(ctx, args);
+  TextArg path = in.Text(1).Required();
+  double width = in.Number(2).Required().get();
+  path.MaxLength(kPathLimit);
   // Widths of 260 and more give at most what the 260-byte buffer holds.
-  std::int32_t w = RoundClamped(*width, 0, 65535);
+  std::int32_t w = RoundClamped(width, 0, 65535);
   UINT chars = static_cast<UINT>(w + 1 > kCompactBuffer ? kCompactBuffer : w + 1);
   // A path that fits is the answer as it stands, as the shell gives it; the
   // routine itself is only asked to shorten (Wine's shortens a path exactly
@@ -147,13 +146,11 @@ MCR_FUNCTION(GetTickCountProc) {
 }
 
 MCR_COMMAND(SplitPathProc) {
-  const char* path = GetStringArg(ctx, args, 1);
-  if (!path) return Fail(ctx, kMsgOmitted);
-  const char* vars[4];
-  bool any = false;
-  for (int i = 0; i < 4; ++i) any |= (vars[i] = GetStringArg(ctx, args, static_cast<std::int16_t>(i + 2))) != nullptr;
-  if (!any) return Fail(ctx, kMsgGiveVariable);
-  if (TooLong(path, kPathLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kPathLimit));
+  Args in(ctx, args);
+  TextArg path = in.Text(1).Required();
+  const char* vars[4] = {in.Text(2), in.Text(3), in.Text(4), in.Text(5)};  // drive, folder, name, extension
+  if (!vars[0] && !vars[1] && !vars[2] && !vars[3]) return Fail(ctx, kMsgGiveVariable);
+  path.MaxLength(kPathLimit);
   char parts[4][MAX_PATH] = {};
   _splitpath(path, parts[0], parts[1], parts[2], parts[3]);
   for (int i = 0; i < 4; ++i)
@@ -162,16 +159,16 @@ MCR_COMMAND(SplitPathProc) {
 }
 
 MCR_COMMAND(GetTempFileNameProc) {
-  const char* dir = GetStringArg(ctx, args, 1);
-  const char* prefix = GetStringArg(ctx, args, 2);
-  const double* unique = GetNumberArg(ctx, args, 3);
-  const char* var = GetStringArg(ctx, args, 4);
-  if (!dir || !prefix || !var) return Fail(ctx, kMsgOmitted);
-  if (TooLong(dir, kPathLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kPathLimit));
-  if (TooLong(prefix, kTextLimit)) return Fail(ctx, kMsgTooLong, static_cast<int>(kTextLimit));
-  UINT number = unique ? static_cast<UINT>(RoundClamped(*unique, 0, 65535)) : 0;
+  Args in(ctx, args);
+  TextArg dir = in.Text(1).Required();
+  TextArg prefix = in.Text(2).Required();
+  double unique = in.Number(3).Or(0);
+  const char* var = in.Text(4).Required();
+  dir.MaxLength(kPathLimit);
+  prefix.MaxLength(kTextLimit);
+  auto number = static_cast<UINT>(RoundClamped(unique, 0, 65535));
   char folder[MAX_PATH + 1] = {};
-  if (*dir == '\0')
+  if (dir.empty())
     GetTempPathA(sizeof folder, folder);
   else
     lstrcpynA(folder, dir, sizeof folder);
@@ -186,8 +183,10 @@ MCR_COMMAND(GetTempFileNameProc) {
 }
 
 MCR_COMMAND(GetVName4FuncProc) {
-  const char* a = GetStringArg(ctx, args, 1);
-  const char* b = GetStringArg(ctx, args, 2);
+  Args in(ctx, args);
+  const char* a = in.Text(1);
+  const char* b = in.Text(2);
+  // Either name missing: status 1, nothing raised.
   if (!a || !b) return 1;
   // The name is handed on as a string value: no longer than a string the
   // host gives back whole.
