@@ -133,7 +133,7 @@ MCR_FUNCTION(CompactPathProc) {
   // A path that fits is the answer as it stands, as the shell gives it; the
   // routine itself is only asked to shorten (Wine's shortens a path exactly
   // as long as the width).
-  if (std::strlen(path) < chars) return SetResult(ctx, result, path);
+  if (std::strlen(path) < chars) return SetResult(ctx, result, path.get());
   char out[kCompactBuffer] = {};
   if (!PathCompactPathExA(out, path, chars, 0)) out[0] = '\0';
   SetStringResult(ctx, result, out);
