@@ -6,8 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "bytes.h"
-#include "testhost.h"
+#include "instwords.h"
 
 namespace mcrtest {
 namespace {
@@ -180,14 +179,14 @@ TEST_F(SettingsWords, RegistryValuesByType) {
 }
 
 TEST_F(SettingsWords, SetV2VarsFromTheSettingsFile) {
-  const char* kKey = "SOFTWARE\\Veltrix Technologies\\ICP-MS Quantaro\\CurrentVersion";
   TempDir dir;
+  WorkstationKey station;
   auto run = [&](const std::string& name, const std::string& settings) {  // the status and the five variables
     // A fresh folder each time: the INI reader caches by name and time stamp.
     const std::string folder = dir.file(name);
     std::filesystem::create_directories(folder + "\\icpexe");
     WriteAll(folder + "\\icpexe\\vexmon.ist", "[PCS,1]\r\n" + settings);
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Path", REG_SZ, folder.c_str(), DWORD(folder.size() + 1));
+    station.Point(folder);
     host_->vars().clear();
     Outcome o = host_->call("SetV2Vars", {});
     EXPECT_TRUE(o.raised.empty());
@@ -201,7 +200,6 @@ TEST_F(SettingsWords, SetV2VarsFromTheSettingsFile) {
   // Without _INSTPATH$ the first default that needs it stops the command.
   EXPECT_EQ(run("b", "_QCMDPATH$=D:\\qc\\\r\n"), "1|D:\\qc\\|GENERAL.QCC|<missing>|<missing>|<missing>");
   EXPECT_EQ(host_->shown(), Lines{Msg(1015)});  // shown by the failing case only
-  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Path");
 }
 
 TEST_F(SettingsWords, MakeHubexIniRewritesTheRunTypeSections) {
