@@ -218,7 +218,8 @@ TEST_F(DataFiles, RunTypeOfTheSteps) {
 TEST_F(DataFiles, HeaderVariablesToEveryDataFileAndBack) {
   const char* written[] = {"data01.icp", "data01.01", "data01.00", "data05.42"};
   for (const char* n : written) Save(DataFile(5), at(n));
-  std::vector<Snapshot> untouched = {Save(DataFile(5, 511), at("data01.02")), Save(DataFile(5), at("data01.100"))};
+  std::vector<Snapshot> untouched = {Save(DataFile(5, 511), at("data01.02")), Save(DataFile(5), at("data01.100")),
+                                     Save(DataFile(5), at("data07.icp"))};
   auto& v = host_->vars();
   const std::string name = A("試料 A");
   // _ALSBOTTLE shares the field with _REPLICATE and is written after it.
