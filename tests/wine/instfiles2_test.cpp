@@ -20,7 +20,7 @@ class QcWords : public InstWords {
 TEST_F(QcWords, MassListStepsAndSelectors) {
   // Point entries after the first record; internal standards only at masses 1 to 260.
   Put("calib.01", fx::Calibration({{115, "In", "", 1, 2}, {45, "Sc", "", 3}, {115, "In", "STD", 2}, {7, "Li"},
-                                   {300, "Hi", "", 1}, {0, "Zero"}}));
+                                   {300, "Hi", "", 1}, {0, "Zero"}, {1, "H", "", 1}}));
   Put("calib.03", fx::Calibration({{7, "Li"}}).resize(19));
   // The not-quantified mark is the catalogue's text; a name in parentheses is not quantified either.
   Put("calib.05",
@@ -30,8 +30,8 @@ TEST_F(QcWords, MassListStepsAndSelectors) {
   Put("qctune.02", fx::TuneCriteria({{89, "Y"}, {140, "Ce"}}));
   // ISTD and ANA: each mass once, ascending. No directory: the current method.
   struct List { const char* word; double step; const char* selector; Table table; bool noDir = false; } lists[] = {
-      {"GetCalMasInf", 0.5, "mass", {115, 45, 115, 7, 300, 0}}, {"GetCalMasInf", 6.49, "Mass", {205}},
-      {"GetCalMasInf", 1, "iStD", {45, 115}}, {"GetCalMasInf", 1, "ana", {7}}, {"GetCalMasInf", 5, "on", {11, 56}},
+      {"GetCalMasInf", 0.5, "mass", {115, 45, 115, 7, 300, 0, 1}}, {"GetCalMasInf", 6.49, "Mass", {205}},
+      {"GetCalMasInf", 1, "iStD", {1, 45, 115}}, {"GetCalMasInf", 1, "ana", {7}}, {"GetCalMasInf", 5, "on", {11, 56}},
       {"GetCalMasInf", 5, "OFF", {7, 9}}, {"GetQDBMasInf", 3, "istd", {45}},
       {"GetTNCMasInf", 2.4, "MASS", {89, 140}, true},
   };
