@@ -100,8 +100,9 @@ const std::vector<Format>& Formats(const std::string& word = "") {
 }
 
 // The catalogue id of a raised text (-1 for a word's own), 0 when it is none
-// of them; values gets what fills its places.
+// of them (or longer than any text may be); values gets what fills its places.
 int IdOf(const std::string& text, std::vector<std::string>* values = nullptr, const std::string& word = "") {
+  if (text.size() > kHostStringMax) return 0;
   for (const Format& f : Formats(word)) {
     std::smatch m;
     if (!std::regex_match(text, m, f.pattern)) continue;
