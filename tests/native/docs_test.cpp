@@ -48,15 +48,11 @@ TEST(WordReference, CommittedFileIsWhatTheSourcesGive) {
       << "docs/words.md is out of date: run ./mcr docs and commit it";
 }
 
-// The catalogue is read from the resource script itself: the texts are the
-// ones the library loads, placeholders and escapes as written there.
+// The catalogue is read as the resource script writes it: a doubled quote
+// is one quote, escapes and placeholders stay as they are (the committed
+// reference above holds the real texts).
 TEST(WordReference, CatalogueTextsComeFromTheResourceScript) {
-  const mcrref::Catalogue& c = Catalogue();
-  EXPECT_EQ(c.at(1008), "引数は省略できません.");
-  EXPECT_EQ(c.at(1041), "ﾌｧｲﾙ名にﾊﾟｽや拡張子を含めることはできません.\\n正しいﾌｧｲﾙ名を入力してください.");
-  EXPECT_EQ(c.at(1311), "%.60s を %.60s にｺﾋﾟｰしました");
-  EXPECT_EQ(c.count(1238), 0u);  // an id without text
-  EXPECT_EQ(mcrref::ParseCatalogue("  7, \"say \"\"hi\"\"\"\n").at(7), "say \"hi\"");
+  EXPECT_EQ(mcrref::ParseCatalogue("  7, \"say \"\"hi\"\"\\n%.60s\"\n").at(7), "say \"hi\"\\n%.60s");
 }
 
 // Each fault in the entry file names itself; the committed file with the
