@@ -268,7 +268,8 @@ std::vector<Arg> Bench::Baseline(const mcr::WordInfo& word) const {
     return Args(word, valid);
   }
   std::string plain;  // a text "x", the number 1 and the name Sweep$
-  for (const char* k = word.params; *k; ++k) plain += (k == word.params ? "" : "|") + std::string(*k == 'N' ? "1" : *k == 'S' ? "x" : "Sweep$");
+  for (const char* k = word.params; *k; ++k)
+    plain += (k == word.params ? "" : "|") + std::string(*k == 'N' ? "1" : *k == 'S' ? "x" : "Sweep$");
   return Args(word, plain);
 }
 

@@ -363,7 +363,9 @@ TEST_F(Sweep, NotANumberCountsAsTheLowestWholeNumber) {
       EXPECT_EQ(a.status, b.status);
       ASSERT_EQ(a.raised.size(), b.raised.size());
       for (std::size_t i = 0; i < a.raised.size(); ++i) EXPECT_EQ(U(a.raised[i].text), U(b.raised[i].text));
-      auto result = [](const Outcome& o) { return o.result ? std::make_tuple(true, o.result->text, o.result->number) : std::make_tuple(false, std::string(), 0.0); };
+      auto result = [](const Outcome& o) {
+        return o.result ? std::make_tuple(true, o.result->text, o.result->number) : std::make_tuple(false, std::string(), 0.0);
+      };
       EXPECT_EQ(result(a), result(b));
     }
   }
@@ -388,13 +390,15 @@ TEST_F(Sweep, TwoBadArgumentsRaiseTheFirstCheck) {
       int id = e ? IdOf(*e) : 0;
       if (!id) continue;
       char cls = ProbesFor(w.params[s.param])[s.probe].cls;
-      std::size_t rank = std::find_if(order.begin(), order.end(), [&](const Check& c) { return c.covers(s.param, id, cls); }) - order.begin();
+      auto check = std::find_if(order.begin(), order.end(), [&](const Check& c) { return c.covers(s.param, id, cls); });
+      const std::size_t rank = check - order.begin();
       if (rank < order.size()) met[rank] = true;
       if (std::none_of(bad.begin(), bad.end(), [&](const Bad& b) { return b.param == s.param && b.id == id; }))
         bad.push_back({s.param, s.probe, id, *e, rank});
     }
     for (std::size_t i = 0; i < order.size(); ++i)
-      EXPECT_TRUE(met[i] || !ArgumentCheck(order[i].id)) << "no probe met the check " << order[i].param + 1 << ":" << order[i].id;
+      EXPECT_TRUE(met[i] || !ArgumentCheck(order[i].id))
+          << "no probe met the check " << order[i].param + 1 << ":" << order[i].id;
     if (PlanFor(w.name).flags & kSlow) continue;
     for (const Bad& x : bad)
       for (const Bad& y : bad) {
@@ -443,7 +447,8 @@ TEST_F(Sweep, LimitsHoldExactlyAtTheirValue) {
         std::string together = shared.substr(0, shared.find(':'));
         if (Listed(together.c_str(), s.param) && std::to_string(limit) == shared.substr(shared.find(':') + 1))
           for (char c : together)
-            if (static_cast<std::size_t>(c - '1') != s.param && base[c - '1']) limit -= std::min(limit, base[c - '1']->text.size());
+            if (static_cast<std::size_t>(c - '1') != s.param && base[c - '1'])
+              limit -= std::min(limit, base[c - '1']->text.size());
         std::string prefix = Guarded(w, s.param) ? bench_->GuardPrefix(w) : "";
         if (prefix.size() > limit) continue;
         at = Value::Str(prefix + std::string(limit - prefix.size(), 'a'));
@@ -459,7 +464,9 @@ TEST_F(Sweep, LimitsHoldExactlyAtTheirValue) {
       if (!tried.insert(std::to_string(s.param) + *e + (kind == 'N' ? std::to_string(past->number) : "")).second)
         continue;
       ++limits;
-      auto what = [](const Arg& a) { return a->isString ? std::to_string(a->text.size()) + " bytes long" : std::to_string(a->number); };
+      auto what = [](const Arg& a) {
+        return a->isString ? std::to_string(a->text.size()) + " bytes long" : std::to_string(a->number);
+      };
       Outcome inside = CallWith(w, s.param, at, what(at)), outside = CallWith(w, s.param, past, what(past));
       EXPECT_TRUE(!inside.error() || *inside.error() != *e) << w.name << " at " << what(at) << ": " << Shown(*e);
       EXPECT_EQ(outside.error() ? Shown(*outside.error()) : "nothing", Shown(*e)) << w.name << " at " << what(past);
@@ -498,7 +505,8 @@ TEST_F(Sweep, WrittenTextsReadBackCutAtTheirWidth) {
   for (std::string var : {"_OPERATOR$", "_DATANAME$", "_MISCINFO$"})
     trips.push_back({"WriteHdr2Data", "|" + var, "GetHdrFromData", "|" + var, var, var});
   trips.push_back({"WriteProfile", "Trip|Key|{v}|{W}\\trip.ini", "GetProfile", "Trip|Key||r$|{W}\\trip.ini", "r$", ""});
-  trips.push_back({"REGSET", "HKEY_CURRENT_USER|{K}|Trip|REG_SZ|v$", "REGGET", "HKEY_CURRENT_USER|{K}|Trip|r$", "r$", "v$"});
+  trips.push_back(
+      {"REGSET", "HKEY_CURRENT_USER|{K}|Trip|REG_SZ|v$", "REGGET", "HKEY_CURRENT_USER|{K}|Trip|r$", "r$", "v$"});
   std::size_t checked = 0;
   for (const Trip& t : trips) {
     const WordInfo* set = ReadyWord(t.set);
