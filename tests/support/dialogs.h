@@ -51,7 +51,8 @@ class DialogWindow {
   HWND owner() const { return GetWindow(hwnd_, GW_OWNER); }
   HWND item(int id) const { return GetDlgItem(hwnd_, id); }
   std::string itemText(int id) const;
-  std::string className(int id) const;
+  // The icon a message box shows (null when it shows none).
+  HICON icon() const;
   // Ids of the visible push buttons, in creation order.
   std::vector<int> buttons() const;
   // The client area in pixels, and a size in dialog units in pixels (by the
@@ -67,7 +68,6 @@ class DialogWindow {
   int comboSelection(int id) const;
   void selectCombo(int id, int index) const;
   std::vector<std::string> listItems(int id) const;
-  std::vector<int> listSelection(int id) const;
   void selectList(int id, const std::vector<int>& indexes) const;
 
   // Sets an edit control's text and notifies the dialog.
@@ -103,7 +103,6 @@ class DialogScript {
     HWND owner;
   };
   const std::vector<Seen>& seen() const { return seen_; }
-  std::size_t taken() const { return seen_.size(); }
 
  private:
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);

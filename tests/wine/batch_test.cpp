@@ -26,14 +26,6 @@ std::string Q(const std::string& text) {
   return out + "\"";
 }
 
-// Whether a message box shows this icon.
-bool ShowsIcon(HWND box, HICON icon) {
-  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-    if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && SendMessageA(c, STM_GETICON, 0, 0) == LPARAM(icon))
-      return true;
-  return false;
-}
-
 class Batch : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -146,8 +138,7 @@ TEST_F(Batch, AWholeBatchCallByCall) {
 }
 
 TEST_F(Batch, RunDACmdTruncatesItsCodeAndSetsTheResultOnlyOnSuccess) {
-  struct Code { double given; std::int32_t sent; } codes[] = {
-      {2.9, 2}, {-2.9, -2}, {0.99, 0}, {0, 0}, {13.7, 13}, {3e9, 2147483647}};
+  struct Code { double given; std::int32_t sent; } codes[] = {{2.9, 2}, {-2.9, -2}, {0.99, 0}, {3e9, 2147483647}};
   for (const Code& c : codes) {
     Run("RunDACmd", {N(c.given), S("T")});
     EXPECT_EQ(Calls(), (Lines{Connect("T"), Send("T", c.sent, "", true), Disconnect("T")})) << c.given;
@@ -348,7 +339,7 @@ TEST_F(Batch, EditModeWaitAsksTheUser) {
       EXPECT_EQ(d.caption(), "");
       EXPECT_EQ(d.owner(), owner);
       EXPECT_EQ(d.buttons(), (std::vector<int>{IDOK, IDCANCEL}));
-      EXPECT_TRUE(ShowsIcon(d.hwnd(), LoadIconA(nullptr, IDI_INFORMATION)));
+      EXPECT_EQ(d.icon(), LoadIconA(nullptr, IDI_INFORMATION));
       d.press(button);
     };
   };
