@@ -200,6 +200,11 @@ TEST_F(Batch, FrameFailuresRaiseTheLinksText) {
     EXPECT_EQ(calls.back(), Disconnect(c.connectTag));
     EXPECT_EQ(Get("Task", "Connections"), "0");
   }
+  // A double-byte character that the buffer cuts in half goes whole.
+  Set("Task", "FailText", full.substr(0, 1002) + A("エ"));
+  Set("Task", "Fail", "DaSendCommandAlt");
+  EXPECT_EQ(Raised(Run("RunDACmd", {N(1), S("T")})), full.substr(0, 1002));
+  Set("Task", "FailText", full);
   // A refused disconnect is not the command's failure.
   Set("Task", "Fail", "DaDisconnect");
   Outcome o = Run("RunDACmd", {N(1), S("T")});
