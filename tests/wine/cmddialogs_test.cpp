@@ -1,8 +1,7 @@
 // The dialogs of QCUNREPELEM (265), EditMethAskAbort (325), QCTuneConfig
 // (369), SVMETHCAL (353 and its folder browser) and OFFLINECFG (355), driven
 // as an operator would: what they show, each way out, the files and
-// variables afterwards, the help they ask for and their window information;
-// and first the automation all of this relies on.
+// variables afterwards, the help they ask for and their window information.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -32,35 +31,9 @@ constexpr int kSelect = 1001, kExactMass = 1100, kFailAction = 1201, kMethodEdit
 constexpr int kMethod = 102, kMethodBrowse = 103, kCalib = 105, kCalibBrowse = 106, kName = 108;  // 353
 constexpr int kType = 103, kPump = 104, kApp = 106, kSampler = 108, kMass = 110, kLoadOnline = 120;  // 355
 
-// --- the automation ---------------------------------------------------------------------------
-
-TEST(DialogScript, FollowsADialogThroughAMessageBoxAndBack) {
-  int inner = 0;
-  Strings order;
-  DialogScript script({
-      [&](DialogWindow& d) {
-        order.push_back(d.caption());
-        EXPECT_EQ(d.buttons(), (Ids{IDYES, IDNO}));
-        // A second modal window opened from the first; the script answers it
-        // with its next step while this one waits.
-        inner = MessageBoxA(d.hwnd(), "inner", "B", MB_OK);
-      },
-      [&](DialogWindow& d) {
-        order.push_back(d.caption());
-        EXPECT_FALSE(IsWindowEnabled(d.owner()));
-        d.key(VK_RETURN);
-      },
-      [&](DialogWindow& d) {
-        order.push_back(d.caption());
-        d.press(IDNO);
-      },
-  });
-  int outer = MessageBoxA(nullptr, "outer", "A", MB_YESNO);
-  script.finish();
-  EXPECT_EQ(std::pair(inner, outer), std::pair(IDOK, IDNO));
-  EXPECT_EQ(order, (Strings{"A", "B", "A"}));
-}
-
+// The automation never lets a test pass over a dialog it did not meet or
+// left open. (A dialog that goes to a message box and back is every refusal
+// of 353 below.)
 TEST(DialogScript, ADialogThatNeverAppearsOrIsLeftOpenFailsTheTest) {
   EXPECT_NONFATAL_FAILURE(
       {
@@ -240,7 +213,6 @@ TEST_F(Dialogs, EachLooksAsDesigned) {
                                                     " 59\tCo\t#1", "238\tU\t#3", "260\tZz\t#1"}));
          // Mass 260 of step 2 lies in the part of an entry at the end of its file.
          EXPECT_EQ(d.listItems(kUnreported), (Strings{"  1\t#1", "  3\t#2", " 59\t#1", "238\t#3"}));
-         EXPECT_EQ(GlobalSize(GetPropA(d.hwnd(), "Dlg265Data")), 6240u);
        },
        IDCANCEL, 0},
       {"EditMethAskAbort", {}, "", {155, 57}, "残りのﾊﾟﾈﾙを編集しますか?", {{kAbort, "中止"}, {kContinue, "継続"}, {kBack, "戻る"}},
@@ -268,7 +240,6 @@ TEST_F(Dialogs, EachLooksAsDesigned) {
          for (int id : {kMethodBrowse, kCalibBrowse})
            EXPECT_EQ(reinterpret_cast<HANDLE>(SendMessageA(d.item(id), BM_GETIMAGE, IMAGE_ICON, 0)), folder);
          EXPECT_EQ(SendMessageA(d.item(kName), EM_GETLIMITTEXT, 0, 0), 256);
-         EXPECT_GE(GlobalSize(GetPropA(d.hwnd(), "SVMETHCALRMS")), 2984u);
          // (The focus is this thread's only while the dialog is active: a
          // suite running beside this one may hold the activation.)
          if (GetActiveWindow() == d.hwnd()) {
@@ -516,7 +487,7 @@ TEST_F(Dialogs, TuneCriteriaReadEditedAndWritten) {
     d.setText(1401, "0.2");
     d.setText(1402, "");
     d.setText(1404, A("高い"));
-    d.setText(1406, std::string(260, 'f'));  // read at most 259
+    d.setText(1406, std::string(258, 'f') + A("高"));  // read in 259 bytes: no half character
     d.selectCombo(kFailAction, 1);
   };
   struct Case { std::string before, shown; std::function<void(DialogWindow&)> act; int out; std::string after; } cases[] = {
@@ -527,7 +498,7 @@ TEST_F(Dialogs, TuneCriteriaReadEditedAndWritten) {
       {stored, "C:\\ICPMS\\METHODS\\TUNE.M[x]1 [x]0.1 [ ]5000 [x]0 [x]0.8 [ ] [x] 10%", edit, IDOK,
        "[Header]\r\nMethPath=D:\\NEW\\\r\nMethFile=PICKED.M\r\n[Tune]\r\nExactMass=1\r\nAOF3=1\r\nTNITEM1=0,0.2,0\r\n"
        "TNITEM2=1,,0\r\nTNITEM3=0,0,0\r\nTNITEM4=0," + A("高い") + ",25\r\nTNITEM5=1,,0\r\nTNITEM6=1," +
-           std::string(259, 'f') + ",0\r\n"},
+           std::string(258, 'f') + ",0\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
