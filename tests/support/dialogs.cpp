@@ -83,9 +83,11 @@ std::string DialogWindow::itemText(int id) const {
   return w ? WindowText(w) : std::string();
 }
 
-std::string DialogWindow::className(int id) const {
-  HWND w = item(id);
-  return w ? ClassOf(w) : std::string();
+HICON DialogWindow::icon() const {
+  for (HWND child : Children(hwnd_))
+    if (_stricmp(ClassOf(child).c_str(), "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      return reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+  return nullptr;
 }
 
 std::vector<int> DialogWindow::buttons() const {
@@ -152,21 +154,6 @@ void DialogWindow::selectCombo(int id, int index) const {
 
 std::vector<std::string> DialogWindow::listItems(int id) const {
   return ItemTexts(item(id), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
-}
-
-std::vector<int> DialogWindow::listSelection(int id) const {
-  HWND list = item(id);
-  std::vector<int> selected;
-  if (!IsMultiSelect(list)) {
-    LRESULT i = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    if (i != LB_ERR) selected.push_back(static_cast<int>(i));
-    return selected;
-  }
-  LRESULT n = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
-  if (n <= 0) return selected;
-  selected.resize(static_cast<std::size_t>(n));
-  SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(n), reinterpret_cast<LPARAM>(selected.data()));
-  return selected;
 }
 
 void DialogWindow::selectList(int id, const std::vector<int>& indexes) const {

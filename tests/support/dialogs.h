@@ -2,31 +2,17 @@
 // dialogs and message boxes (both of window class "#32770").
 //
 // A DialogScript is a list of steps, one per appearance of a dialog, in the
-// order they are expected. It runs a thread timer that the modal loop of the
-// dialog itself dispatches; each tick looks for the enabled, visible
-// "#32770" window of this thread and, when it is new, hands it to the next
-// step. A dialog that another modal window disabled and that becomes enabled
-// again (a message box it showed was closed) counts as appearing anew, so a
-// script can go dialog -> message box -> the same dialog again.
+// order expected. A thread timer, dispatched by the dialog's own modal loop,
+// hands each new enabled, visible "#32770" window of this thread to the next
+// step; a dialog enabled again after a message box it showed was closed
+// counts as new, so a script can go dialog -> box -> the same dialog. Steps
+// run inside the modal loop: a press() that opens another modal window
+// returns once a later step has closed it.
 //
-// Nothing can block a test: when no step has been taken for the time-out
-// while a dialog is open (the expected dialog never came, or a step left its
-// dialog open), every open dialog of the thread is ended with IDCANCEL and
-// the test fails. When the call returns before all steps were taken (the
-// dialog never appeared), finish() or the destructor fails the test. A dialog
-// that appears after the last step is cancelled and fails the test.
-//
-// Typical use:
-//   DialogScript script({[](DialogWindow& d) {
-//     EXPECT_EQ(d.caption(), A("..."));
-//     d.selectCombo(1001, 3);
-//     d.press(IDOK);
-//   }});
-//   host->call("SelectTuneStep", {});
-//   script.finish();
-// Steps run inside the dialog's message loop: a press() that opens another
-// modal window returns only when that window is closed (a later step of the
-// same script handles it).
+// Nothing can block a test: with no step taken for the time-out while a
+// dialog is open, every open dialog of the thread is cancelled and the test
+// fails; steps left when the call returns, or a dialog after the last step,
+// fail it too (in finish() or the destructor).
 #pragma once
 #include <windows.h>
 
@@ -51,7 +37,8 @@ class DialogWindow {
   HWND owner() const { return GetWindow(hwnd_, GW_OWNER); }
   HWND item(int id) const { return GetDlgItem(hwnd_, id); }
   std::string itemText(int id) const;
-  std::string className(int id) const;
+  // The icon a message box shows (null when it shows none).
+  HICON icon() const;
   // Ids of the visible push buttons, in creation order.
   std::vector<int> buttons() const;
   // The client area in pixels, and a size in dialog units in pixels (by the
@@ -67,7 +54,6 @@ class DialogWindow {
   int comboSelection(int id) const;
   void selectCombo(int id, int index) const;
   std::vector<std::string> listItems(int id) const;
-  std::vector<int> listSelection(int id) const;
   void selectList(int id, const std::vector<int>& indexes) const;
 
   // Sets an edit control's text and notifies the dialog.
@@ -103,7 +89,6 @@ class DialogScript {
     HWND owner;
   };
   const std::vector<Seen>& seen() const { return seen_; }
-  std::size_t taken() const { return seen_.size(); }
 
  private:
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);

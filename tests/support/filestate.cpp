@@ -58,6 +58,13 @@ std::vector<std::string> FolderState::ChangesSince(const FolderState& before) co
   return changes;
 }
 
+std::vector<std::string> FolderState::Files() const {
+  std::vector<std::string> files;
+  for (const auto& [path, e] : entries_)
+    if (!e.folder) files.push_back(root_ + path);
+  return files;
+}
+
 bool OpensExclusively(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;

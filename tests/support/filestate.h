@@ -25,6 +25,8 @@ class FolderState {
   // One line per path created, removed or changed since before.
   std::vector<std::string> ChangesSince(const FolderState& before) const;
   std::size_t size() const { return entries_.size(); }
+  // The files (not the folders), with the root.
+  std::vector<std::string> Files() const;
 
  private:
   std::string root_;

@@ -14,13 +14,6 @@ constexpr char kRecorder[] = "helprec.dll";
 constexpr char kViewerClass[] = "MS_WINHELP";
 constexpr ULONG_PTR kViewerMagic = 0xA1DE505;  // marks a request of WinHelp
 
-std::string RecorderPath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string p = path;
-  return p.substr(0, p.find_last_of('\\') + 1) + kRecorder;
-}
-
 template <typename Fn>
 Fn RecorderEntry(const char* name) {
   HMODULE recorder = GetModuleHandleA(kRecorder);
@@ -34,34 +27,18 @@ int RecordedCount() {
 
 }  // namespace
 
-HtmlHelpRecorder::HtmlHelpRecorder() : before_(RecordedCount()) {
+HelpCatcher::HelpCatcher() : before_(RecordedCount()) {
   char old[MAX_PATH + 1] = {};
   DWORD size = sizeof old;
   had_ = RegGetValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, RRF_RT_REG_SZ, nullptr, old, &size) == ERROR_SUCCESS;
   old_ = old;
-  std::string path = RecorderPath();
-  EXPECT_EQ(RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, path.c_str(), DWORD(path.size() + 1)),
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string recorder = path;
+  recorder = recorder.substr(0, recorder.find_last_of('\\') + 1) + kRecorder;
+  EXPECT_EQ(RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, recorder.c_str(),
+                            DWORD(recorder.size() + 1)),
             ERROR_SUCCESS);
-}
-
-HtmlHelpRecorder::~HtmlHelpRecorder() {
-  if (had_)
-    RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, old_.c_str(), DWORD(old_.size() + 1));
-  else
-    RegDeleteKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr);
-}
-
-std::vector<HtmlHelpRecorder::Call> HtmlHelpRecorder::calls() const {
-  std::vector<Call> calls;
-  auto at = RecorderEntry<RecordedHelpCallFn>("RecordedHelpAt");
-  for (int i = before_; at && i < RecordedCount(); ++i) {
-    const RecordedHelpCall* c = at(i);
-    calls.push_back({c->window, c->file, c->command, c->data});
-  }
-  return calls;
-}
-
-WinHelpCatcher::WinHelpCatcher() {
   WNDCLASSA wc{};
   wc.lpfnWndProc = Proc;
   wc.hInstance = GetModuleHandleA(nullptr);
@@ -72,22 +49,39 @@ WinHelpCatcher::WinHelpCatcher() {
   SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
-WinHelpCatcher::~WinHelpCatcher() {
+HelpCatcher::~HelpCatcher() {
   if (window_) DestroyWindow(window_);
+  if (had_)
+    RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, old_.c_str(), DWORD(old_.size() + 1));
+  else
+    RegDeleteKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr);
+}
+
+std::string HelpCatcher::calls(HWND owner) const {
+  std::string lines;
+  auto at = RecorderEntry<RecordedHelpCallFn>("RecordedHelpAt");
+  for (int i = before_; at && i < RecordedCount(); ++i) {
+    const RecordedHelpCall* c = at(i);
+    lines += (c->window == GetDesktopWindow() ? "html " : "html owned ") + std::to_string(c->command) + " " +
+             std::to_string(c->data) + " " + c->file + "\n";
+  }
+  for (const Request& r : requests_) lines += (r.owner == owner ? "winhelp " : "winhelp owned ") + r.line;
+  return lines;
 }
 
 // The request is a record: size, command (16 bits each), data (32 bits),
 // 4 reserved bytes, then the offsets of the file name and of extra data.
-LRESULT CALLBACK WinHelpCatcher::Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<WinHelpCatcher*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+LRESULT CALLBACK HelpCatcher::Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<HelpCatcher*>(GetWindowLongPtrA(w, GWLP_USERDATA));
   auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lp);
   if (m != WM_COPYDATA || !self || copy->dwData != kViewerMagic || copy->cbData < 16)
     return DefWindowProcA(w, m, wp, lp);
   Bytes record;
   record.put(0, copy->lpData, copy->cbData);
   std::uint16_t fileAt = record.getU16(12);
-  self->requests_.push_back({reinterpret_cast<HWND>(wp), fileAt ? record.getText(fileAt, copy->cbData - fileAt) : "",
-                             record.getU16(2), record.getU32(4)});
+  std::string file = fileAt ? record.getText(fileAt, copy->cbData - fileAt) : "";
+  self->requests_.push_back({reinterpret_cast<HWND>(wp),
+                             std::to_string(record.getU16(2)) + " " + std::to_string(record.getU32(4)) + " " + file + "\n"});
   return TRUE;
 }
 

@@ -1,62 +1,38 @@
 // Help requests of the dialogs, caught before any viewer opens, so that a
 // test checks the call (window, file, command, topic) and not a viewer.
 //
-// HtmlHelpRecorder points the registration of the HTML Help control, through
-// which the library finds the control, at helprec.dll beside the test, and
-// puts the old path back at the end. A suite that uses it takes turns with
-// the others that change the workstation's registry (its name is in the
-// lock's pattern).
-//
-// WinHelpCatcher is a window of the class the older help viewer listens
-// with: while it exists, WinHelp hands it each request instead of starting
-// the viewer.
+// While a HelpCatcher lives, the registration of the HTML Help control,
+// through which the library finds the control, points at helprec.dll beside
+// the test (the old path comes back at the end; a suite that uses it takes
+// turns with the others that change the workstation's registry: its name is
+// in the lock's pattern), and a window of the class the older help viewer
+// listens with receives every WinHelp request instead of a viewer.
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace mcrtest {
 
-class HtmlHelpRecorder {
+class HelpCatcher {
  public:
-  struct Call {
-    HWND window;
-    std::string file;
-    UINT command;
-    DWORD_PTR data;
-  };
-  HtmlHelpRecorder();
-  ~HtmlHelpRecorder();
-  HtmlHelpRecorder(const HtmlHelpRecorder&) = delete;
-  HtmlHelpRecorder& operator=(const HtmlHelpRecorder&) = delete;
-  // The calls made since this recorder was set up.
-  std::vector<Call> calls() const;
-
- private:
-  std::string old_;
-  bool had_ = false;
-  int before_ = 0;
-};
-
-class WinHelpCatcher {
- public:
-  struct Request {
-    HWND owner;
-    std::string file;
-    UINT command;
-    std::uint32_t data;
-  };
-  WinHelpCatcher();
-  ~WinHelpCatcher();
-  WinHelpCatcher(const WinHelpCatcher&) = delete;
-  WinHelpCatcher& operator=(const WinHelpCatcher&) = delete;
-  const std::vector<Request>& requests() const { return requests_; }
+  HelpCatcher();
+  ~HelpCatcher();
+  HelpCatcher(const HelpCatcher&) = delete;
+  HelpCatcher& operator=(const HelpCatcher&) = delete;
+  // The requests so far, one a line: "html COMMAND DATA FILE" for HTML Help
+  // asked for on the desktop window, "winhelp COMMAND DATA FILE" for WinHelp
+  // asked for by owner; a request from any other window reads "... owned ...".
+  std::string calls(HWND owner) const;
 
  private:
   static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp);
+  std::string old_;
+  bool had_ = false;
+  int before_ = 0;
   HWND window_ = nullptr;
+  struct Request { HWND owner; std::string line; };
   std::vector<Request> requests_;
 };
 

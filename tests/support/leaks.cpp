@@ -1,5 +1,6 @@
 #include "leaks.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace mcrtest {
@@ -68,19 +69,15 @@ bool IconAlive(HICON icon) {
 }
 
 std::size_t HeapBlockCount() {
-  std::vector<HANDLE> heaps(64);
-  DWORD n = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-  if (n > heaps.size()) {
-    heaps.resize(n);
-    n = GetProcessHeaps(n, heaps.data());
-  }
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(std::min<std::size_t>(heaps.size(), GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data())));
   std::size_t count = 0;
-  for (DWORD i = 0; i < n && i < heaps.size(); ++i) {
-    if (!HeapLock(heaps[i])) continue;
+  for (HANDLE heap : heaps) {
+    if (!HeapLock(heap)) continue;
     PROCESS_HEAP_ENTRY entry{};
-    while (HeapWalk(heaps[i], &entry))
+    while (HeapWalk(heap, &entry))
       if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++count;
-    HeapUnlock(heaps[i]);
+    HeapUnlock(heap);
   }
   return count;
 }

@@ -2,21 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
-#include "testhost.h"
-
 namespace mcrtest {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& options) {
   TempDir dir;
-  std::ofstream(dir.file("in"), std::ios::binary) << options.input;
+  WriteAll(dir.file("in"), options.input);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   auto open = [&](const char* name, DWORD disposition) {
     return CreateFileA(dir.file(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

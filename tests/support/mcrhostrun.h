@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "testhost.h"
+
 namespace mcrtest {
 
 struct HostRun {
@@ -27,8 +29,5 @@ struct HostRunOptions {
 
 // Runs mcrhost.exe (beside the test) with args (UTF-8, no quotes inside).
 HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& options = {});
-
-// A whole file's bytes, "" when it cannot be read.
-std::string ReadAll(const std::string& path);
 
 }  // namespace mcrtest

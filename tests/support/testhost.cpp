@@ -4,6 +4,8 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 namespace mcrtest {
@@ -65,6 +67,15 @@ std::string Msg(int id, ...) {
   wvsprintfA(out, format.c_str(), args);
   va_end(args);
   return out;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string StrVar(Host& host, const std::string& name) {

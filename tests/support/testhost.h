@@ -42,6 +42,10 @@ std::string Label(int n);
 const char* CatalogueText(int id);
 std::vector<int> CatalogueIds();
 
+// A whole file's bytes ("" when it cannot be read), and a file written whole.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
 // The string variable's value (ANSI), or "<missing>".
 std::string StrVar(Host& host, const std::string& name);
 

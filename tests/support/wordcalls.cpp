@@ -1,15 +1,21 @@
 #include "wordcalls.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "workstation.h"
 
 namespace mcrtest {
 
 namespace {
+
+// A number argument that the bench replaces, at the call, by a fresh search
+// handle (for the word that closes one).
+constexpr double kFreshFindHandle = -7777777.25;
 
 // One row per word that needs more than plain arguments; words without a
 // row are called with a text "x", the number 1 and the name Sweep$.
@@ -126,12 +132,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 // The "NAME = value" lines of the sample's start-up macro (UTF-8).
 std::vector<std::pair<std::string, Value>> StartupVariables(const std::string& macro) {
   std::vector<std::pair<std::string, Value>> vars;
-  std::string text = ReadFile(macro);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    at = end == std::string::npos ? text.size() : end + 1;
+  std::istringstream in(ReadFile(macro));
+  for (std::string line; std::getline(in, line);) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     std::size_t eq = line.find(" = ");
     if (line.empty() || line[0] == '\'' || eq == std::string::npos) continue;
@@ -144,22 +146,18 @@ std::vector<std::pair<std::string, Value>> StartupVariables(const std::string& m
   return vars;
 }
 
-std::vector<std::string> Fields(const std::string& text) {
-  std::vector<std::string> fields;
-  std::size_t at = 0;
-  for (;;) {
-    std::size_t bar = text.find('|', at);
-    fields.push_back(text.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
-    if (bar == std::string::npos) return fields;
-    at = bar + 1;
-  }
-}
-
 }  // namespace
 
-const WordPlan* PlanFor(const std::string& word) {
+const WordPlan& PlanFor(const std::string& word) {
+  static const WordPlan none{"", 0, nullptr};
   for (const WordPlan& p : kPlans)
-    if (word == p.word) return &p;
+    if (word == p.word) return p;
+  return none;
+}
+
+const mcr::WordInfo* ReadyWord(const std::string& name) {
+  for (const mcr::WordInfo& w : mcr::kWords)
+    if (name == w.name) return w.ready ? &w : nullptr;
   return nullptr;
 }
 
@@ -197,14 +195,9 @@ void Bench::PrepareAnalysis() {
   const std::pair<const char*, const char*> steps[] = {
       {"BatchOpen", "{W}\\batch|GEN|0"}, {"BatchAdd", "{R}\\data\\STD001.D|GEN|1"}, {"BatchAnalyze", "{W}\\batch|GEN|1"}};
   for (const auto& [name, fields] : steps) {
-    const mcr::WordInfo* word = nullptr;
-    for (const mcr::WordInfo& w : mcr::kWords)
-      if (std::strcmp(w.name, name) == 0) word = &w;
-    if (!word || !word->ready) return;
-    std::vector<Arg> args;
-    std::vector<std::string> f = Fields(fields);
-    for (std::size_t i = 0; i < f.size(); ++i) args.push_back(Field(word->params[i], f[i]));
-    Outcome o = host_->call(name, args);
+    const mcr::WordInfo* word = ReadyWord(name);
+    if (!word) return;
+    Outcome o = host_->call(name, Args(*word, fields));
     EXPECT_EQ(o.status, 0) << name << " preparing the simulated batch: " << (o.error() ? U(*o.error()) : "");
   }
   analysisState_ = ReadFile(state);
@@ -254,33 +247,36 @@ std::string Bench::Expand(const std::string& text) const {
   return out;
 }
 
-Arg Bench::Field(char kind, const std::string& field) const {
-  if (field == "~") return Omit();
-  std::string text = Expand(field);
-  if (kind == 'N') return N(std::strtod(text.c_str(), nullptr));
-  return Value::Str(text);
-}
-
-std::vector<Arg> Bench::Baseline(const mcr::WordInfo& word) const {
-  const std::size_t n = std::strlen(word.params);
+std::vector<Arg> Bench::Args(const mcr::WordInfo& word, const std::string& fields) const {
   std::vector<Arg> args;
-  const WordPlan* plan = PlanFor(word.name);
-  if (plan && word.ready) {
-    std::vector<std::string> fields = n ? Fields(plan->valid) : std::vector<std::string>{};
-    EXPECT_EQ(fields.size(), n) << word.name << ": the valid call has " << fields.size() << " fields";
-    for (std::size_t i = 0; i < n && i < fields.size(); ++i) args.push_back(Field(word.params[i], fields[i]));
+  std::size_t at = 0;
+  for (const char* kind = word.params; *kind; ++kind) {
+    std::size_t bar = std::min(fields.find('|', at), fields.size());
+    std::string text = Expand(fields.substr(std::min(at, fields.size()), bar - std::min(at, fields.size())));
+    at = bar + 1;
+    if (text == "~") args.push_back(Omit());
+    else args.push_back(*kind == 'N' ? N(std::strtod(text.c_str(), nullptr)) : Arg(Value::Str(text)));
   }
-  for (std::size_t i = args.size(); i < n; ++i)
-    args.push_back(word.params[i] == 'N' ? N(1) : word.params[i] == 'S' ? Arg(Value::Str("x")) : Arg(Value::Str("Sweep$")));
   return args;
 }
 
+std::vector<Arg> Bench::Baseline(const mcr::WordInfo& word) const {
+  const char* valid = PlanFor(word.name).valid;
+  if (valid && word.ready) {
+    EXPECT_EQ(std::count(valid, valid + std::strlen(valid), '|') + (*word.params ? 1u : 0u), std::strlen(word.params))
+        << word.name << ": the valid call needs one field per parameter";
+    return Args(word, valid);
+  }
+  std::string plain;  // a text "x", the number 1 and the name Sweep$
+  for (const char* k = word.params; *k; ++k)
+    plain += (k == word.params ? "" : "|") + std::string(*k == 'N' ? "1" : *k == 'S' ? "x" : "Sweep$");
+  return Args(word, plain);
+}
+
 std::string Bench::GuardPrefix(const mcr::WordInfo& word) const {
-  const WordPlan* plan = PlanFor(word.name);
-  if (!plan) return "";
-  if (plan->flags & kWritesFiles) return work() + "\\";
-  if (plan->flags & kWritesRegistry) return std::string(kOwnKey) + "\\";
-  return "";
+  const unsigned flags = PlanFor(word.name).flags;
+  if (flags & kWritesFiles) return work() + "\\";
+  return flags & kWritesRegistry ? std::string(kOwnKey) + "\\" : "";
 }
 
 void Bench::ResetVariables() {
@@ -314,14 +310,14 @@ void Bench::RefreshWork() {
 }
 
 Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement) {
-  const WordPlan* plan = PlanFor(word.name);
+  const WordPlan& plan = PlanFor(word.name);
   ResetVariables();
-  if (plan && (plan->flags & kWritesFiles)) RefreshWork();
-  if (plan && (plan->flags & kSimulated) && !analysisState_.empty()) {
+  if (plan.flags & kWritesFiles) RefreshWork();
+  if ((plan.flags & kSimulated) && !analysisState_.empty()) {
     WriteFile(sample() + "\\analysis\\state.ini", analysisState_);
     DeleteFileA((sample() + "\\analysis\\journal.txt").c_str());
   }
-  watchdog_.setAnswer(plan ? plan->answer : IDCANCEL);
+  watchdog_.setAnswer(plan.answer);
   for (Arg& a : args) {
     if (!a || a->isString || a->number != kFreshFindHandle) continue;
     WIN32_FIND_DATAA d;

@@ -52,13 +52,11 @@ struct WordPlan {
   const char* sharedLimit = "";
 };
 
-// The plan of a word, or null when it needs none (then its fields read as
-// empty: no flags, no valid call known).
-const WordPlan* PlanFor(const std::string& word);
-
-// A number argument that the bench replaces, at the call, by a fresh search
-// handle (for the word that closes one).
-constexpr double kFreshFindHandle = -7777777.25;
+// The plan of a word; a word without one reads as no flags and no valid call
+// known (valid is null).
+const WordPlan& PlanFor(const std::string& word);
+// The word of that name when it is available, else null.
+const mcr::WordInfo* ReadyWord(const std::string& name);
 
 class Bench {
  public:
@@ -68,12 +66,9 @@ class Bench {
   Bench& operator=(const Bench&) = delete;
 
   Host& host() { return *host_; }
-  DialogWatchdog& watchdog() { return watchdog_; }
-  // The test's folder (everything the words may change lies in it), the
-  // sample workstation in it and the working folder for written files.
-  const std::string& folder() const { return dir_.path(); }
+  // The sample workstation in the test's folder (everything the words may
+  // change lies in that folder).
   std::string sample() const { return dir_.path() + "\\sample"; }
-  std::string work() const { return dir_.path() + "\\work"; }
   // The bench's own registry key under HKEY_CURRENT_USER.
   static constexpr char kOwnKey[] = "Software\\MCRPAK robustness";
 
@@ -82,8 +77,9 @@ class Bench {
   // the bench's key, {H} host window, {P} this process id, {I} a file with
   // icons, {F} a search handle opened for the call (kFreshFindHandle).
   std::string Expand(const std::string& text) const;
-  // One argument of the given kind from its field.
-  Arg Field(char kind, const std::string& field) const;
+  // The arguments of a call from its fields ("a|{W}\\b|~"), one per
+  // parameter of the word (a missing field reads as empty).
+  std::vector<Arg> Args(const mcr::WordInfo& word, const std::string& fields) const;
   // The word's valid call, or plain arguments of each kind when it has none.
   std::vector<Arg> Baseline(const mcr::WordInfo& word) const;
   // The prefix that keeps a guarded text parameter inside the bench.
@@ -100,12 +96,13 @@ class Bench {
   // The dialogs the last calls opened.
   std::vector<DialogWatchdog::Seen> Dialogs() { return watchdog_.take(); }
 
+ private:
+  // The working folder for whatever the words write.
+  std::string work() const { return dir_.path() + "\\work"; }
   // Variables as the sample's start-up macro and the bench set them.
   void ResetVariables();
   // The working folder with its fixture files (recreated when a word removed them).
   void RefreshWork();
-
- private:
   // The simulated data-analysis task with a batch in the working folder that
   // holds one data file and has been analysed; kept to be put back.
   void PrepareAnalysis();

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "dialogs.h"
+#include "leaks.h"
 #include "testhost.h"
 
 namespace mcrtest {
@@ -45,21 +46,6 @@ std::string Within135(int id, const std::string& a, const std::string& b) {
                               : Msg(id, Shortened(a, longer).c_str(), Shortened(b, shorter).c_str());
 }
 
-void Put(const std::string& path, const std::string& bytes) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD n = 0;
-  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  CloseHandle(f);
-}
-std::string Get(const std::string& path) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string bytes(GetFileSize(f, nullptr), '\0');
-  DWORD n = 0;
-  ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  CloseHandle(f);
-  return bytes;
-}
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 ULONGLONG WriteTime(const std::string& path) {
@@ -87,7 +73,7 @@ Listing List(const std::string& dir, const std::string& rel = "") {
       out[rel + name + "\\"] = "";
       out.merge(List(dir + "\\" + name, rel + name + "\\"));
     } else {
-      out[rel + name] = Get(dir + "\\" + name);
+      out[rel + name] = ReadAll(dir + "\\" + name);
     }
   }
   if (h != INVALID_HANDLE_VALUE) FindClose(h);
@@ -111,22 +97,6 @@ struct Holder {
   std::thread thread;
 };
 
-// Handles this process holds, as the system lists them.
-std::size_t OwnHandles() {
-  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  auto query = reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
-  struct Entry { ULONG pid; BYTE type, flags; USHORT handle; PVOID object; ACCESS_MASK access; };
-  std::vector<char> buffer(1 << 20);
-  while (query(16 /* handles */, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr) ==
-         static_cast<LONG>(0xC0000004))
-    buffer.resize(buffer.size() * 2);
-  ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-  const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
-  std::size_t own = 0;
-  for (ULONG i = 0; i < count; ++i) own += entries[i].pid == GetCurrentProcessId();
-  return own;
-}
-
 class FileWords : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -149,14 +119,14 @@ class FileWords : public ::testing::Test {
   void MakeTree(const std::string& top) {
     for (const std::string& d : std::vector<std::string>{"", "\\sub", "\\sub\\deep", "\\.git", "\\" + kHyo})
       CreateDirectoryA((top + d).c_str(), nullptr);
-    Put(top + "\\empty.dat", "");
-    Put(top + "\\block.dat", std::string(32768, 'b'));
-    Put(top + "\\block1.dat", std::string(32768, 'c') + "d");
-    Put(top + "\\sub\\deep\\d.txt", "deep");
-    Put(top + "\\sub\\.hidden", "dot");
-    Put(top + "\\.git\\config", "dot dir");
-    Put(top + "\\" + kHyo + "\\" + kSoTxt, "sjis");
-    Put(top + "\\ro.txt", "read only");
+    WriteAll(top + "\\empty.dat", "");
+    WriteAll(top + "\\block.dat", std::string(32768, 'b'));
+    WriteAll(top + "\\block1.dat", std::string(32768, 'c') + "d");
+    WriteAll(top + "\\sub\\deep\\d.txt", "deep");
+    WriteAll(top + "\\sub\\.hidden", "dot");
+    WriteAll(top + "\\.git\\config", "dot dir");
+    WriteAll(top + "\\" + kHyo + "\\" + kSoTxt, "sjis");
+    WriteAll(top + "\\ro.txt", "read only");
     ULONGLONG t = 132000000000000000ULL;
     for (const auto& [rel, bytes] : List(top))
       if (rel.back() != '\\') SetWriteTime(top + "\\" + rel, t += 36000000000ULL);
@@ -235,10 +205,10 @@ TEST_F(FileWords, CopyTreeSkipsDotNamesAndKeepsBytesAndTimes) {
 
 TEST_F(FileWords, CopyChecksInTheirOrder) {
   for (const char* d : {"X", "X\\in"}) CreateDirectoryA(at(d).c_str(), nullptr);
-  Put(at("X\\f.txt"), "f");
-  Put(at("g.txt"), "g");
+  WriteAll(at("X\\f.txt"), "f");
+  WriteAll(at("g.txt"), "g");
   const std::string longName(120, 'n'), longFile = at(std::string(100, 'm'));
-  Put(longFile, "too long for the open-file record: refused at once, not retried");
+  WriteAll(longFile, "too long for the open-file record: refused at once, not retried");
   ExpectRefused("COPY", {
       {at("none.txt"), at("g.txt"), Msg(1306, at("none.txt").c_str(), at("g.txt").c_str())},
       {at("g.txt"), at("X"), Msg(1305, at("g.txt").c_str(), at("X").c_str())},
@@ -253,17 +223,17 @@ TEST_F(FileWords, CopyChecksInTheirOrder) {
       {at("X"), at("no\\") + longName, Err("ﾌｧｲﾙまたはﾃﾞｨﾚｸﾄﾘが存在しません", at("no\\") + longName)},
   });
   EXPECT_EQ(Copy(at("X"), at("X2")).status, 0);  // a name that merely starts alike
-  EXPECT_EQ(Get(at("X2\\f.txt")), "f");
+  EXPECT_EQ(ReadAll(at("X2\\f.txt")), "f");
 }
 
 TEST_F(FileWords, CopyCompletesBareNamesAndAnswersMissingOnesBare) {
   CreateDirectoryA(at("d").c_str(), nullptr);
-  Put(at("d\\a.txt"), "a");
-  Put(at("top.txt"), "top");
+  WriteAll(at("d\\a.txt"), "a");
+  WriteAll(at("top.txt"), "top");
   EXPECT_EQ(Copy(at("d\\a.txt"), "b.txt").status, 0);  // beside the source file
-  EXPECT_EQ(Get(at("d\\b.txt")), "a");
+  EXPECT_EQ(ReadAll(at("d\\b.txt")), "a");
   EXPECT_EQ(Copy("top.txt", "top2.txt").status, 0);  // from the current folder
-  EXPECT_EQ(Get(at("top2.txt")), "top");
+  EXPECT_EQ(ReadAll(at("top2.txt")), "top");
   // A folder's bare destination lies inside the folder.
   ExpectError(Copy(at("d"), "e"), Msg(1306, at("d").c_str(), at("d\\e").c_str()));
   for (auto args : {std::vector<Arg>{Omit(), P("x")}, {P(""), Omit()}, {P(at("top.txt")), P("")}}) {
@@ -275,8 +245,8 @@ TEST_F(FileWords, CopyCompletesBareNamesAndAnswersMissingOnesBare) {
 }
 
 TEST_F(FileWords, CopyAsksBeforeOverwriting) {
-  Put(at("s.txt"), "new");
-  Put(at("d.txt"), "old");
+  WriteAll(at("s.txt"), "new");
+  WriteAll(at("d.txt"), "old");
   SetFileAttributesA(at("d.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   DialogScript ok({Press(IDOK)});
   EXPECT_EQ(Copy(at("s.txt"), at("d.txt"), nullptr).status, 0);
@@ -284,12 +254,12 @@ TEST_F(FileWords, CopyAsksBeforeOverwriting) {
   ASSERT_EQ(ok.seen().size(), 1u);
   EXPECT_EQ(ok.seen()[0].caption + "|" + ok.seen()[0].text, Msg(1310) + "|" + at("d.txt"));
   EXPECT_EQ(ok.seen()[0].owner, host_->window());
-  EXPECT_EQ(Get(at("d.txt")), "new");
+  EXPECT_EQ(ReadAll(at("d.txt")), "new");
   EXPECT_EQ(Attributes(at("d.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
 
   MakeTree(at("tree"));
   MakeTree(at("target"));
-  Put(at("target\\empty.dat"), "x");
+  WriteAll(at("target\\empty.dat"), "x");
   Listing before = List(at("target"));
   DialogScript cancel({Press(IDCANCEL)});
   ExpectError(Copy(at("tree"), at("target"), "ask"), "");
@@ -299,20 +269,25 @@ TEST_F(FileWords, CopyAsksBeforeOverwriting) {
   DialogScript none({});  // read-only files inside: overwritten without a word
   EXPECT_EQ(Copy(at("tree"), at("target"), "dontask").status, 0);
   none.finish();
-  EXPECT_EQ(Get(at("target\\empty.dat")), "");
+  EXPECT_EQ(ReadAll(at("target\\empty.dat")), "");
+  WriteAll(at("target\\empty.dat"), "x");
+  DialogScript once({Press(IDOK)});  // after OK nothing inside the tree is asked about
+  EXPECT_EQ(Copy(at("tree"), at("target"), nullptr).status, 0);
+  once.finish();
+  EXPECT_EQ(ReadAll(at("target\\empty.dat")), "");
 }
 
 // Under Wine a file held without sharing answers 32 (sharing violation):
 // the source is retried on any failure, the destination only on 5.
 TEST_F(FileWords, CopyWaitsForAHeldSourceButNotForAHeldDestination) {
-  Put(at("s.txt"), std::string(40000, 's'));
+  WriteAll(at("s.txt"), std::string(40000, 's'));
   DWORD start = GetTickCount();
   {
     Holder hold(at("s.txt"), 700);
     EXPECT_EQ(Copy(at("s.txt"), at("d.txt")).status, 0);
   }
   EXPECT_GE(GetTickCount() - start, 600u);  // waited 200, 400 (and 600) ms
-  EXPECT_EQ(Get(at("d.txt")), Get(at("s.txt")));
+  EXPECT_EQ(ReadAll(at("d.txt")), ReadAll(at("s.txt")));
   Holder hold(at("d.txt"), 1500);
   start = GetTickCount();
   Outcome o = Copy(at("s.txt"), at("d.txt"));
@@ -345,7 +320,7 @@ TEST_F(FileWords, NoHandleOutlivesACallOnAnyPath) {
   SetFileAttributesA(at("src\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
   CreateDirectoryA(at("clash").c_str(), nullptr);
   CreateDirectoryA(at("clash\\sub").c_str(), nullptr);
-  Put(at("clash\\sub\\deep"), "a file where the source has a folder");
+  WriteAll(at("clash\\sub\\deep"), "a file where the source has a folder");
   std::function<Outcome()> calls[] = {
       [&] { return Copy(at("src"), at("copy")); }, [&] { return Copy(at("src"), at("clash")); },
       [&] { return Copy(at("src\\block1.dat"), at("one.dat")); }, [&] { return Update(at("src"), at("upd")); },
@@ -360,7 +335,7 @@ TEST_F(FileWords, NoHandleOutlivesACallOnAnyPath) {
   for (std::size_t& count : counts) {
     for (std::size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i]().status, statuses[i]) << i;
     Sleep(300);
-    count = OwnHandles();
+    count = ProcessHandleCount();
   }
   EXPECT_EQ(counts[1], counts[0]);
 }
@@ -376,19 +351,19 @@ TEST_F(FileWords, UpdateCopiesOnlyWhatIsMissingOrOlder) {
   const std::string same = "sub\\deep\\d.txt", newer = "block.dat", older = kHyo + "\\" + kSoTxt;
   for (const std::string& rel : {same, newer, older}) {
     ULONGLONG t = WriteTime(at("src\\" + rel));
-    Put(at("dst\\" + rel), "changed");
+    WriteAll(at("dst\\" + rel), "changed");
     SetWriteTime(at("dst\\" + rel), rel == same ? t : rel == newer ? t + 10 : t - 10);
     SetFileAttributesA(at("dst\\" + rel).c_str(), FILE_ATTRIBUTE_READONLY);
   }
   EXPECT_EQ(Update(at("src"), at("dst")).status, 0);
-  EXPECT_EQ(Get(at("dst\\" + same)) + Get(at("dst\\" + newer)) + Get(at("dst\\" + older)), "changedchangedsjis");
+  EXPECT_EQ(ReadAll(at("dst\\" + same)) + ReadAll(at("dst\\" + newer)) + ReadAll(at("dst\\" + older)), "changedchangedsjis");
   for (const std::string& rel : {same, newer, older}) EXPECT_EQ(Attributes(at("dst\\" + rel)) & 1u, 0u) << rel;
 }
 
 TEST_F(FileWords, UpdateChecksInTheirOrderAndBoundsItsPaths) {
   CreateDirectoryA(at("a").c_str(), nullptr);
-  Put(at("a\\f.txt"), "f");
-  Put(at("g.txt"), "g");
+  WriteAll(at("a\\f.txt"), "f");
+  WriteAll(at("g.txt"), "g");
   char text[600] = {};
   FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_PATH_NOT_FOUND,
                  LANG_USER_DEFAULT, text, sizeof text, nullptr);
@@ -398,7 +373,7 @@ TEST_F(FileWords, UpdateChecksInTheirOrderAndBoundsItsPaths) {
   std::string deep = root_;
   while (deep.size() < 225) CreateDirectoryA((deep += "\\" + std::string(std::min<std::size_t>(40, 230 - deep.size()), 'd')).c_str(), nullptr);
   const std::string name(40, 'n');
-  Put(at("a\\") + name, "x");
+  WriteAll(at("a\\") + name, "x");
   ExpectRefused("UPDATE", {
       {at("none"), at("x"), Msg(1306, at("none").c_str(), at("x").c_str())},
       {at("g.txt"), at("a"), Msg(1305, at("g.txt").c_str(), at("a").c_str())},
@@ -414,7 +389,7 @@ TEST_F(FileWords, UpdateChecksInTheirOrderAndBoundsItsPaths) {
   ExpectError(Update(at("a"), deep),
               Msg(1306, (at("a\\") + name).c_str(), Shortened(deep + "\\" + name, 260).c_str()));
   EXPECT_EQ(Update(at("a"), at("ab")).status, 0);  // a name that merely starts alike
-  EXPECT_EQ(Get(at("ab\\f.txt")), "f");
+  EXPECT_EQ(ReadAll(at("ab\\f.txt")), "f");
   Outcome o = host_->call("UPDATE", {Omit(), P(at("y"))});  // updates nothing, says so
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(o.raised.empty());

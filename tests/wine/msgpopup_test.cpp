@@ -1,7 +1,7 @@
 // The message popup as a macro meets it: the window and its controls, the
 // countdown and the animation driven by the host's message loop, updates of
-// an open popup, one popup per connection, its icon frames, and nothing
-// left behind by a thousand of them.
+// an open popup, one popup per connection, and nothing left behind by
+// hundreds of them, closed every way there is.
 #include <windows.h>
 
 #include <cmath>
@@ -64,13 +64,6 @@ HICON IconShown(HWND popup) {
   return reinterpret_cast<HICON>(SendDlgItemMessageA(popup, kIcon, STM_GETICON, 0, 0));
 }
 
-RECT RectIn(HWND window, HWND parent) {
-  RECT r;
-  GetWindowRect(window, &r);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 // Pumps the host's messages until done() or the time is up.
 template <typename Done>
 bool PumpUntil(Host& host, DWORD ms, Done done) {
@@ -91,23 +84,15 @@ TEST(MsgPopup, ShowsThreeLinesAndAnIconCentredAboveTheMiddleOfTheHostWindow) {
   EXPECT_EQ(GetDlgCtrlID(popup), 10010);
   const LONG style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_DLGFRAME;
   EXPECT_EQ(GetWindowLongA(popup, GWL_STYLE) & (style | WS_BORDER), style);
-  RECT client, r = RectIn(popup, host->window());
+  RECT client, r;
   GetClientRect(host->window(), &client);
+  GetWindowRect(popup, &r);
+  MapWindowPoints(nullptr, host->window(), reinterpret_cast<POINT*>(&r), 2);
   const int top = (client.bottom - 47) / 2 - 2 * GetSystemMetrics(SM_CYCAPTION);
   const RECT centred{(client.right - 248) / 2, top, (client.right - 248) / 2 + 248, top + 47};
   EXPECT_TRUE(EqualRect(&r, &centred)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
 
-  struct Control { int id; const char* text; RECT at; } controls[] = {
-      {kLine1, "一行目", {40, 2, 240, 15}}, {kLine2, "二行目", {40, 15, 240, 28}},
-      {kLine3, "三行目", {40, 28, 240, 41}}, {kIcon, "", {5, 5, 37, 37}}};
-  for (const Control& c : controls) {
-    SCOPED_TRACE(c.id);
-    r = RectIn(GetDlgItem(popup, c.id), popup);
-    EXPECT_TRUE(EqualRect(&r, &c.at)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
-    if (c.id != kIcon) {
-      EXPECT_EQ(U(Text(popup, c.id)), c.text);
-    }
-  }
+  EXPECT_EQ(U(Text(popup, kLine1) + "|" + Text(popup, kLine2) + "|" + Text(popup, kLine3)), "一行目|二行目|三行目");
   EXPECT_EQ(GetWindowLongA(GetDlgItem(popup, kIcon), GWL_STYLE) & SS_TYPEMASK, SS_ICON);
 
   // Every line has the connection's font, which outlives the popup and goes at disconnect.
@@ -129,9 +114,8 @@ TEST(MsgPopup, SecondsOfANewPopup) {
   const std::string range = Msg(1011, A(Label(1)).c_str(), -1, 3600);
   constexpr std::int32_t kRefused = -100, kNothing = -200;  // else: the milliseconds left
   struct Case { Arg seconds; std::int32_t remaining; } cases[] = {
-      {Omit(), kRefused}, {N(-2), kRefused}, {N(3601), kRefused}, {N(-1.5), kRefused},
-      {N(3600.5), kRefused}, {N(std::nan("")), kRefused}, {N(0), kNothing}, {N(0.4), kNothing},
-      {N(-0.4), kNothing}, {N(-1), -1}, {N(-1.4), -1}, {N(1), 1000}, {N(0.5), 1000}, {N(3600.4), 3600000}};
+      {Omit(), kRefused}, {N(-2), kRefused}, {N(3601), kRefused}, {N(-1.5), kRefused}, {N(std::nan("")), kRefused},
+      {N(0.4), kNothing}, {N(-1), -1}, {N(0.5), 1000}, {N(3600.4), 3600000}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seconds ? std::to_string(c.seconds->number) : "omitted");
     Outcome o = Popup(*host, c.seconds, S("a"));
@@ -158,8 +142,7 @@ TEST(MsgPopup, SecondsOfANewPopup) {
 TEST(MsgPopup, IconKindTakesZeroOrOneAfterRoundingAndNothingElse) {
   auto host = OpenHost();
   struct Case { Arg kind; const char* first; } cases[] = {
-      {N(0), "TIMER_ICON_1"}, {N(1), "BAR_ICON_1"}, {N(-0.4), "TIMER_ICON_1"}, {N(0.5), "BAR_ICON_1"},
-      {N(1.4), "BAR_ICON_1"}, {N(1.5), nullptr}, {N(5), nullptr}, {N(-1), nullptr}, {N(-2), nullptr},
+      {N(0), "TIMER_ICON_1"}, {N(0.5), "BAR_ICON_1"}, {N(1.5), nullptr}, {N(5), nullptr}, {N(-1), nullptr},
       {Omit(), nullptr}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind ? std::to_string(c.kind->number) : "omitted");
@@ -183,10 +166,8 @@ TEST(MsgPopup, LinesAreCutAt132BytesWithoutSplittingACharacter) {
   struct Case { std::string given, shown; } cases[] = {
       {std::string(132, 'x'), std::string(132, 'x')},
       {std::string(133, 'x'), std::string(132, 'x')},
-      {std::string(300, 'x'), std::string(132, 'x')},
       {std::string(130, 'x') + kanji, std::string(130, 'x') + kanji},
-      {std::string(131, 'x') + kanji, std::string(131, 'x')},
-      {"", ""}};
+      {std::string(131, 'x') + kanji, std::string(131, 'x')}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.given.size());
     Arg line = Value::Str(c.given);
@@ -275,35 +256,14 @@ TEST(MsgPopup, EachConnectionHasItsOwnPopup) {
   EXPECT_TRUE(Popups(window).empty());
 }
 
-TEST(MsgPopup, WithoutAHostWindowShowsNothingAndKeepsNothing) {
+// Closed by 0 seconds, by code 5 and by code 8 in turn; between them a
+// refused new popup and one that cannot be made without a host window, whose
+// records must go too.
+TEST(MsgPopup, HundredsOfPopupsLeaveNothingBehind) {
+  auto host = OpenHost();
   mcrhost::HostOptions options;
   options.createWindow = false;
-  auto host = OpenHost(options);
-  const std::size_t blocks = HeapBlockCount();
-  for (int i = 0; i < 200; ++i) EXPECT_EQ(Popup(*host, N(5), S("a"), Omit(), Omit(), N(0)).status, 0);
-  EXPECT_LT(HeapBlockCount(), blocks + 50) << "the records of popups that could not be made";
-}
-
-TEST(MsgPopupResources, SixteenIconFramesOf32By32In256Colours) {
-  HMODULE lib = LoadLibraryA(LibraryPath().c_str());
-  ASSERT_NE(lib, nullptr);
-  // Each group: one image, 32 x 32, 256 colours (0), one plane, 8 bits.
-  const unsigned char image[] = {1, 0, 32, 32, 0, 0, 1, 0, 8, 0};
-  for (const char* stem : {"TIMER_ICON_", "BAR_ICON_"}) {
-    for (int frame = 1; frame <= 8; ++frame) {
-      std::string name = stem + std::to_string(frame);
-      HRSRC group = FindResourceA(lib, name.c_str(), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
-      ASSERT_NE(group, nullptr) << name;
-      const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(lib, group)));
-      EXPECT_EQ(std::memcmp(bytes + 4, image, sizeof image), 0) << name;
-    }
-  }
-  FreeLibrary(lib);
-}
-
-// Closed by 0 seconds, by code 5 and by code 8 in turn.
-TEST(MsgPopupResources, AThousandPopupsLeaveNothingBehind) {
-  auto host = OpenHost();
+  auto windowless = OpenHost(options);
   // One round first, so that what the system makes once is already made.
   ASSERT_EQ(Popup(*host, N(5), S("a"), S("b"), S("c"), N(0)).status, 0);
   ASSERT_EQ(Popup(*host, N(0)).status, 0);
@@ -311,14 +271,15 @@ TEST(MsgPopupResources, AThousandPopupsLeaveNothingBehind) {
   const std::size_t windows = ThreadWindowCount(), handles = ProcessHandleCount(), blocks = HeapBlockCount();
   ASSERT_GT(handles, 0u);
   int alive = 0;
-  for (int i = 0; i < 1000; ++i) {
+  for (int i = 0; i < 300; ++i) {
     ASSERT_EQ(Popup(*host, N(5 + i % 3), S("line 1"), S("line 2"), S("line 3"), N(i % 3 - 1)).status, 0);
     EXPECT_EQ(Popup(*host, N(3601)).status, 0) << "an open popup takes any seconds";
     std::vector<HICON> frames = Frames(OnlyPopup(*host));
     EXPECT_EQ(i % 3 == 0 ? Popup(*host, N(0)).status : host->server(i % 3 == 1 ? 5 : 8), 0);
     EXPECT_TRUE(Popups(host->window()).empty());
     EXPECT_EQ(host->server(i % 2 ? 5 : 8), 0) << "nothing open";
-    EXPECT_EQ(Popup(*host, N(-2)).status, 1);  // a refused new popup frees its record
+    EXPECT_EQ(Popup(*host, N(-2)).status, 1);
+    EXPECT_EQ(Popup(*windowless, N(5), S("a"), Omit(), Omit(), N(0)).status, 0);
     for (HICON icon : frames) alive += icon && IconAlive(icon);
     if (i % 100 == 0) host->pump(0);
   }
@@ -326,7 +287,7 @@ TEST(MsgPopupResources, AThousandPopupsLeaveNothingBehind) {
   EXPECT_EQ(alive, 0);
   EXPECT_EQ(ThreadWindowCount(), windows);
   EXPECT_EQ(ProcessHandleCount(), handles);
-  // A lost record would be a thousand blocks; allow for the test's own.
+  // A lost record would be hundreds of blocks; allow for the test's own.
   EXPECT_LT(HeapBlockCount(), blocks + 100);
 }
 

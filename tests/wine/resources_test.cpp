@@ -61,7 +61,7 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
   for (const WordInfo& w : kWords) {
     if (!w.ready) continue;
     SCOPED_TRACE(w.name);
-    if (*w.params && !PlanFor(w.name)) {
+    if (*w.params && !PlanFor(w.name).valid) {
       ADD_FAILURE() << "an available word with parameters needs a valid call in the plans (wordcalls.cpp)";
       continue;
     }
@@ -99,53 +99,42 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
 
 enum class Damage { Empty, OneByteShort, CountsMax, CountsMinusOne, OffsetsPastEnd, NoTerminators };
 
+// A count or offset field of the instrument files, as the file layouts
+// place it: in the files whose lower-case names start with prefix and end
+// with suffix, at a fixed place or, with via, that far past where the 32-bit
+// offset at via points.
 struct Field {
+  const char* prefix;
+  const char* suffix;
   std::size_t at;
   int width;  // 2 or 4
-  bool count;  // a count (else a file offset)
-  bool words = false;  // an offset counted in 16-bit words from 1
+  char kind;  // c a count, o a file offset, w an offset counted in 16-bit words from 1
+  std::size_t via = SIZE_MAX;
+};
+const Field kFields[] = {
+    {"", ".seq", 614, 4, 'c'},          {"", ".seq", 618, 4, 'o'},           {"", ".seq", 1625, 4, 'c', 618},
+    {"data0", ".icp", 306, 2, 'c'},     {"data0", ".icp", 308, 4, 'w'},      {"data0", ".icp", 264, 4, 'w'},
+    {"run.icp", "", 20, 4, 'c'},        {"run.icp", "", 16, 4, 'o'},         {"run.icp", "", 24, 4, 'o'},
+    {"rungroup.", "", 104, 4, 'c'},     {"quant.", "", 938, 4, 'c'},
+    {"calib.", "", 12, 4, 'o'},         {"calib.", "", 16, 4, 'o'},          {"calib.", "", 0, 4, 'c', 12},
+    {"calib.", "", 86, 4, 'c', 16},
+    {"qcdb.", "", 0, 4, 'o'},           {"qcdb.", "", 4, 4, 'o'},            {"qcdb.", "", 8, 4, 'o'},
+    {"qcdb.", "", 0, 2, 'c', 0},        {"qcdb.", "", 2, 2, 'c', 0},         {"qcdb.", "", 2, 2, 'c', 8},
+    {"qctune.", "", 0, 4, 'o'},         {"qctune.", "", 4, 4, 'o'},          {"qctune.", "", 8, 4, 'o'},
+    {"qctune.", "", 0, 2, 'c', 0},      {"qctune.", "", 2, 2, 'c', 0},       {"qctune.", "", 2, 2, 'c', 8},
 };
 
-// The count and offset fields of the instrument files, by file name, as the
-// file layouts place them; some lie where another field points.
+// The fields of the file of that name that lie inside its bytes.
 std::vector<Field> FieldsOf(const std::string& name, const Bytes& b) {
-  auto u32 = [&](std::size_t at) -> std::size_t { return at + 4 <= b.size() ? b.getU32(at) : SIZE_MAX; };
-  auto within = [&](std::size_t at, int width) { return at != SIZE_MAX && at + width <= b.size(); };
-  std::vector<Field> f;
-  auto add = [&](std::size_t at, int width, bool count, bool words = false) {
-    if (within(at, width)) f.push_back({at, width, count, words});
-  };
-  auto is = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
-  if (name.size() > 4 && name.substr(name.size() - 4) == ".seq") {
-    add(614, 4, true);
-    add(618, 4, false);
-    if (within(618, 4)) add(u32(618) + 1625, 4, true);
-  } else if (is("data0") && name.size() > 4 && name.substr(name.size() - 4) == ".icp") {
-    add(306, 2, true);
-    add(308, 4, false, true);
-    add(264, 4, false, true);
-  } else if (name == "run.icp") {
-    add(20, 4, true);
-    add(16, 4, false);
-    add(24, 4, false);
-  } else if (is("rungroup.")) {
-    add(104, 4, true);
-  } else if (is("calib.")) {
-    add(12, 4, false);
-    add(16, 4, false);
-    add(u32(12), 4, true);
-    if (within(16, 4)) add(u32(16) + 86, 4, true);
-  } else if (is("qcdb.") || is("qctune.")) {
-    add(0, 4, false);
-    add(4, 4, false);
-    add(8, 4, false);
-    add(u32(0), 2, true);
-    if (within(0, 4)) add(u32(0) + 2, 2, true);
-    if (within(8, 4)) add(u32(8) + 2, 2, true);
-  } else if (is("quant.")) {
-    add(938, 4, true);
+  std::vector<Field> fields;
+  for (Field f : kFields) {
+    const std::size_t suffix = std::strlen(f.suffix);
+    if (name.rfind(f.prefix, 0) != 0 || name.size() < suffix || name.compare(name.size() - suffix, suffix, f.suffix))
+      continue;
+    if (f.via != SIZE_MAX) f.at = f.via + 4 <= b.size() ? f.at + b.getU32(f.via) : SIZE_MAX;
+    if (f.at != SIZE_MAX && f.at + f.width <= b.size()) fields.push_back(f);
   }
-  return f;
+  return fields;
 }
 
 Bytes Damaged(Damage d, const std::string& name, Bytes b) {
@@ -160,38 +149,14 @@ Bytes Damaged(Damage d, const std::string& name, Bytes b) {
     default: break;
   }
   for (const Field& f : FieldsOf(name, b)) {
-    if (f.count != (d != Damage::OffsetsPastEnd)) continue;
+    if ((f.kind == 'c') != (d != Damage::OffsetsPastEnd)) continue;
     std::int64_t v = d == Damage::CountsMinusOne ? -1 : d == Damage::CountsMax ? (f.width == 2 ? 0x7FFF : 0x7FFFFFFF)
                                                                               : static_cast<std::int64_t>(b.size()) + 4096;
-    if (f.words) v = v / 2 + 1;
+    if (f.kind == 'w') v = v / 2 + 1;
     if (f.width == 2) b.i16(f.at, static_cast<std::int16_t>(v));
     else b.i32(f.at, static_cast<std::int32_t>(v));
   }
   return b;
-}
-
-std::vector<std::string> FilesUnder(const std::string& root) {
-  std::vector<std::string> files;
-  WIN32_FIND_DATAA d;
-  HANDLE find = FindFirstFileA((root + "\\*").c_str(), &d);
-  if (find == INVALID_HANDLE_VALUE) return files;
-  do {
-    std::string name = d.cFileName, path = root + "\\" + name;
-    if (name == "." || name == "..") continue;
-    if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      std::vector<std::string> inner = FilesUnder(path);
-      files.insert(files.end(), inner.begin(), inner.end());
-    } else {
-      files.push_back(path);
-    }
-  } while (FindNextFileA(find, &d));
-  FindClose(find);
-  return files;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 TEST(Readers, DamagedFilesAreNeverWritten) {
@@ -208,16 +173,17 @@ TEST(Readers, DamagedFilesAreNeverWritten) {
     SCOPED_TRACE(kind.name);
     Bench bench;
     std::map<std::string, Snapshot> before;
-    for (const std::string& path : FilesUnder(bench.sample())) {
-      std::string name = Lower(path.substr(path.find_last_of('\\') + 1));
+    for (const std::string& path : FolderState::Take(bench.sample()).Files()) {
+      std::string name = path.substr(path.find_last_of('\\') + 1);
+      std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
       Bytes original = Bytes::Load(path);
       fields += FieldsOf(name, original).size();
       before[path] = Save(Damaged(kind.damage, name, original), path);
     }
     files = before.size();
+    const FolderState damaged = FolderState::Take(bench.sample());
     for (const WordInfo& w : kWords) {
-      const WordPlan* plan = PlanFor(w.name);
-      if (!w.ready || !plan || !(plan->flags & kReadsOnly)) continue;
+      if (!w.ready || !(PlanFor(w.name).flags & kReadsOnly)) continue;
       SCOPED_TRACE(w.name);
       bench.Call(w, bench.Baseline(w));
       ++calls;
@@ -225,7 +191,7 @@ TEST(Readers, DamagedFilesAreNeverWritten) {
         EXPECT_TRUE(OpensExclusively(path)) << path << " is still open";
         ExpectUnchanged(snap);
       }
-      EXPECT_EQ(FilesUnder(bench.sample()).size(), before.size()) << "files created or removed";
+      for (const std::string& change : FolderState::Take(bench.sample()).ChangesSince(damaged)) ADD_FAILURE() << change;
     }
   }
   std::printf("readers: %zu calls on %zu damaged files (%zu count and offset fields) in %zu ways\n", calls, files,

@@ -5,8 +5,6 @@
 #include <windows.h>
 
 #include <cmath>
-#include <fstream>
-#include <set>
 
 #include "leaks.h"
 #include "taskwindows.h"
@@ -19,7 +17,6 @@ using mcrhost::TaskWindows;
 constexpr UINT kCloseRequest = 0x051F;
 constexpr double kUnset = INFINITY;  // a variable the host does not hold
 
-void WriteAll(const std::string& path, const std::string& s) { std::ofstream(path, std::ios::binary) << s; }
 std::string Ini(const std::string& file, const std::string& section, const char* key) {
   char v[64] = {};
   GetPrivateProfileStringA(section.c_str(), key, "-", v, sizeof v, file.c_str());
@@ -80,7 +77,8 @@ TEST(TaskPlacement, WinRestorePosReadsTheFileBesideTheTasksOwnProgram) {
   WriteAll(program.folder + "icpms.win",
            "[VEXREC,1]\r\nPOS=10,10,410,310\r\n[VEXREC,3]\r\nPOS=30,40\r\n[VEXTRIM_TUNE,1]\r\nWINSTYLE=WS_MAXIMIZE\r\n"
            "POS=11,11,411,311\r\n[VEXTRIM_MAINT,1]\r\nPOS=12,12,412,312\r\n[VEXEVA_OFFLINE,1]\r\nPOS=13,13,413,313\r\n[HUBEX,2]\r\nPOS=15,15,415,315\r\n"
-           "WINSTYLE=ws_minimize\r\n[VEXMON_GEN,1]\r\nPOS=16,16,416,316\r\n");
+           "WINSTYLE=ws_minimize\r\n[VEXMON_GEN,1]\r\nPOS=16,16,416,316\r\n[VEXMON_GEN45678901234567890123,1]\r\n"
+           "POS=17,17,417,317\r\n");
   struct Case { const char* cls; double n, mode, top; const char* tag; int state; Placement expected; } cases[] = {
       {"QRW VEXREC Class", 1, 0, 0, "", 0, {1, 10, 10, 410, 310}},
       {"QRW VEXREC Class", 3, 0, 0, "", 0, {1, 30, 40, 0, 0}},
@@ -89,7 +87,7 @@ TEST(TaskPlacement, WinRestorePosReadsTheFileBesideTheTasksOwnProgram) {
       {"QRW VEXEVA Class", 1, 0, kUnset, "", 0, {1, 13, 13, 413, 313}},
       {"ZT-KMR CP Class", 1.5, 0, 0, "", 0, {2, 15, 15, 415, 315}},
       {"QRW VEXMON Class", 1, 0, 0, "GEN", 0, {1, 16, 16, 416, 316}},
-      {"QRW VEXMON Class", 1, 0, 0, "GEN45678901234567890123", 0, {1, 0, 0, 800, 600}},  // no room for the name
+      {"QRW VEXMON Class", 1, 0, 0, "GEN45678901234567890123", 0, {1, 0, 0, 800, 600}},  // 32 bytes: no room for the name
       {"MCRTEST Other Class", 1, 0, 0, "", 0, {1, 0, 0, 800, 600}},
       // The present state wins over the stored one; only the restored rectangle changes.
       {"QRW VEXREC Class", 1, 0, 0, "", 1, {3, 10, 10, 410, 310}},
@@ -357,7 +355,6 @@ TEST_F(WindowWords, HostWindowStateBoxAndClassName) {
   EXPECT_EQ(states, "0112") << "only a visible window changes";
   EXPECT_EQ(Result("GetCPWin", {}), Number(host));
 
-  Fails("MAXBTNSTAT", {Omit()}, 1008);
   std::string boxes;
   for (double state : {0.4, 2.0, 1.0, -0.5, 3e9, 0.0}) {
     Result("MAXBTNSTAT", {N(state)});
@@ -376,17 +373,14 @@ TEST_F(WindowWords, HostWindowStateBoxAndClassName) {
   EXPECT_EQ(StrVar(*host_, var135), class133.substr(0, 132));
   Result("GetClassName", {N(Gone()), S(var135)});
   EXPECT_EQ(StrVar(*host_, var135), "");
-  for (auto args : std::vector<std::vector<Arg>>{{Omit(), S("c$")}, {N(1), Omit()}, {N(1), S("")}})
-    Fails("GetClassName", args, 1008);
   DestroyWindow(w);
 }
 
-TEST_F(WindowWords, SetIconSwapsIconsAndLeavesNothingBehind) {
+TEST_F(WindowWords, SetIconReplacesAndDestroysTheIconInUse) {
   HWND host = host_->window();
   auto held = [&] { return static_cast<HICON>(GetPropA(host, "HICON")); };
   TempDir dir;
   WriteAll(dir.file("plain.txt"), "no icons");
-  Fails("SETICON", {Omit(), N(0)}, 1008);
   for (auto [file, index] : std::vector<std::pair<std::string, double>>{
            {dir.file("plain.txt"), 0}, {dir.file("none.dll"), 0}, {"shell32.dll", 1e5}, {"shell32.dll", -1}})
     Fails("SETICON", {S(file), N(index)}, 1044);
@@ -407,22 +401,8 @@ TEST_F(WindowWords, SetIconSwapsIconsAndLeavesNothingBehind) {
   SetWindowLongPtrA(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(plain));
   EXPECT_EQ(seen, (std::vector<std::pair<WPARAM, bool>>{{ICON_BIG, true}, {ICON_SMALL, true}}));
   EXPECT_FALSE(IconAlive(first));
-  for (WPARAM kind : {ICON_BIG, ICON_SMALL})
-    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(host, WM_GETICON, kind, 0)), held());
-
-  // A thousand more: no handle or window left over, every replaced icon destroyed
-  // (Wine never hands a freed handle value out again at once, so each icon is told apart).
-  const std::size_t handles = ProcessHandleCount(), windowCount = ThreadWindowCount();
-  std::set<HICON> icons{held()};
-  for (int i = 0; i < 1000; ++i) {
-    Result("SETICON", {S("shell32.dll"), N(i % 4)});
-    icons.insert(held());
-  }
-  EXPECT_EQ(ProcessHandleCount(), handles);
-  EXPECT_EQ(ThreadWindowCount(), windowCount);
-  EXPECT_EQ(icons.size(), 1001u);
   HICON last = held();
-  for (HICON icon : icons) EXPECT_EQ(IconAlive(icon), icon == last);
+  for (WPARAM kind : {ICON_BIG, ICON_SMALL}) EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(host, WM_GETICON, kind, 0)), last);
   host_->close();
   EXPECT_FALSE(IconAlive(last)) << "destroyed at disconnect";
 }
