@@ -44,7 +44,6 @@ TEST_F(QcWords, MassListStepsAndSelectors) {
       {"GetCalMasInf", {N(3), S("MASS"), Dir(), S("T")}, -1}, {"GetCalMasInf", {N(4), S("MASS"), Dir(), S("T")}, -1},
       {"GetCalMasInf", {N(6.5), S("MASS"), Dir(), S("T")}, -1, Msg(1032)},
       {"GetCalMasInf", {N(0.4), S("MASS"), Dir(), S("T")}, -1, Msg(1032)},
-      {"GetQDBMasInf", {N(1), S("MASS"), Dir(), Omit()}, -1, Msg(1008)},
       {"GetTNCMasInf", {N(1), S("istd"), Dir(), S("T")}, -1, Msg(1009, "ISTD")},  // a selector of other words
       // Only single-byte letters change case.
       {"GetQDBMasInf", {N(1), S("ﾏｽa"), Dir(), S("T")}, -1, Msg(1009, A("ﾏｽA").c_str())},
@@ -115,9 +114,6 @@ TEST_F(QcWords, TuneStepSummary) {
   EXPECT_EQ(Listed("GETTUNESTEP", {S("RUNP"), Dir(), S("T")}, 1), (Table{2, 0, 0, 0, 0, 0}));
   Put("run.icp", fx::Method(5));
   EXPECT_EQ(Listed("GETTUNESTEP", {S("runp"), Dir(), S("T")}, 2), (Table{2, 1, 0, 0, 0, 0}));
-  Run({{"GETTUNESTEP", {S("QCD"), Dir(), S("T")}, -1, Msg(1033)},
-       {"GETTUNESTEP", {S("QCDB"), Omit(), S("T")}, -1, Msg(1034)},
-       {"GETTUNESTEP", {S("QCDB"), Dir(), Omit()}, -1, Msg(1006)}});
 }
 
 // The answers are worked through in memory; here: real files, the arguments and the messages.
@@ -136,10 +132,10 @@ TEST_F(QcWords, TuneMassesAndCalibrationOfAStep) {
   Run({
       {"ChkTuneMass", {N(1)}, 0}, {"ChkTuneMass", {N(2)}, -1},  // one run group only: step 1
       {"ChkTuneMass", {N(6.5)}, -1, Msg(1032)}, {"ChkTuneMass", {N(0.4)}, -1, Msg(1032)},
-      {"ChkTuneMass", {Omit()}, -1, Msg(1008)}, {"ChkTuneMass", {N(5)}, -1},  // 5: no tune criteria
+      {"ChkTuneMass", {N(5)}, -1},  // 5: no tune criteria
       {"COMPCALRUN", {N(1), cal, Dir()}, 1}, {"COMPCALRUN", {N(2.5), cal, Dir()}, 0},  // step 3
       {"COMPCALRUN", {N(2), cal, Dir()}, -1, Msg(1035)}, {"COMPCALRUN", {N(4), cal, Dir()}, -100, Msg(1035)},
-      {"COMPCALRUN", {N(5), cal, Dir()}, -100, Msg(1036)}, {"COMPCALRUN", {Omit(), cal, Dir()}, -100, Msg(1008)},
+      {"COMPCALRUN", {N(5), cal, Dir()}, -100, Msg(1036)},
   });
   Put("run.icp", fx::Method(4));
   Run({{"ChkTuneMass", {N(1.5)}, 1}});  // step 2: 205 is not measured
@@ -162,7 +158,6 @@ TEST_F(QcWords, QcCheckTable) {
   struct Fail { Arg mass, step, var; std::string error; } fails[] = {
       {N(0.4), N(1), S("Q"), range}, {N(260.5), N(1), S("Q"), range}, {N(9), N(1), S("Q"), Msg(1018)},
       {N(7), N(4), S("Q"), Msg(1002, dir_.file("qcdb.04").c_str())}, {N(7), N(7), S("Q"), Msg(1032)},
-      {N(7), N(1), Omit(), Msg(1008)},
   };
   host_->vars().setNumber("Q", 42);
   for (const Fail& f : fails) Err(Call("GetQDBInfo", {f.mass, N(4), f.step, Dir(), f.var}), f.error);
@@ -181,7 +176,6 @@ TEST_F(QcWords, InternalStandardText) {
     Ok(Call("GETISTDSTR", {p.file ? S(dir_.file(*p.file)) : Omit(), S("I$")}));
     EXPECT_EQ(StrVar(*host_, "I$"), A(p.text)) << (p.file ? *p.file : "omitted");
   }
-  Err(Call("GETISTDSTR", {S(dir_.file("m.ist")), Omit()}), Msg(1008));
 }
 
 TEST_F(QcWords, RunTypesDefinedForQc) {
