@@ -77,7 +77,7 @@ TEST_F(StringWords, Limits) {
   });
 }
 
-TEST_F(StringWords, CountsLimitsAndTrim) {
+TEST_F(StringWords, CountsAndTrim) {
   Run({
       Text("Left$", {S("abc"), N(1.5)}, "ab"),
       Text("Left$", {S(k128), N(200)}, k128),
