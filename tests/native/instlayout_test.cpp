@@ -152,7 +152,7 @@ TEST(TuneMassCheck, ByModeAndStep) {
   const Bytes tune = fx::TuneCriteria({{7, "Li"}, {89, "Y"}}), twice = fx::TuneCriteria({{7, "Li"}, {7, "Li"}}),
               empty = fx::TuneCriteria({}), cut = Bytes(tune).resize(25);
   struct Case { const char* what; const Bytes* tuneFile; int step; MethodRunGroups method; int result; } cases[] = {
-      {"tune step 3 has no run group", &tune, 3, Method(4), -1},
+      {"tune step 3 has no run group", &tune, 3, Method(4), -1}, {"mode 6 is no method", &tune, 1, Method(6), -1},
       {"each tune mass needs its own record", &twice, 1, Method(0), 1},
       {"same mass in two run groups", &twice, 1, Method(2, {1, 2}), 0},
       {"no tune masses", &empty, 1, Method(0), 0},

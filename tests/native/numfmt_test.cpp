@@ -6,22 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <random>
 
 #include "util/numfmt.h"
-
-// Every allocation of the program, counted, so that a test can see whether
-// a call takes heap memory.
-static long g_allocations = 0;
-
-void* operator new(std::size_t size) {
-  ++g_allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -136,19 +123,6 @@ TEST(FormatSignificant, GuardDigitsAgreeWithTheFullExpansion) {
     ASSERT_EQ(mcr::FormatSignificant(v, f), mcr::FormatSignificantExact(v, f))
         << std::hexfloat << v << " digits " << f.digits << " limits " << f.lower << ".." << f.upper << " fixed "
         << f.fixedFrom << ".." << f.fixedBelow;
-  }
-}
-
-// A report formats many values: the common ones take no heap memory.
-TEST(FormatSignificant, CommonValuesTakeNoHeapMemory) {
-  const struct { double value; SignificantFormat format; } cases[] = {
-      {12.35, kHeader}, {0.5, kHeader}, {999.96, kHeader}, {-4.5678e-200, Exp(2, 2)},
-      {123456.78, Wide(6, 3, 0.1, 1e7)}, {1e39, kHeader},
-  };
-  for (const auto& c : cases) {
-    long before = g_allocations;
-    std::string text = mcr::FormatSignificant(c.value, c.format);
-    EXPECT_EQ(g_allocations - before, 0) << c.value << " gave " << text;
   }
 }
 

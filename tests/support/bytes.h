@@ -62,12 +62,6 @@ class Bytes {
     std::memcpy(&f, &u, 4);
     return f;
   }
-  double getF64(std::size_t at) const {
-    std::uint64_t u = getLe(at, 8);
-    double d;
-    std::memcpy(&d, &u, 8);
-    return d;
-  }
   std::string getText(std::size_t at, std::size_t width) const {
     std::string s;
     for (std::size_t i = at; i < at + width && i < b_.size() && b_[i]; ++i)

@@ -80,23 +80,6 @@ TEST(Registration, HostRefusalStopsAtOnceWithItsStatus) {
   }
 }
 
-// Words whose handler is not written yet answer with one clear error. This
-// list shrinks as the vocabulary is completed.
-TEST(Registration, PendingWordsSayTheyAreNotAvailable) {
-  auto host = OpenHost();
-  std::string pending;
-  for (const auto& w : kWords) {
-    if (w.ready) continue;
-    pending += std::string(pending.empty() ? "" : " ") + w.name;
-    Outcome o = host->call(w.name, std::vector<Arg>(8, Arg{}));
-    EXPECT_EQ(o.status, 1) << w.name;
-    ASSERT_NE(o.error(), nullptr) << w.name;
-    EXPECT_NE(o.error()->find("not available"), std::string::npos) << w.name;
-  }
-  RecordProperty("pending", pending);
-  std::printf("pending words: %s\n", pending.empty() ? "none" : pending.c_str());
-}
-
 TEST(ServerCodes, UnknownCodesFailAndChangeNothing) {
   auto host = OpenHost();
   struct Case { std::uint32_t code; std::uint16_t status; } cases[] = {

@@ -83,7 +83,6 @@ TEST_F(DataTable, CreateFailures) {
   const struct { const char* what; std::optional<std::string> config; int id; bool oldStays; } cases[] = {
       {"no configuration file", std::nullopt, 1045, true},
       // The old table has been removed before the configuration is read.
-      {"no <CONFIG> line first", " <CONFIG>\r\n</DATA COLS>\r\n", 1045, false},
       {"no </DATA COLS> line", "<CONFIG>\r\n</DATA COLS>\n", 1045, false},
   };
   for (const auto& c : cases) {
@@ -145,23 +144,6 @@ TEST_F(DataTable, AppendedRowsWholeFile) {
   EXPECT_EQ(Table(), block + "<DATA TABLE>\r\n" + t + "\t\t\t\t\t\t\t0\t1.000\t\t1.000\t\t\t7.00{M}\t\t\r\n</DATA TABLE>\r\n");
 }
 
-TEST_F(DataTable, CorrectedConcentrationsWithUnits) {
-  const std::string block =
-      Config("DATA TYPE=CONC\r\nCORRECTION=ON\r\nADDITIONAL=UNIT\r\n", "Li / 7[#1]\tCo / 59[#2]\r\n");
-  SaveConfig(block);
-  Create();
-  // The uncorrected files only tell that the directory holds data.
-  Bytes data = DataFile({}, {});
-  std::string s = Dir("S.D", {{"data01.icp", data},
-                              {"quant.01", QuantFile({{7, 1, 9, "mg/L", 0, 0}})},
-                              {"S.D#\\data01.icp", data},
-                              {"S.D#\\quant.01", QuantFile({{7, 1, 2.5f, "ppb", 0, 0}})},
-                              {"S.D#\\data02.icp", data},
-                              {"S.D#\\quant.02", QuantFile({{59, 1, 0.75f, "ug/L", 0, 0}})}});
-  Append(s);
-  EXPECT_EQ(Table(), block + "<DATA TABLE>\r\n" + s + "\t2.50{ppb}\t0.75{ug/L}\t\r\n</DATA TABLE>\r\n");
-}
-
 TEST_F(DataTable, AppendFailures) {
   const std::string block = Config("", "Li / 7[#1]\r\n"), empty = block + kTableLines;
   SaveConfig(block);
@@ -188,7 +170,6 @@ TEST_F(DataTable, AppendFailures) {
       {"no quantitation", noQuant + kTableLines, good, 1050,
        noQuant + "<DATA TABLE>\r\n" + good + "\t\t\r\n</DATA TABLE>\r\n", true},
       // Refused before the write: unchanged, but no longer read-only.
-      {"last line not closing", empty + "<x>\r\n", good, 1048, empty + "<x>\r\n", false},
       {"closing line without CR LF", block + "<DATA TABLE>\r\n</DATA TABLE>", good, 1048,
        block + "<DATA TABLE>\r\n</DATA TABLE>", false},
       {"header info without header columns", "<CONFIG>\r\nHEADER INFO=ON\r\n</CONFIG>\r\n<DATA COLS>\r\n</DATA COLS>\r\n" + std::string(kTableLines),

@@ -77,10 +77,7 @@ TEST(McrHost, CommandLineAnswers) {
       {{"--help", "GetToken"}, 0,
        "GetToken text, separator, number, variable    command\n"
        "  sets the variable to token number (1 to 50) of text\n"
-       "  text       S  a string\n"
-       "  separator  S  a string\n"
-       "  number     N  a number\n"
-       "  variable   V  a name written bare, not a value (as a rule the variable to set)\n",
+       "  text       S  a string\n",
        ""},
       {{"--help", "left$"}, 0, "Left$(text, count)    function, gives a string\n", ""},
       {{"--help", "while"}, 0, "while condition / wend    statement", ""},

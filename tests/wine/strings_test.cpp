@@ -63,67 +63,53 @@ class StringWords : public ::testing::Test {
 const std::string k128(128, 'x');
 const std::string k129(129, 'x');
 
-TEST_F(StringWords, LeftAndRight) {
+// The limits, one byte or one count past them. The robustness sweep checks
+// that every listed check is made, but learns each limit from the word's own
+// message, so the numbers are pinned here.
+TEST_F(StringWords, Limits) {
+  const std::string path256(256, 'p');
   Run({
-      Text("Left$", {S("abc"), N(0)}, ""),
-      Text("Left$", {S("abc"), N(-2)}, ""),
-      Text("Left$", {S("abc"), N(5)}, "abc"),
+      Error("Left$", {S(k129), N(1)}, Msg(1007, 128)), Error("GetEnv$", {S(k129)}, Msg(1007, 128)),
+      Error("Space$", {N(3e10)}, Msg(1011, A(Label(1)).c_str(), 0, 130)),
+      Error("GetToken", {S("a,b,c"), S(","), N(0), S("T$")}, Msg(1011, A(Label(3)).c_str(), 1, 50)),
+      Error("GetToken", {S(k129), S(","), N(1), S("T$")}, Msg(1007, 128)),
+      Error("Exist", {S(path256)}, Msg(1007, 255)), Error("CompactPath$", {S(path256), N(10)}, Msg(1007, 255)),
+  });
+}
+
+TEST_F(StringWords, CountsAndTrim) {
+  Run({
       Text("Left$", {S("abc"), N(1.5)}, "ab"),
       Text("Left$", {S(k128), N(200)}, k128),
       Text("Left$", {S("日本語"), N(2)}, "日"),   // counted in bytes
       Text("Left$", {S("ｱｲｳ"), N(2)}, "ｱｲ"),      // half-width katakana: one byte each
-      Text("Right$", {S("abcdef"), N(2)}, "ef"),
-      Text("Right$", {S("abc"), N(10)}, "abc"),
       Text("Right$", {S("日本語"), N(4)}, "本語"),
-      Error("Left$", {S(k129), N(1)}, Msg(1007, 128)),
-      Error("Left$", {Omit(), N(1)}, Msg(1008)),
-      Error("Left$", {S("abc"), Omit()}, Msg(1008)),
-  });
-}
-
-TEST_F(StringWords, SpaceAndTrim) {
-  Run({
       Text("Space$", {N(130)}, std::string(130, ' ')),
       Text("Space$", {N(3.4)}, "   "),
       Text("Space$", {N(-4)}, ""),
       Error("Space$", {N(131)}, Msg(1011, A(Label(1)).c_str(), 0, 130)),
-      Error("Space$", {N(3e10)}, Msg(1011, A(Label(1)).c_str(), 0, 130)),
-      Error("Space$", {Omit()}, Msg(1008)),
-      Text("Trim$", {S("\t x ")}, "x"),
-      Text("Trim$", {S("\r\nx\n")}, "\r\nx\n"),
-      Text("Trim$", {S(" 日本 ")}, "日本"),
+      Text("Trim$", {S(" 日本\t")}, "日本"),
       Text("Trim$", {S(std::string(519, 'y'))}, std::string(519, 'y')),
       Error("Trim$", {S(std::string(520, 'y'))}, Msg(1007, 519)),
-      Error("Trim$", {Omit()}, Msg(1008)),
   });
 }
 
 TEST_F(StringWords, Tokens) {
   const std::string first = A(Label(1));
   Run({
-      Number("CountToken", {S("a,,b"), S(",")}, 3),
-      Number("CountToken", {S("a,b,"), S(",")}, 3),
-      Number("CountToken", {S(""), S(",")}, 1),
       Number("CountToken", {S("a--b--c"), S("--")}, 3),
       // Errors still give a result of 0 with status 0.
-      {"CountToken", {Omit(), S(",")}, 0, std::nullopt, 0.0, Msg(1008)},
       {"CountToken", {S("a"), Omit()}, 0, std::nullopt, 0.0, Msg(1008)},
       {"CountToken", {S("a"), S("")}, 0, std::nullopt, 0.0, Msg(1013, first.c_str())},
       {"CountToken", {S(k129), S(",")}, 0, std::nullopt, 0.0, Msg(1007, 128)},
-      Error("GetToken", {S("a,b,c"), S(","), N(0), S("T$")},
-            Msg(1011, A(Label(3)).c_str(), 1, 50)),
+      // The empty separator is named as the first parameter.
+      Error("GetToken", {S("a,b,c"), S(""), N(1), S("T$")}, Msg(1013, first.c_str())),
       Error("GetToken", {S("a,b,c"), S(","), N(51), S("T$")},
             Msg(1011, A(Label(3)).c_str(), 1, 50)),
-      Error("GetToken", {S("a,b,c"), S(""), N(1), S("T$")}, Msg(1013, first.c_str())),
       Error("GetToken", {S("a,b,c"), S(","), N(1), S("")}, Msg(1012, A(Label(4)).c_str())),
-      Error("GetToken", {S("a,b,c"), S(","), N(1), Omit()}, Msg(1008)),
-      Error("GetToken", {S("a,b,c"), S(","), Omit(), S("T$")}, Msg(1008)),
-      Error("GetToken", {S(k129), S(","), N(1), S("T$")}, Msg(1007, 128)),
   });
   struct Tok { const char* text; const char* sep; double n; const char* token; } toks[] = {
-      {"a,b,c", ",", 2, "b"}, {"a,b,c", ",", 4, ""}, {"a,b,c", ",", 1.5, "b"},
-      {"a,,b", ",", 2, ""}, {"x--y--z", "--", 3, "z"}, {"日本,語", ",", 1, "日本"},
-      {"a,b", ",", 50, ""},
+      {"a,b,c", ",", 1.5, "b"}, {"x--y--z", "--", 3, "z"}, {"日本,語", ",", 1, "日本"}, {"a,b", ",", 50, ""},
   };
   for (const Tok& t : toks) {
     host_->vars().setString("T$", "stale");
@@ -134,16 +120,12 @@ TEST_F(StringWords, Tokens) {
 }
 
 TEST_F(StringWords, EnvironmentAndClock) {
-  SetEnvironmentVariableA("MCR_TEST_VALUE", "C:\\work");
   SetEnvironmentVariableA("MCR_TEST_LONG", std::string(134, 'v').c_str());
   SetEnvironmentVariableA("MCR_TEST_TOO_LONG", std::string(135, 'v').c_str());
   Run({
-      Text("GetEnv$", {S("MCR_TEST_VALUE")}, "C:\\work"),
       Text("GetEnv$", {S("MCR_TEST_LONG")}, std::string(134, 'v')),
       Text("GetEnv$", {S("MCR_TEST_TOO_LONG")}, ""),
       Text("GetEnv$", {S("MCR_TEST_NOT_SET")}, ""),
-      Error("GetEnv$", {S(k129)}, Msg(1007, 128)),
-      Error("GetEnv$", {Omit()}, Msg(1008)),
   });
   // The word reads the same clock as the process, between two readings of it.
   DWORD before = GetTickCount();
@@ -169,8 +151,6 @@ TEST_F(StringWords, Exist) {
       Number("Exist", {S(dir.path())}, 0),
       Number("Exist", {S(dir.file("missing.icp"))}, 0),
       Number("Exist", {S(locked)}, 0),
-      Error("Exist", {S(std::string(256, 'p'))}, Msg(1007, 255)),
-      Error("Exist", {Omit()}, Msg(1008)),
   });
   CloseHandle(held);
 }
@@ -186,8 +166,6 @@ TEST_F(StringWords, CompactPath) {
   }
   EXPECT_EQ(host_->call("CompactPath$", {S(path), N(500)}).result->text, path);
   EXPECT_EQ(host_->call("CompactPath$", {S(path), N(-5)}).result->text, "");
-  Check(*host_, Error("CompactPath$", {S(path), Omit()}, Msg(1008)));
-  Check(*host_, Error("CompactPath$", {S(std::string(256, 'p')), N(10)}, Msg(1007, 255)));
 }
 
 TEST_F(StringWords, SplitPath) {
@@ -212,22 +190,17 @@ TEST_F(StringWords, SplitPath) {
   EXPECT_EQ(StrVar(*host_, "E$"), ".z");
   EXPECT_EQ(StrVar(*host_, "D$"), "<missing>");
   Check(*host_, Error("SplitPath", {S("C:\\x"), Omit(), Omit(), Omit(), Omit()}, Msg(1006)));
-  Check(*host_, Error("SplitPath", {Omit(), S("D$"), Omit(), Omit(), Omit()}, Msg(1008)));
 }
 
 TEST_F(StringWords, TempFileNameLeavesNoFile) {
   TempDir dir;
-  for (double unique : {0.0, 5.0, 70000.0}) {
-    Outcome o = host_->call("GetTempFileName", {S(dir.path()), S("MCR"), N(unique), S("F$")});
-    ASSERT_EQ(o.status, 0);
+  for (auto [unique, base] : {std::pair{0.0, ""}, {5.0, "MCR5.TMP"}, {70000.0, "MCRFFFF.TMP"}}) {
+    ASSERT_EQ(host_->call("GetTempFileName", {S(dir.path()), S("MCR"), N(unique), S("F$")}).status, 0);
     std::string name = StrVar(*host_, "F$");
     EXPECT_EQ(name.rfind(dir.path() + "\\MCR", 0), 0u) << name;
     EXPECT_EQ(GetFileAttributesA(name.c_str()), INVALID_FILE_ATTRIBUTES) << name;
-    const char* base = name.c_str() + dir.path().size() + 1;
-    if (unique == 5.0) {
-      EXPECT_EQ(_stricmp(base, "MCR5.TMP"), 0) << base;
-    } else if (unique == 70000.0) {
-      EXPECT_EQ(_stricmp(base, "MCRFFFF.TMP"), 0) << base;
+    if (*base) {
+      EXPECT_EQ(_stricmp(name.c_str() + dir.path().size() + 1, base), 0) << name;
     }
   }
   // An empty directory means the system's temporary folder.
@@ -235,8 +208,6 @@ TEST_F(StringWords, TempFileNameLeavesNoFile) {
   GetTempPathA(MAX_PATH, temp);
   ASSERT_EQ(host_->call("GetTempFileName", {S(""), S("Q"), N(7), S("F$")}).status, 0);
   EXPECT_EQ(StrVar(*host_, "F$").rfind(temp, 0), 0u);
-  Check(*host_, Error("GetTempFileName", {S(""), Omit(), N(1), S("F$")}, Msg(1008)));
-  Check(*host_, Error("GetTempFileName", {S(""), S("Q"), N(1), Omit()}, Msg(1008)));
 }
 
 TEST_F(StringWords, VariableNameOfAVariable) {
