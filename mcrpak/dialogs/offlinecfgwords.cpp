@@ -15,6 +15,7 @@
 
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/owners.h"
 #include "../bridge/rounding.h"
 #include "../instfiles/filesource.h"
 #include "../resources/resource_ids.h"
@@ -77,21 +78,6 @@ struct Source {
   bool firstSampler = false;  // the settings name no autosampler at all
   std::string appFile, appName;
   bool pump = false;
-};
-
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  ~FindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
 };
 
 OfflineCfgParams* ParamsOf(HWND dialog) { return static_cast<OfflineCfgParams*>(GetPropA(dialog, kParamsProperty)); }
@@ -190,8 +176,8 @@ void LoadApplications(OfflineCfgParams& p) {
     for (StandardApplication& a : ReadStandardApplications(*table))
       p.applications.push_back({a.name, a.name, a.fileWithSampler, a.fileWithout});
   WIN32_FIND_DATAA found{};
-  FindHandle find(FindFirstFileA((p.applicationDir + "*.mpu").c_str(), &found));
-  for (bool more = find.valid(); more; more = FindNextFileA(find.get(), &found) != FALSE) {
+  FindHandle find((p.applicationDir + "*.mpu").c_str(), &found);
+  for (bool more = bool(find); more; more = find.Next(&found)) {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     std::string name = ApplicationNameOf(p.applicationDir + found.cFileName);
     p.applications.push_back({std::string(found.cFileName) + "-" + name, name, found.cFileName, found.cFileName});

@@ -11,6 +11,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/owners.h"
 #include "../instfiles/filesource.h"
 #include "../instfiles/instio.h"
 #include "../instfiles/rungroups.h"
@@ -32,22 +33,8 @@ constexpr int kUnreportedTabs[] = {25};
 static_assert(sizeof(UnreportedSteps) == kTuneSteps * kUnreportedFileSize, "six blocks of 260 entries");
 
 // The working data, locked for as long as the owner lives.
-class LockedSteps {
- public:
-  explicit LockedSteps(HWND dialog)
-      : handle_(static_cast<HGLOBAL>(GetPropA(dialog, kDataProperty))),
-        steps_(handle_ ? static_cast<UnreportedSteps*>(GlobalLock(handle_)) : nullptr) {}
-  ~LockedSteps() {
-    if (steps_) GlobalUnlock(handle_);
-  }
-  LockedSteps(const LockedSteps&) = delete;
-  LockedSteps& operator=(const LockedSteps&) = delete;
-  UnreportedSteps* operator->() const { return steps_; }
-  explicit operator bool() const { return steps_ != nullptr; }
-
- private:
-  HGLOBAL handle_;
-  UnreportedSteps* steps_;
+struct LockedSteps : GlobalLocked<UnreportedSteps> {
+  explicit LockedSteps(HWND dialog) : GlobalLocked(static_cast<HGLOBAL>(GetPropA(dialog, kDataProperty))) {}
 };
 
 // Builds the method's mass table; when that fails, the file to name in the

@@ -12,10 +12,10 @@
 #include <shlobj.h>
 
 #include <cstring>
-#include <memory>
 
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/owners.h"
 #include "../bridge/rounding.h"
 #include "../resources/resource_ids.h"
 #include "dialogaids.h"
@@ -54,25 +54,10 @@ struct SvMethCalRecord {
 constexpr SIZE_T kRecordBytes = 2984;
 static_assert(sizeof(SvMethCalRecord) <= kRecordBytes, "the record fits its block");
 
-// The record of an open dialog, locked for the owner's lifetime.
-class LockedRecord {
- public:
-  explicit LockedRecord(HGLOBAL block)
-      : block_(block), record_(block ? static_cast<SvMethCalRecord*>(GlobalLock(block)) : nullptr) {}
-  explicit LockedRecord(HWND dialog) : LockedRecord(static_cast<HGLOBAL>(GetPropA(dialog, kRecordProperty))) {}
-  ~LockedRecord() {
-    if (record_) GlobalUnlock(block_);
-  }
-  LockedRecord(const LockedRecord&) = delete;
-  LockedRecord& operator=(const LockedRecord&) = delete;
-  SvMethCalRecord* operator->() const { return record_; }
-  SvMethCalRecord& operator*() const { return *record_; }
-  explicit operator bool() const { return record_ != nullptr; }
+using LockedRecord = GlobalLocked<SvMethCalRecord>;
 
- private:
-  HGLOBAL block_;
-  SvMethCalRecord* record_;
-};
+// The record of an open dialog.
+HGLOBAL RecordOf(HWND dialog) { return static_cast<HGLOBAL>(GetPropA(dialog, kRecordProperty)); }
 
 bool Fits(const char* text) { return std::strlen(text) <= kSvMethCalTextMax; }
 
@@ -137,7 +122,7 @@ void Browse(HWND dialog, int control) {
   if (chosen) CoTaskMemFree(chosen);
   if (picked) {
     std::string folder = FolderForm(path);
-    LockedRecord r(dialog);
+    LockedRecord r(RecordOf(dialog));
     std::vector<std::string> entries = r ? Extensions(*r) : std::vector<std::string>();
     const std::string* reserved = FindReservedExtension(folder, entries);
     if (folder.size() > kSvMethCalTextMax) {
@@ -158,7 +143,7 @@ void Close(HWND dialog, INT_PTR result) {
 }
 
 void Accept(HWND dialog) {
-  LockedRecord r(dialog);
+  LockedRecord r(RecordOf(dialog));
   if (!r) return;
   std::string name = ItemText(dialog, MCR_IDC_SMC_NAME, kSvMethCalTextMax);
   int refusal = !r->methodFolder[0] || !r->calibFolder[0] ? kMsgNoFolder : FileNameMessage(name);
@@ -210,7 +195,7 @@ extern "C" int WINAPI SvMethCalUI(HWND parent, HINSTANCE instance, int help, con
   fileName = fileName ? fileName : "";
   std::optional<std::vector<std::string>> entries = ReservedExtensions(extensions ? extensions : "");
   if (!entries || !Fits(methodFolder) || !Fits(calibFolder) || !Fits(fileName)) return -1;
-  std::unique_ptr<void, decltype(&GlobalFree)> block(GlobalAlloc(GHND, kRecordBytes), &GlobalFree);
+  GlobalBlock block(GHND, kRecordBytes);
   {
     LockedRecord r(block.get());
     if (!r) return -1;

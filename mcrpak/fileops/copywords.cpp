@@ -113,21 +113,6 @@ class BlockFile {
   HANDLE handle_;
 };
 
-class LockedBuffer {
- public:
-  explicit LockedBuffer(HGLOBAL block) : block_(block), bytes_(GlobalLock(block)) {}
-  ~LockedBuffer() {
-    if (bytes_) GlobalUnlock(block_);
-  }
-  LockedBuffer(const LockedBuffer&) = delete;
-  LockedBuffer& operator=(const LockedBuffer&) = delete;
-  void* get() const { return bytes_; }
-
- private:
-  HGLOBAL block_;
-  void* bytes_;
-};
-
 class Copier {
  public:
   Copier(HostContext ctx, HGLOBAL buffer) : ctx_(ctx), buffer_(buffer) {}
@@ -227,7 +212,7 @@ class Copier {
     BlockFile file(ctx_, record, mode, path);
     if (!SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN))
       FailSystem(ctx_, GetLastError(), path);
-    LockedBuffer bytes(buffer_);
+    GlobalLocked<char> bytes(buffer_);
     if (!bytes.get()) AbortWith(kBufferLocked);
     DWORD moved = 0;
     BOOL ok = mode == OF_READ ? ReadFile(file.get(), bytes.get(), size, &moved, nullptr)
@@ -239,20 +224,6 @@ class Copier {
 
   HostContext ctx_;
   HGLOBAL buffer_;
-};
-
-class GlobalBlock {
- public:
-  explicit GlobalBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE, size)) {}
-  ~GlobalBlock() {
-    if (block_) GlobalFree(block_);
-  }
-  GlobalBlock(const GlobalBlock&) = delete;
-  GlobalBlock& operator=(const GlobalBlock&) = delete;
-  HGLOBAL get() const { return block_; }
-
- private:
-  HGLOBAL block_;
 };
 
 class BusyState {
@@ -269,7 +240,7 @@ class BusyState {
 }  // namespace
 
 MCR_COMMAND(CopyProc) {
-  GlobalBlock buffer(kBlockSize);
+  GlobalBlock buffer(GMEM_MOVEABLE, kBlockSize);
   if (!buffer.get()) return kNoBuffer;
   BusyState busy(ctx);
   Args in(ctx, args);

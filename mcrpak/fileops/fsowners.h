@@ -1,31 +1,14 @@
-// What the copy, update and delete words share on the platform side: a
-// search handle that closes itself and the two path-kind tests.
+// What the copy, update and delete words share on the platform side: the
+// search handle and the two path-kind tests.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
+#include "../bridge/owners.h"
 #include "pathparts.h"
 
 namespace mcr {
-
-class FindHandle {
- public:
-  FindHandle(const char* pattern, WIN32_FIND_DATAA* entry)
-      : handle_(FindFirstFileA(pattern, entry)) {}
-  ~FindHandle() { Close(); }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Next(WIN32_FIND_DATAA* entry) { return FindNextFileA(handle_, entry) != FALSE; }
-  void Close() {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 inline bool IsDirectoryEntry(const WIN32_FIND_DATAA& entry) {
   return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

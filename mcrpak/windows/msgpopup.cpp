@@ -72,13 +72,6 @@ void Tick(HWND popup) {
 
 }  // namespace
 
-LockedRecord::LockedRecord(HGLOBAL block)
-    : block_(block), rec_(block ? static_cast<PopupRecord*>(GlobalLock(block)) : nullptr) {}
-
-LockedRecord::~LockedRecord() {
-  if (rec_) GlobalUnlock(block_);
-}
-
 HGLOBAL PopupRecordHandle(HWND popup) {
   return reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(popup, kPopupWordRecord));
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../bridge/boundary.h"
+#include "../bridge/owners.h"
 
 namespace mcr {
 
@@ -80,20 +81,7 @@ struct PopupCreation {
 // The record of a popup (window word 4), or null.
 HGLOBAL PopupRecordHandle(HWND popup);
 
-// The record, locked for as long as the owner lives.
-class LockedRecord {
- public:
-  explicit LockedRecord(HGLOBAL block);
-  ~LockedRecord();
-  LockedRecord(const LockedRecord&) = delete;
-  LockedRecord& operator=(const LockedRecord&) = delete;
-  PopupRecord* operator->() const { return rec_; }
-  explicit operator bool() const { return rec_ != nullptr; }
-
- private:
-  HGLOBAL block_;
-  PopupRecord* rec_;
-};
+using LockedRecord = GlobalLocked<PopupRecord>;
 
 // "TIMER_ICON_1" .. "BAR_ICON_8" for frame 0 to 7 of an icon kind; "" for
 // no icon.

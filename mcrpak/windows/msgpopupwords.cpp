@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <memory>
 
 #include "../bridge/catalogue.h"
 #include "../bridge/connection.h"
@@ -24,8 +23,6 @@ constexpr DWORD kPopupStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_DLGFR
 constexpr int kPopupWidth = 248;
 constexpr int kPopupHeight = 47;
 
-// A new record, freed unless the window takes it.
-using NewRecord = std::unique_ptr<void, decltype(&GlobalFree)>;
 
 // A given line replaces the field's text, cut at the field's size without
 // splitting a double-byte character; an omitted one leaves it as it is.
@@ -59,7 +56,7 @@ void Centre(HWND popup, HWND parent) {
 // Creates the popup for the filled record; the record belongs to the window
 // once it exists, and stays the caller's when creation fails (as it does
 // without a host window: a child window needs its parent).
-HWND CreatePopup(HWND host, HostContext ctx, NewRecord& owned) {
+HWND CreatePopup(HWND host, HostContext ctx, GlobalBlock& owned) {
   char title[kPopupLineBytes];
   int height = kPopupHeight;
   {
@@ -99,8 +96,8 @@ MCR_COMMAND(MsgPopupProc) {
   Args in(ctx, args);
   HWND host = GetHostWindow(ctx);
   HWND popup = host ? FindPopup(host, ctx) : nullptr;
-  NewRecord owned(popup ? nullptr : GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(PopupRecord)),
-                  &GlobalFree);
+  // A new record is freed unless the window takes it.
+  GlobalBlock owned = popup ? GlobalBlock() : GlobalBlock(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(PopupRecord));
   HGLOBAL block = popup ? PopupRecordHandle(popup) : owned.get();
   if (!block) return Fail(ctx, kMsgNoGlobalMemory);
 
