@@ -9,6 +9,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/owners.h"
 #include "../bridge/workstation.h"
 #include "../resources/resource_ids.h"
 #include "datalayout.h"
@@ -67,14 +68,11 @@ struct DataLocation {
     std::string pattern = SearchFolder() + "\\data0?.icp";
     if (pattern.size() > kFilePathMax) return 0;
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
+    FindHandle find(pattern.c_str(), &found);
     int step = 0;
-    do {
-      // data00.icp, and whatever else the pattern lets through, names no step.
+    // data00.icp, and whatever else the pattern lets through, names no step.
+    for (bool more = bool(find); more; more = step == 0 && find.Next(&found))
       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) step = StepOfDataFileName(found.cFileName);
-    } while (step == 0 && FindNextFileA(find, &found));
-    FindClose(find);
     return step;
   }
 };

@@ -11,6 +11,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
+#include "../bridge/owners.h"
 #include "../util/sjistext.h"
 #include "datalayout.h"
 #include "filesource.h"
@@ -88,10 +89,7 @@ bool HasDataFile(const std::string& dir) {
   std::string pattern = dir + "\\data0?.icp";
   if (pattern.size() > kFilePathMax) return false;
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  FindClose(find);
-  return true;
+  return bool(FindHandle(pattern.c_str(), &found));
 }
 
 int RowFailureMessage(RowFailure failure) {
