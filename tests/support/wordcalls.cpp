@@ -1,11 +1,13 @@
 #include "wordcalls.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "workstation.h"
 
@@ -16,6 +18,36 @@ namespace {
 // A number argument that the bench replaces, at the call, by a fresh search
 // handle (for the word that closes one).
 constexpr double kFreshFindHandle = -7777777.25;
+
+// A call taking longer than this has hung (the copy word alone may wait
+// 15 seconds for a file another program holds).
+constexpr DWORD kCallLimitMs = 30000;
+
+// What is being called, for the two ways a call can end the process: an
+// exception nobody handles, and a call that does not come back.
+char g_calling[512];
+std::atomic<DWORD> g_callStarted{0};
+
+void WatchCalls() {
+  static const bool started = [] {
+    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) -> LONG {
+      std::fprintf(stderr, "\nCRASH (exception %08lx) in %s\n", e->ExceptionRecord->ExceptionCode, g_calling);
+      std::fflush(stderr);
+      return EXCEPTION_CONTINUE_SEARCH;
+    });
+    std::thread([] {
+      for (;; Sleep(250)) {
+        DWORD started = g_callStarted;
+        if (!started || GetTickCount() - started < kCallLimitMs) continue;
+        std::fprintf(stderr, "\nHANG: no answer after %lu ms from %s\n", kCallLimitMs, g_calling);
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+      }
+    }).detach();
+    return true;
+  }();
+  (void)started;
+}
 
 // One row per word that needs more than plain arguments; words without a
 // row are called with a text "x", the number 1 and the name Sweep$.
@@ -309,7 +341,9 @@ void Bench::RefreshWork() {
   ensure("demo.seq", ReadFile(sample() + "\\seq\\demo.seq"));
 }
 
-Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement) {
+Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement,
+                    const std::string& what) {
+  WatchCalls();
   const WordPlan& plan = PlanFor(word.name);
   ResetVariables();
   if (plan.flags & kWritesFiles) RefreshWork();
@@ -324,8 +358,11 @@ Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endSt
     HANDLE h = FindFirstFileA((work() + "\\*").c_str(), &d);
     a = N(static_cast<double>(reinterpret_cast<std::intptr_t>(h)));
   }
+  std::snprintf(g_calling, sizeof g_calling, "%s with %s", word.name, what.c_str());
+  g_callStarted = GetTickCount();
   Outcome o = host_->call(word.name, args);
   if (endStatement) EndStatement();
+  g_callStarted = 0;
   host_->clearShown();
   return o;
 }

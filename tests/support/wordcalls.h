@@ -88,8 +88,10 @@ class Bench {
   // Calls the word as a macro would, on a fresh set of variables (and, for a
   // word that writes files, a complete working folder), answering its
   // dialogs; afterwards, unless the call is one of a macro's many, the
-  // statement ends (EndStatement).
-  Outcome Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement = true);
+  // statement ends (EndStatement). A call that crashes the process or takes
+  // 30 s is reported on stderr with the word and what, and ends the process.
+  Outcome Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement = true,
+               const std::string& what = "its valid call");
   // What the host does after every statement: the connection's popups are
   // closed and posted messages dispatched.
   void EndStatement();

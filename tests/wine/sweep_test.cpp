@@ -13,7 +13,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -24,7 +23,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <thread>
 #include <tuple>
 
 #include "bridge/rounding.h"
@@ -41,9 +39,6 @@ using mcr::WordInfo;
 // The longest string the host takes from the library as a result or as a
 // variable's value: the platform formatter's 1 KiB less the terminator.
 constexpr std::size_t kHostStringMax = 1023;
-// A call taking longer than this has hung (the copy word alone may wait
-// 15 seconds for a file another program holds).
-constexpr DWORD kCallLimitMs = 30000;
 const char kNotAvailable[] = "This word is not available in this build of MCRPAK.";
 
 // --- catalogue texts ---------------------------------------------------------
@@ -165,34 +160,6 @@ const std::vector<Probe>& ProbesFor(char kind) {
   return kind == 'N' ? numbers : kind == 'S' ? texts : names;
 }
 
-// --- crash and hang reports ------------------------------------------------------
-
-// What is being called, for the two ways a call can end the process: an
-// exception nobody handles, and a call that does not come back.
-char g_calling[512];
-std::atomic<DWORD> g_callStarted{0};
-
-void WatchCalls() {
-  static const bool started = [] {
-    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) -> LONG {
-      std::fprintf(stderr, "\nCRASH (exception %08lx) in %s\n", e->ExceptionRecord->ExceptionCode, g_calling);
-      std::fflush(stderr);
-      return EXCEPTION_CONTINUE_SEARCH;
-    });
-    std::thread([] {
-      for (;; Sleep(250)) {
-        DWORD started = g_callStarted;
-        if (!started || GetTickCount() - started < kCallLimitMs) continue;
-        std::fprintf(stderr, "\nHANG: no answer after %lu ms from %s\n", kCallLimitMs, g_calling);
-        std::fflush(stderr);
-        TerminateProcess(GetCurrentProcess(), 3);
-      }
-    }).detach();
-    return true;
-  }();
-  (void)started;
-}
-
 // --- the sweep ---------------------------------------------------------------
 
 struct Single {
@@ -249,7 +216,6 @@ class Sweep : public ::testing::Test {
     outside_ = FolderState::Take("C:", outsideSkip_);
     programFolder_ = LibraryPath().substr(0, LibraryPath().find_last_of('\\'));
     program_ = FolderState::Take(programFolder_);
-    WatchCalls();
     bench_ = new Bench;
   }
   static void TearDownTestSuite() {
@@ -277,10 +243,7 @@ class Sweep : public ::testing::Test {
   static Outcome Call(const WordInfo& w, const std::vector<Arg>& args, const std::string& what) {
     SCOPED_TRACE(std::string(w.name) + " with " + what);
     const unsigned flags = PlanFor(w.name).flags;
-    std::snprintf(g_calling, sizeof g_calling, "%s with %s", w.name, what.c_str());
-    g_callStarted = GetTickCount();
-    Outcome o = bench_->Call(w, args);
-    g_callStarted = 0;
+    Outcome o = bench_->Call(w, args, true, what);
     ++calls_;
 
     if (!w.ready) {
