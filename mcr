@@ -110,7 +110,19 @@ run_tests() {
   say "Wine tests"
   wine_start
   export GTEST_OUTPUT="xml:$(winepath -w "$reports" 2>/dev/null)\\"
-  (cd "$BUILD/x64" && ctest --output-on-failure -j 2) || status=1
+  local log="$BUILD/wine-ctest.log"
+  if ! (cd "$BUILD/x64" && ctest --output-on-failure -j 2) 2>&1 | tee "$log"; then
+    if grep -q "wineserver crashed" "$log"; then
+      # Wine 8's server has crashed now and then under two suites at once;
+      # its clients then fail or wait for ever. That is no verdict on them.
+      say "the wineserver crashed during the run: the suites that failed, once more"
+      wineserver -k >/dev/null 2>&1 || true
+      wine_start
+      (cd "$BUILD/x64" && ctest --output-on-failure --rerun-failed) || status=1
+    else
+      status=1
+    fi
+  fi
   say "i686 static checks"
   (cd "$BUILD/i686" && ctest --output-on-failure --output-junit "$reports/i686.xml") || status=1
   say "the release archive"
@@ -118,6 +130,8 @@ run_tests() {
     python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$BUILD/dist/mcrpak.zip" || status=1
   unset GTEST_OUTPUT
   echo "tests: $(summary "$reports")"
+  # A suite that timed out or never ran leaves no report to count.
+  ((status == 0)) || echo "tests: FAILED (a suite failed, timed out or did not run: see the ctest lines above)"
   return $status
 }
 

@@ -179,7 +179,11 @@ function(mcr_wine_suite name)
   target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
   add_dependencies(${name} mcrpak dlgframe anlink helprec)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
+  # A suite passes by GoogleTest's own last word, not by wine's exit status:
+  # a suite that never ran (the wineserver gone) exits 0 without it.
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT}
+                       PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]"
+                       FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endfunction()
 
 file(GLOB MCR_WINE_SUITES CONFIGURE_DEPENDS ${MCR_ROOT}/tests/wine/*_test.cpp)
