@@ -50,7 +50,12 @@ void StopControl::begin() {
   why_.clear();
   asked_ = false;
   deadline_ = seconds_ > 0 ? GetTickCount64() + static_cast<ULONGLONG>(seconds_ * 1000) : 0;
-  if (WaitForSingleObject(idle_, 0) == WAIT_OBJECT_0) ask("stopped by Ctrl+C");
+  if (WaitForSingleObject(idle_, 0) == WAIT_OBJECT_0) {
+    // The Ctrl+C is this run's now; left set, it would also end the prompt
+    // once the run is over.
+    ResetEvent(idle_);
+    ask("stopped by Ctrl+C");
+  }
   changed_.notify_all();
 }
 
