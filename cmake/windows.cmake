@@ -171,12 +171,15 @@ set_target_properties(helprec PROPERTIES PREFIX "")
 file(GLOB MCR_TEST_SUPPORT CONFIGURE_DEPENDS ${MCR_ROOT}/tests/support/*.cpp)
 add_library(mcr_test_support STATIC ${MCR_TEST_SUPPORT})
 target_include_directories(mcr_test_support PUBLIC ${MCR_ROOT}/tests/support ${MCR_ROOT}/mcrpak)
-target_link_libraries(mcr_test_support PUBLIC mcrhost_core gtest shell32)
+target_link_libraries(mcr_test_support PUBLIC mcrhost_core mcr_wordref gtest shell32)
+# The catalogue's texts come from its resource script in the source tree.
+target_compile_definitions(mcr_test_support PRIVATE MCR_SOURCE_DIR="Z:${MCR_ROOT}")
 
 # One executable per subsystem keeps Wine start-ups few.
 function(mcr_wine_suite name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE mcr_test_support mcrpak_pure gtest_main)
+  target_compile_definitions(${name} PRIVATE MCR_SOURCE_DIR="Z:${MCR_ROOT}")
   add_dependencies(${name} mcrpak dlgframe anlink helprec)
   add_test(NAME ${name} COMMAND ${name})
   # A suite passes by GoogleTest's own last word, not by wine's exit status:
@@ -205,7 +208,6 @@ foreach(src IN LISTS MCR_NATIVE_SUITES)
   mcr_wine_suite(${n}_wine ${src})
   target_include_directories(${n}_wine PRIVATE ${MCR_ROOT}/tests/native)
   target_link_libraries(${n}_wine PRIVATE mcr_wordref)
-  target_compile_definitions(${n}_wine PRIVATE MCR_SOURCE_DIR="Z:${MCR_ROOT}")
 endforeach()
 
 # --- the sample workstation and mcrhost's end-to-end suite ---------------------
@@ -226,7 +228,7 @@ endif()
 # the sample; they read the references from the source tree.
 foreach(suite reference_test release_test)
   if(TARGET ${suite})
-    target_compile_definitions(${suite} PRIVATE MCR_SOURCE_DIR="Z:${MCR_ROOT}" MCR_VERSION="${PROJECT_VERSION}")
+    target_compile_definitions(${suite} PRIVATE MCR_VERSION="${PROJECT_VERSION}")
     target_link_libraries(${suite} PRIVATE mcrsample mcr_wordref version)
     add_dependencies(${suite} mcrhost mkworkstation)
   endif()

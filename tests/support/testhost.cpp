@@ -8,17 +8,31 @@
 #include <iterator>
 #include <map>
 
+#include "wordref.h"
+
 namespace mcrtest {
 
 namespace {
 
-struct Text {
-  int id;
-  const char* utf8;
-};
-const Text kCatalogue[] = {
-#include "../wine/catalogue_texts.inc"
-};
+// The catalogue as its resource script writes it, escapes undone.
+const std::map<int, std::string>& Catalogue() {
+  static const std::map<int, std::string> texts = [] {
+    std::map<int, std::string> out;
+    for (auto& [id, written] : mcrref::ParseCatalogue(ReadAll(std::string(MCR_SOURCE_DIR) + "/mcrpak/resources/strings.rc"))) {
+      std::string& text = out[id];
+      for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i] == '\\' && i + 1 < written.size()) {
+          char c = written[++i];
+          text += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+        } else {
+          text += written[i];
+        }
+      }
+    }
+    return out;
+  }();
+  return texts;
+}
 
 }  // namespace
 
@@ -44,14 +58,13 @@ Arg S(const std::string& utf8) { return Value::Str(A(utf8)); }
 Arg N(double v) { return Value::Num(v); }
 
 const char* CatalogueText(int id) {
-  for (const Text& t : kCatalogue)
-    if (t.id == id) return t.utf8;
-  return nullptr;
+  auto it = Catalogue().find(id);
+  return it == Catalogue().end() ? nullptr : it->second.c_str();
 }
 
 std::vector<int> CatalogueIds() {
   std::vector<int> ids;
-  for (const Text& t : kCatalogue) ids.push_back(t.id);
+  for (const auto& [id, text] : Catalogue()) ids.push_back(id);
   return ids;
 }
 

@@ -95,6 +95,8 @@ class Bench {
   // What the host does after every statement: the connection's popups are
   // closed and posted messages dispatched.
   void EndStatement();
+  // The button that answers the dialogs of the calls made through host().
+  void Answer(int id) { watchdog_.setAnswer(id); }
   // The dialogs the last calls opened.
   std::vector<DialogWatchdog::Seen> Dialogs() { return watchdog_.take(); }
 
