@@ -89,33 +89,6 @@ struct Expected {
   std::vector<Reg> regs;
 };
 
-// A catalogue text filled with its inserts as the platform's formatter does
-// (%s, %.Ns, %d).
-std::string Fill(int id, const std::vector<std::string>& inserts) {
-  const char* text = CatalogueText(id);
-  if (!text) return "<no catalogue text " + std::to_string(id) + ">";
-  std::string format = A(text), out;
-  std::size_t next = 0;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] != '%' || i + 1 >= format.size()) {
-      out += format[i];
-      continue;
-    }
-    std::size_t precision = std::string::npos, end = i + 1;
-    if (format[end] == '.') precision = std::strtoul(format.c_str() + end + 1, nullptr, 10);
-    while (end < format.size() && !std::isalpha((unsigned char)format[end]) && format[end] != '%') ++end;
-    if (end >= format.size() || format[end] == '%') {
-      out += '%';
-      i = end;
-      continue;
-    }
-    std::string value = next < inserts.size() ? inserts[next++] : "<missing insert>";
-    out += format[end] == 's' ? value.substr(0, precision) : value;
-    i = end;
-  }
-  return out;
-}
-
 class Line {
  public:
   Line(std::vector<Token> tokens, const Bench& bench) : t_(std::move(tokens)), bench_(bench) {}
@@ -214,7 +187,7 @@ Expected Expectations(Line& l) {
       std::string text = l.atText() ? l.bytes() : "";
       if (text.empty()) {
         int id = static_cast<int>(l.number());
-        text = Fill(id, l.inserts());
+        text = MsgWith(id, l.inserts());
       }
       if (word == "error") e.error = text;
       else e.shown.push_back(text);

@@ -82,6 +82,31 @@ std::string Msg(int id, ...) {
   return out;
 }
 
+std::string MsgWith(int id, const std::vector<std::string>& inserts) {
+  const char* text = CatalogueText(id);
+  if (!text) return "<no catalogue text " + std::to_string(id) + ">";
+  std::string format = A(text), out;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%' || i + 1 >= format.size()) {
+      out += format[i];
+      continue;
+    }
+    std::size_t precision = std::string::npos, end = i + 1;
+    if (format[end] == '.') precision = std::strtoul(format.c_str() + end + 1, nullptr, 10);
+    while (end < format.size() && !std::isalpha((unsigned char)format[end]) && format[end] != '%') ++end;
+    if (end >= format.size() || format[end] == '%') {
+      out += '%';
+      i = end;
+      continue;
+    }
+    std::string value = next < inserts.size() ? inserts[next++] : "<missing insert>";
+    out += format[end] == 's' ? value.substr(0, precision) : value;
+    i = end;
+  }
+  return out;
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -36,6 +36,8 @@ std::string U(const std::string& ansi);
 
 // Catalogue text id as the test's own table gives it, formatted, in ANSI.
 std::string Msg(int id, ...);
+// The same with the inserts as texts (ANSI; %d takes a number's digits).
+std::string MsgWith(int id, const std::vector<std::string>& inserts);
 // The ordinal label text for parameter position n (1 to 5), UTF-8.
 std::string Label(int n);
 // The expected UTF-8 text of id, or null when the table has none.

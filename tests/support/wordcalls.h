@@ -43,8 +43,14 @@ struct WordPlan {
   // The argument checks in the order the word makes them: "position:id" for
   // "this parameter fails with message id", with "/classes" when only some
   // kinds of bad value reach that check there (o omitted, e empty, l long,
-  // n a number, m a name of a missing variable or a table).
+  // n a number, m a name of a missing variable or a table), and "=inserts"
+  // when the message is fixed: "1:1011=#1,0,130" is message 1011 with the
+  // label of parameter 1, 0 and 130 (a limit moved with its message shows).
   const char* order = "";
+  // A call that fails after the word has taken what it must give back
+  // (opened a file, a key or a window, allocated): the resource loop repeats
+  // it as it repeats the valid call.
+  const char* late = "";
   int answer = IDCANCEL;                 // the button the watchdog presses
   std::vector<std::uint16_t> bare = {};  // statuses returned bare besides 0 and 1
   // Text parameters whose lengths count together against one limit:
@@ -88,8 +94,9 @@ class Bench {
   // Calls the word as a macro would, on a fresh set of variables (and, for a
   // word that writes files, a complete working folder), answering its
   // dialogs; afterwards, unless the call is one of a macro's many, the
-  // statement ends (EndStatement). A call that crashes the process or takes
-  // 30 s is reported on stderr with the word and what, and ends the process.
+  // statement ends (EndStatement). What it showed stays in host().shown().
+  // A call that crashes the process or takes 30 s is reported on stderr with
+  // the word and what, and ends the process.
   Outcome Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement = true,
                const std::string& what = "its valid call");
   // What the host does after every statement: the connection's popups are

@@ -52,16 +52,42 @@ std::size_t BlocksLeftByATabbedList() {
   return (HeapBlockCount() - before + kLists / 2) / kLists;
 }
 
+// Calls the word with args as one macro's statements (after a few calls to
+// warm up) and checks that the process holds what it held before; returns
+// the number of calls.
+int RepeatLeavesNothing(Bench& bench, const WordInfo& w, const std::vector<Arg>& args, std::size_t tabbedList) {
+  for (int i = 0; i < kWarmUpCalls; ++i) bench.Call(w, args);
+  bench.Dialogs();
+  const std::size_t handles = ProcessHandleCount(), windows = ThreadWindowCount(), blocks = HeapBlockCount();
+  DWORD t0 = GetTickCount();
+  int n = 0;
+  // The calls of one macro: the statement ends after the last of them.
+  while (n < kCallsPerWord && (n < kMinCalls || GetTickCount() - t0 < kBudgetMs)) {
+    bench.Call(w, args, false);
+    for (const DialogWatchdog::Seen& d : bench.Dialogs()) EXPECT_FALSE(d.stuck) << U(d.caption);
+    ++n;
+  }
+  bench.EndStatement();
+  EXPECT_EQ(ProcessHandleCount(), handles) << "kernel handles after " << n << " calls";
+  EXPECT_EQ(ThreadWindowCount(), windows) << "windows after " << n << " calls";
+  auto lists = kListsWithTabStops.find(w.name);
+  std::size_t platform = lists == kListsWithTabStops.end() ? 0 : tabbedList * lists->second * n;
+  EXPECT_LE(HeapBlockCount(), blocks + platform + std::max(4, n / 8)) << "heap blocks after " << n << " calls";
+  return n;
+}
+
+// The valid call of every word, and its late failure where the plan has one.
 TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
   Bench bench;
   const std::size_t tabbedList = BlocksLeftByATabbedList();
-  std::size_t total = 0, words = 0;
+  std::size_t total = 0, words = 0, late = 0;
   std::string shortened;
   DWORD start = GetTickCount();
   for (const WordInfo& w : kWords) {
     if (!w.ready) continue;
     SCOPED_TRACE(w.name);
-    if (*w.params && !PlanFor(w.name).valid) {
+    const WordPlan& plan = PlanFor(w.name);
+    if (*w.params && !plan.valid) {
       ADD_FAILURE() << "an available word with parameters needs a valid call in the plans (wordcalls.cpp)";
       continue;
     }
@@ -69,30 +95,20 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
     Outcome first = bench.Call(w, args);
     EXPECT_EQ(first.status, 0) << "the valid call fails";
     EXPECT_EQ(first.error(), nullptr) << "the valid call fails: " << U(*first.error());
-    for (int i = 0; i < kWarmUpCalls; ++i) bench.Call(w, args);
-    bench.Dialogs();
-
-    const std::size_t handles = ProcessHandleCount(), windows = ThreadWindowCount(), blocks = HeapBlockCount();
-    DWORD t0 = GetTickCount();
-    int n = 0;
-    // The calls of one macro: the statement ends after the last of them.
-    while (n < kCallsPerWord && (n < kMinCalls || GetTickCount() - t0 < kBudgetMs)) {
-      bench.Call(w, args, false);
-      for (const DialogWatchdog::Seen& d : bench.Dialogs()) EXPECT_FALSE(d.stuck) << U(d.caption);
-      ++n;
-    }
-    bench.EndStatement();
-    EXPECT_EQ(ProcessHandleCount(), handles) << "kernel handles after " << n << " calls";
-    EXPECT_EQ(ThreadWindowCount(), windows) << "windows after " << n << " calls";
-    auto lists = kListsWithTabStops.find(w.name);
-    std::size_t platform = lists == kListsWithTabStops.end() ? 0 : tabbedList * lists->second * n;
-    EXPECT_LE(HeapBlockCount(), blocks + platform + std::max(4, n / 8)) << "heap blocks after " << n << " calls";
+    const int n = RepeatLeavesNothing(bench, w, args, tabbedList);
     total += static_cast<std::size_t>(n);
     ++words;
     if (n < kCallsPerWord) shortened += " " + std::string(w.name) + "(" + std::to_string(n) + ")";
+    if (!*plan.late) continue;
+    SCOPED_TRACE(std::string("its late failure ") + plan.late);
+    std::vector<Arg> failing = bench.Args(w, plan.late);
+    Outcome failed = bench.Call(w, failing, true, "its late failure");
+    EXPECT_TRUE(failed.status != 0 || failed.error() || !bench.host().shown().empty()) << "the late call succeeds";
+    total += static_cast<std::size_t>(RepeatLeavesNothing(bench, w, failing, tabbedList));
+    ++late;
   }
-  std::printf("resources: %zu words, %zu calls in %lu ms; fewer calls for:%s\n", words, total,
-              GetTickCount() - start, shortened.empty() ? " none" : shortened.c_str());
+  std::printf("resources: %zu words and %zu late failures, %zu calls in %lu ms; fewer calls for:%s\n", words, late,
+              total, GetTickCount() - start, shortened.empty() ? " none" : shortened.c_str());
 }
 
 // --- damaged files ---------------------------------------------------------------

@@ -168,11 +168,12 @@ struct Single {
   Outcome outcome;
 };
 
-// The checks a word makes, in its own order: "position:id[/classes]".
+// The checks a word makes, in its own order: "position:id[/classes][=inserts]".
 struct Check {
   std::size_t param;
   int id;
   std::string classes;
+  std::optional<std::string> text;  // the whole message, when the plan gives its inserts
   bool covers(std::size_t p, int i, char cls) const {
     return param == p && id == i && (classes.empty() || classes.find(cls) != std::string::npos);
   }
@@ -185,8 +186,17 @@ std::vector<Check> OrderOf(const WordInfo& w) {
     unsigned param = 0;
     int id = 0;
     char classes[16] = {};
-    std::sscanf(item.c_str(), "%u:%d/%15s", &param, &id, classes);
-    order.push_back({param - 1, id, classes});
+    const std::size_t equals = item.find('=');
+    std::sscanf(item.substr(0, equals).c_str(), "%u:%d/%15s", &param, &id, classes);
+    std::optional<std::string> text;
+    if (equals != std::string::npos) {
+      // "#n" is the n-th parameter's label, anything else stands as written.
+      std::vector<std::string> inserts;
+      std::istringstream list(item.substr(equals + 1));
+      for (std::string v; std::getline(list, v, ',');) inserts.push_back(v[0] == '#' ? A(Label(std::stoi(v.substr(1)))) : v);
+      text = MsgWith(id, inserts);
+    }
+    order.push_back({param - 1, id, classes, text});
   }
   return order;
 }
@@ -356,6 +366,16 @@ TEST_F(Sweep, TwoBadArgumentsRaiseTheFirstCheck) {
       auto check = std::find_if(order.begin(), order.end(), [&](const Check& c) { return c.covers(s.param, id, cls); });
       const std::size_t rank = check - order.begin();
       if (rank < order.size()) met[rank] = true;
+      if (rank < order.size() && check->text)
+        EXPECT_EQ(Shown(*e), Shown(*check->text)) << "parameter " << s.param + 1 << " "
+                                                   << ProbesFor(w.params[s.param])[s.probe].name;
+      if (std::getenv("MCR_SWEEP_LEARNED")) {
+        std::vector<std::string> values;
+        IdOf(*e, &values);
+        std::string joined;
+        for (const std::string& v : values) joined += (joined.empty() ? "" : ",") + Shown(v);
+        std::printf("learned %s %zu:%d=%s\n", w.name, s.param + 1, id, joined.c_str());
+      }
       if (std::none_of(bad.begin(), bad.end(), [&](const Bad& b) { return b.param == s.param && b.id == id; }))
         bad.push_back({s.param, s.probe, id, *e, rank});
     }
