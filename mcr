@@ -9,6 +9,7 @@
 #   ./mcr pictures     build, open every window the words show on the sample
 #                      workstation and save them as docs/pictures/*.png
 #   ./mcr docs         write docs/words.md from the word table and docs/src/words.txt
+#   ./mcr testratio    lines of tests against lines of code
 #   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip and check it
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
 #   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
@@ -129,6 +130,7 @@ run_tests() {
   python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$BUILD/dist/mcrpak.zip" >/dev/null &&
     python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$BUILD/dist/mcrpak.zip" || status=1
   unset GTEST_OUTPUT
+  python3 "$ROOT/tools/testratio.py" "$ROOT"
   echo "tests: $(summary "$reports")"
   # A suite that timed out or never ran leaves no report to count.
   ((status == 0)) || echo "tests: FAILED (a suite failed, timed out or did not run: see the ctest lines above)"
@@ -176,6 +178,7 @@ case ${1:-help} in
     "$ROOT/sample/demo.sh" "$BUILD" --snapshot "$(winepath -w "$BUILD/pictures")" sample/pictures.mac
     rm -f "$ROOT"/docs/pictures/*.png
     python3 "$ROOT/tools/bmp2png.py" "$BUILD/pictures" "$ROOT/docs/pictures" ;;
+  testratio) python3 "$ROOT/tools/testratio.py" "$ROOT" ;;
   host)
     shift; wine_prefix
     exec wine "$BUILD/x64/bin/mcrhost.exe" "$@" ;;
@@ -183,6 +186,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac
