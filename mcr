@@ -2,7 +2,7 @@
 # The project's one driver: set-up, builds, tests and the demo.
 #   ./mcr test         install what is missing, build everything, run every test
 #   ./mcr demo [ARGS]  build, lay out the sample workstation, run the tour macro
-#   ./mcr build        the three builds only
+#   ./mcr build        the builds only
 #   ./mcr bench [NAME] build, then time the words against raw Win32 under Wine
 #                      and the formatter natively (figures whose name
 #                      contains NAME)
@@ -47,6 +47,10 @@ build() {
   say "native build (pure code, sanitizers)"
   configure_native
   cmake --build "$BUILD/native" -j "$JOBS"
+  say "x87 build (the numeric code as the 32-bit library computes it)"
+  cmake -S "$ROOT" -B "$BUILD/x87" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
+        -DCMAKE_C_COMPILER=gcc -DMCR_X87=ON >/dev/null
+  cmake --build "$BUILD/x87" -j "$JOBS"
   say "x86_64 build (runs under Wine)"
   cmake -S "$ROOT" -B "$BUILD/x64" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" >/dev/null
@@ -108,6 +112,10 @@ run_tests() {
   export GTEST_OUTPUT="xml:$reports/"
   say "native tests (ASan, UBSan)"
   (cd "$BUILD/native" && ctest --output-on-failure) || status=1
+  say "numeric tests on the x87 unit at 53 and 64 bits"
+  rm -rf "$BUILD/x87/reports"
+  (cd "$BUILD/x87" && ctest --output-on-failure) || status=1
+  cp "$BUILD"/x87/reports/*.xml "$reports"/ 2>/dev/null || true
   say "Wine tests"
   wine_start
   export GTEST_OUTPUT="xml:$(winepath -w "$reports" 2>/dev/null)\\"
