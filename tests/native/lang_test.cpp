@@ -155,6 +155,7 @@ TEST(Language, ErrorsStopAtTheirLine) {
       {"x = 1 + _", 1, "ends after a continuation", 'I'},
       {"print \"abc", 1, "not closed", 'S'},
       {"print 1\nendif", 2, "endif without an open if", 'S'},
+      {"if 1 then\nwend", 2, "\"wend\" does not close the block that is open here", 'S'},
       {"if 1 print 1\nendif", 1, "expected then", 'S'},
       {"if 1 then print 1\nendif", 1, "expected the end of the line after then", 'S'},
       {"x = (1", 1, "expected ) to close the parenthesis", 'S'},

@@ -22,26 +22,22 @@ void SendCtrlC(const PROCESS_INFORMATION& pi) {
 
 HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& options) {
   TempDir dir;
-  WriteAll(dir.file("in"), options.input);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  auto open = [&](const char* name, DWORD disposition) {
+  auto open = [&](const char* name) {
     return CreateFileA(dir.file(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       &inherit, disposition, 0, nullptr);
+                       &inherit, CREATE_ALWAYS, 0, nullptr);
   };
   STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
-  HANDLE inputEnd = nullptr;  // the pipe's end this side holds while the run goes on
-  if (options.ctrlC) {
-    CreatePipe(&si.hStdInput, &inputEnd, &inherit, 0);
-    SetHandleInformation(inputEnd, HANDLE_FLAG_INHERIT, 0);
-    DWORD written = 0;
-    WriteFile(inputEnd, options.input.data(), static_cast<DWORD>(options.input.size()), &written, nullptr);
-  } else {
-    si.hStdInput = open("in", OPEN_EXISTING);
-  }
-  si.hStdOutput = open("out", CREATE_ALWAYS);
-  si.hStdError = open("err", CREATE_ALWAYS);
+  HANDLE inputEnd = nullptr;  // this side's end of the input
+  CreatePipe(&si.hStdInput, &inputEnd, &inherit, 0);
+  SetHandleInformation(inputEnd, HANDLE_FLAG_INHERIT, 0);
+  DWORD written = 0;
+  WriteFile(inputEnd, options.input.data(), static_cast<DWORD>(options.input.size()), &written, nullptr);
+  if (!options.ctrlC) CloseHandle(inputEnd), inputEnd = nullptr;  // the input ends where the text does
+  si.hStdOutput = open("out");
+  si.hStdError = open("err");
   std::string line = LibraryPath();
   line = "\"" + line.substr(0, line.find_last_of('\\') + 1) + "mcrhost.exe\"";
   for (const std::string& a : args) line += " \"" + A(a) + "\"";
