@@ -5,6 +5,7 @@
 // with "M", which picks the macro parser, and are macros after it.
 #include <cstddef>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -166,14 +167,9 @@ void Dialogs(const Input& in) {
 // words, the batch commands and the message formatter meet them: texts cut
 // at zero bytes; the first byte sizes a message.
 void Texts(const Input& in) {
-  std::string_view all(reinterpret_cast<const char*>(in.data()), in.size());
+  std::istringstream all(std::string(in.begin(), in.end()));
   std::vector<std::string> t;
-  for (std::size_t at = 0; t.size() < 4;) {
-    std::size_t end = all.find('\0', at);
-    t.emplace_back(all.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
-    if (end == std::string_view::npos) break;
-    at = end + 1;
-  }
+  for (std::string s; t.size() < 4 && std::getline(all, s, '\0');) t.push_back(s);
   t.resize(4);
   for (const std::string& s : t) {
     SplitPathParts(s);
