@@ -36,7 +36,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND MCR_SANITIZE)
   file(GLOB seeds CONFIGURE_DEPENDS ${MCR_ROOT}/tests/fuzz/corpus/*)
   list(JOIN seeds "," seeds)
   file(WRITE ${CMAKE_BINARY_DIR}/fuzz-seeds.txt "${seeds}")
-  add_test(NAME readers_fuzz COMMAND readers_fuzz -seed=1 -runs=200000 -max_total_time=25 -max_len=8192
+  add_test(NAME readers_fuzz COMMAND readers_fuzz -seed=1 -runs=200000 -max_total_time=20 -max_len=8192
            -seed_inputs=@${CMAKE_BINARY_DIR}/fuzz-seeds.txt)
   set_tests_properties(readers_fuzz PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
 endif()
