@@ -1,11 +1,13 @@
 // The library as the workstation meets it: loading, the server codes,
-// connections, registration of the vocabulary, and the export table.
+// connections, registration of the vocabulary, the export table, its
+// resources, and the workstation's dialog library it imports.
 #include <windows.h>
 
 #include <cstring>
 #include <set>
 
 #include "bridge/wordtable.h"
+#include "bytes.h"
 #include "testhost.h"
 
 namespace mcrtest {
@@ -155,6 +157,51 @@ TEST(Resources, PopupFontDescription) {
       0, 0, 0, 8, 0, 0, 2, 1,                                          // charset 8, quality 2, pitch 1
       0x82, 0x6c, 0x82, 0x72, 0x20, 0x83, 0x53, 0x83, 0x56, 0x83, 0x62, 0x83, 0x4e, 0};
   EXPECT_EQ(std::memcmp(bytes, expected, 42), 0);
+}
+
+// The other suites expect the texts of the resource script converted by the
+// test's own helpers; these few are spelled out in bytes, independent of any
+// converter: half-width katakana stay single bytes, the wave dash, line
+// breaks and tabs survive.
+TEST(Resources, CatalogueBytesOfTextsWithSpecialCharacters) {
+  ASSERT_EQ(GetACP(), 932u) << "tests run with the Japanese code page";
+  auto host = OpenHost();
+  struct Case { int id; const char* bytes; } cases[] = {
+      {1011, "\x25\x73\x20\xca\xdf\xd7\xd2\xb0\xc0\x20\x82\xcd\x20\x25\x64\x20\x81\x60\x20\x25\x64"
+             "\x20\x82\xc9\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x2e"},
+      {1233, "\xd2\xbf\xaf\xc4\xde\x95\xdb\x91\xb6\x8e\x9e\x82\xcc\x20\x51\x43\xd3\xb0\xc4\xde\xcc"
+             "\xa7\xb2\xd9\x3a\x0a\x09\x25\x73\x0a\x09\x25\x73"},
+      {1224, "QCMODE\\"},
+      {1472, "\x8b\xa4\x97\x4c\x88\xe1\x94\xbd"},
+  };
+  for (const Case& c : cases) {
+    char buffer[512];
+    int n = LoadStringA(host->library(), static_cast<UINT>(c.id), buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0), c.bytes) << c.id;
+  }
+}
+
+// The stand-in of the workstation's dialog library, where the words' suites
+// do not reach it (they read modes and steer picks): a method it cannot read
+// and a pick nobody steered.
+TEST(DialogLibrary, UnreadableMethodsAndCancelledPicks) {
+  auto host = OpenHost();
+  HMODULE frame = GetModuleHandleA("dlgframe.dll");
+  ASSERT_NE(frame, nullptr) << "imported by MCRPAK.dll";
+  auto query = reinterpret_cast<int(WINAPI*)(const char*)>(GetProcAddress(frame, MAKEINTRESOURCEA(24)));
+  auto select = reinterpret_cast<int(WINAPI*)(HWND, int, const char*, const char*, char*, char*, DWORD*)>(
+      GetProcAddress(frame, MAKEINTRESOURCEA(14)));
+  ASSERT_TRUE(query && select);
+  TempDir dir;
+  Bytes().resize(3).save(dir.file("run.icp"));
+  EXPECT_EQ(query(dir.path().c_str()), -1);
+  EXPECT_EQ(query(dir.file("missing").c_str()), -1);
+  char folder[260] = "C:\\old", file[260] = "OLD.M";
+  DWORD result = 7;
+  SetEnvironmentVariableA("MCR_DLGFRAME_PICK", nullptr);
+  select(host->window(), 4, "Title", "*.M", folder, file, &result);
+  EXPECT_STREQ(folder, "C:\\old") << "cancel leaves the buffers";
+  EXPECT_STREQ(file, "OLD.M");
 }
 
 TEST(HostCore, GetStrVarNeverWritesPastItsBound) {
