@@ -35,7 +35,10 @@ HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& o
   SetHandleInformation(inputEnd, HANDLE_FLAG_INHERIT, 0);
   DWORD written = 0;
   WriteFile(inputEnd, options.input.data(), static_cast<DWORD>(options.input.size()), &written, nullptr);
-  if (!options.ctrlC) CloseHandle(inputEnd), inputEnd = nullptr;  // the input ends where the text does
+  if (!options.ctrlC) {  // the input ends where the text does
+    CloseHandle(inputEnd);
+    inputEnd = nullptr;
+  }
   si.hStdOutput = open("out");
   si.hStdError = open("err");
   std::string line = LibraryPath();
