@@ -232,9 +232,9 @@ if(TARGET mcrhost_test)
   target_compile_definitions(mcrhost_test PRIVATE MCR_HOST_CASES="${MCR_ROOT}/tests/host")
   add_dependencies(mcrhost_test mcrhost)
 endif()
-# The references' examples and the release's own checks run mcrhost.exe on
-# the sample; they read the references from the source tree.
-foreach(suite reference_test release_test)
+# The references' examples and mcrhost's cases run mcrhost.exe on the
+# sample; the references are read from the source tree.
+foreach(suite reference_test mcrhost_test)
   if(TARGET ${suite})
     target_compile_definitions(${suite} PRIVATE MCR_VERSION="${PROJECT_VERSION}")
     target_link_libraries(${suite} PRIVATE mcrsample mcr_wordref version)

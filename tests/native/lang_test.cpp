@@ -1,6 +1,7 @@
 // The macro language against a host of made-up words: what gets printed,
 // what the words receive for each parameter kind, where errors stop a macro,
-// and the limits docs/language.md states, at their edges.
+// and the limits docs/language.md states, at their edges. What the examples
+// of docs/language.md show (reference_test runs them) is not repeated here.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -89,16 +90,9 @@ TEST(Language, MacrosPrintAndCallWords) {
     std::string out;
     std::string calls = "";  // the words called, with what they received
   } cases[] = {
-      {"print 1 + 2 * 3, (1 + 2) * 3, 7 / 2, -2 - -3, 2 - 3 - 4, 24 / 4 / 2, - - 5, +4", "7 9 3.5 1 -5 3 5 4\n"},
-      {"print \"a\"\"b\" & 1 & \"c\", \"ab\" + \"cd\", 1 + 2 & 3 * 2, 1 & 2 = \"12\"", "a\"b1c abcd 36 1\n"},
-      {"print 1 < 2, \"b\" > \"a\", 2 = 2, \"a\" <> \"a\", 3 <= 2, 3 >= 3, \"B\" < \"a\", \"ab\" < \"abc\"",
-       "1 1 1 0 0 1 1 1\n"},
-      // and/or do not evaluate a right side they do not need
-      {"print not 1 = 2 and 3 > 2 or 0, not 0 and 0, 1 or 0 and 0, 0 and nosuch, 1 or nosuch", "1 0 1 0 1\n"},
-      {"print 1e20, 0.1 + 0.2, -0, 1 / 3, 1.50, .5, 123456789012",
-       "1e+20 0.3 0 0.333333333333333 1.5 0.5 123456789012\n"},
+      // (docs/language.md shows the rest of the operators, numbers and texts.)
+      {"print \"b\" > \"a\", \"a\" <> \"a\", 3 <= 2, 3 >= 3, not 0 and 0, +4, .5, 7 / 2", "1 0 0 1 0 4 0.5 3.5\n"},
       {"print \"it's\" ' a comment with \"quotes\"\nprint", "it's\n\n"},
-      {"x = 1 + _\n  2 _ ' comment after the continuation\n  + 3\nprint x", "6\n"},
       {"\xEF\xBB\xBFprint 1\r\nprint 2\r\n", "1\n2\n"},
       // The deepest and longest the parser takes (one more fails below).
       {"print " + Repeat("(", 199) + "1" + Repeat(")", 199) + ", 1" + Repeat(" + 1", 999), "1 1000\n"},
@@ -108,12 +102,8 @@ TEST(Language, MacrosPrintAndCallWords) {
       {Repeat("if 1 then\n", 100) + "print 1\n" + Repeat("endif\n", 100), "1\n"},
       {"dim t[65535]\nt[65535] = 1\nprint size(t), t[65535]", "65535 1\n"},
       {"s$ = \"" + std::string(100000, 'x') + "\"\ns$ = s$ & s$\nprint len(s$)", "200000\n"},
-      {"Abc = 5\nABC = abc + 1\na$ = \"x\"\nA$ = a$ & a$\nprint aBc, a$", "6 xx\n"},
       // indexes round to the nearest element
       {"dim t[3]\nt[1.5] = 5\nt[3] = t[2] * 2\ndim e[0]\nprint t[1], t[2], t[3], size(t), size(e)", "0 5 10 3 0\n"},
-      {"print len(\"abc\"), len(\"\"), val(\" 12.5e1x\"), val(\"x\"), val(\"-.5\"), val(\"3e\")", "3 0 125 0 -0.5 3\n"},
-      {"print str$(2.50) & \"|\", chr$(65) & chr$(97.4), len(chr$(255))", "2.5| Aa 1\n"},
-      {"x = 2\nIF x = 1 THEN\n print 1\nElseIf x = 2 then\n print 2\nELSE\n print 3\nendif", "2\n"},
       {"i = 0\nwhile 1\n i = i + 1\n if i > 2 then\n  exit\n else\n  print i\n endif\nwend\nprint \"not reached\"",
        "1\n2\n"},
       // S and N parameters get values, V parameters the name as written
@@ -145,34 +135,27 @@ TEST(Language, ErrorsStopAtTheirLine) {
     const char* out = "";  // printed before a run-time error
   } cases[] = {
       {"print 1\na$ = 1", 2, "a$ holds strings", 'R', "1\n"},
-      {"a = \"s\"", 1, "a holds numbers; the value is the string \"s\"", 'R'},
-      {"print 1 / 0", 1, "division by zero", 'R'},
       {"print \"a\" + 1", 1, "+ cannot join a string and a number", 'R'},
       {"print \"a\" * 2", 1, "arithmetic needs numbers", 'R'},
-      {"print \"a\" < 1", 1, "cannot compare a string with a number", 'R'},
-      {"print Args$(1)", 1, "argument 1 of Args$ must be a string, not the number 1", 'R'},
       {"Record \"a\", 1, \"x\"", 1, "argument 3 of Record is the name of a variable", 'R'},
       {"print Echo$(\"a\", \"b\")", 1, "Echo$ takes 1 argument, not 2", 'R'},
       {"print NoValue()", 1, "NoValue gave no value", 'R'},
       {"x = Record(\"a\")", 1, "Record is a command", 'R'},
-      {"nosuch 1", 1, "unknown command nosuch", 'R'},
       {"print nosuch(1)", 1, "unknown function nosuch", 'R'},
-      {"dim t[2]\nprint t[3]", 2, "index 3 is outside t[1..2]", 'R'},
       {"x = 1\nprint x[1]", 2, "x is not a table", 'R'},
       {"print len(5)", 1, "len takes a string", 'R'},
-      {"print chr$(0)", 1, "chr$ takes a code from 1 to 255", 'R'},
       {"print len(\"a\", \"b\")", 1, "len takes exactly one argument", 'R'},
       {"dim t$[2]", 1, "must not end with $", 'R'},
       {"dim t[1.5]", 1, "whole number from 0 to 65535", 'R'},
       {"while \"\"\nwend", 1, "while needs a number", 'R'},
       {"wait -1", 1, "wait needs milliseconds of 0 or more", 'R'},
-      {"x = 1 + _\n  y", 2, "undefined variable y", 'R'},  // the physical line of the fault
       {"i = 0\nwhile i < 5\n i = i + 1\n if i = 3 then\n  Fail \"at three\"\n endif\nwend", 5, "Fail: at three", 'R'},
       // A syntax error anywhere stops the macro before its first statement.
       {"print 1\nif 1 then\nprint 1", 3, "missing endif for the if on line 2", 'I'},
       {"x = 1 + _", 1, "ends after a continuation", 'I'},
       {"print \"abc", 1, "not closed", 'S'},
       {"print 1\nendif", 2, "endif without an open if", 'S'},
+      {"if 1 then\nwend", 2, "\"wend\" does not close the block that is open here", 'S'},
       {"if 1 print 1\nendif", 1, "expected then", 'S'},
       {"if 1 then print 1\nendif", 1, "expected the end of the line after then", 'S'},
       {"x = (1", 1, "expected ) to close the parenthesis", 'S'},
@@ -180,7 +163,6 @@ TEST(Language, ErrorsStopAtTheirLine) {
       {"x = 2e", 1, "a number runs into a name", 'S'},
       {"print \xE6\x97\xA5", 1, "plain ASCII", 'S'},
       {"print 1 _ 2", 1, "_ continues a line only at its end", 'S'},
-      {"x = 1 ; y = 2", 1, "unexpected character ;", 'S'},
       {"then = 1", 1, "cannot start a statement", 'S'},
       {"x = " + Repeat("(", 200) + "1" + Repeat(")", 200), 1, "nested too deeply", 'S'},
       {"x = " + Repeat("- ", 200) + "1", 1, "nested too deeply", 'S'},
@@ -188,7 +170,6 @@ TEST(Language, ErrorsStopAtTheirLine) {
       {"x = " + Repeat("f(", 200) + "1" + Repeat(")", 200), 1, "nested too deeply", 'S'},
       {"x = 1" + Repeat(" + 1", 1000), 1, "the expression is too long", 'S'},
       {Repeat("if 1 then\n", 101), 101, "blocks are nested too deeply", 'S'},
-      {"dim t[65536]", 1, "whole number from 0 to 65535", 'R'},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source.substr(0, 80));
@@ -221,12 +202,9 @@ TEST(Language, TextFileLines) {
   EXPECT_NE(r.error().message.find("line$ takes exactly two arguments"), std::string::npos) << r.error().message;
 }
 
+// The copy words' bare statuses, in the host's own words (tests/host shows a
+// raised text and a failure without one).
 TEST(Language, WordFailureTexts) {
-  const std::string raised = "raised text";
-  EXPECT_FALSE(mcrlang::WordFailure(0, nullptr));
-  EXPECT_EQ(mcrlang::WordFailure(0, &raised), raised);  // a function that raises and still returns 0
-  EXPECT_EQ(mcrlang::WordFailure(1, &raised), raised);
-  // The copy words' bare statuses, in the host's own words.
   const std::pair<int, const char*> copies[] = {
       {5004, "could not be locked"}, {5007, "no memory for the copy buffer"}, {6023, "missing or empty"}};
   for (const auto& [status, text] : copies)

@@ -37,13 +37,11 @@ TEST(MessageFormat, LongArgumentsAreShortenedAndTheTextStays) {
   struct Case { std::string arg; std::string inserted; } cases[] = {
       {std::string(kInsertedTextMax, 'a'), std::string(kInsertedTextMax, 'a')},
       {std::string(kInsertedTextMax + 1, 'a'), std::string(kInsertedTextMax - 3, 'a') + "..."},
-      {std::string(65536, 'a'), std::string(kInsertedTextMax - 3, 'a') + "..."},
       // 0x81 0x81 is one character; an odd run ends in a lone lead byte.
       {std::string(65535, '\x81'), std::string(256, '\x81') + "..."},
       {std::string(kInsertedTextMax - 4, 'a') + "\x82\xa0", std::string(kInsertedTextMax - 4, 'a') + "\x82\xa0"},
       {std::string(kInsertedTextMax - 4, 'a') + "\x82\xa0\x82\xa0\x82\xa0", std::string(kInsertedTextMax - 4, 'a') + "..."},
       {"ab\x81", "ab"},
-      {"\x81", ""},
   };
   for (const Case& c : cases) {
     std::string text = FormatCatalogue("%s is not defined.", c.arg.c_str());

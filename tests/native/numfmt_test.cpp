@@ -129,7 +129,7 @@ TEST(FormatSignificant, GuardDigitsAgreeWithTheFullExpansion) {
 TEST(ReadDecimal, LeadingNumberOnly) {
   const struct { const char* text; double value; } cases[] = {
       {"  -3e2x", -300}, {"+.5", 0.5}, {"5.", 5}, {"1e+", 1}, {"2E-3", 0.002}, {"1,5", 1},
-      {"", 0}, {".", 0}, {"-", 0}, {"0x10", 0}, {"inf", 0}, {"nan", 0}, {"-1e999", -kInf},
+      {"", 0}, {".", 0}, {"-", 0}, {"0x10", 0}, {"inf", 0}, {"-1e999", -kInf},
       {"1000e306", kInf}, {"100e306", 1e308}, {"0.001e-321", 0}, {"0.0001e310", 1e306},
       {"1e99999999999999", kInf},
   };
