@@ -25,11 +25,6 @@ class Bytes {
     std::memcpy(&u, &v, 4);
     return le(at, u, 4);
   }
-  Bytes& f64(std::size_t at, double v) {
-    std::uint64_t u;
-    std::memcpy(&u, &v, 8);
-    return le(at, u, 8);
-  }
   // Text and its terminating zero (the terminator is left out when the text
   // fills width exactly; width 0 means no limit).
   Bytes& text(std::size_t at, const std::string& s, std::size_t width = 0) {
