@@ -20,48 +20,25 @@ class Bytes {
   Bytes& i32(std::size_t at, std::int32_t v) { return le(at, static_cast<std::uint32_t>(v), 4); }
   Bytes& u32(std::size_t at, std::uint32_t v) { return le(at, v, 4); }
   Bytes& i64(std::size_t at, std::int64_t v) { return le(at, static_cast<std::uint64_t>(v), 8); }
-  Bytes& f32(std::size_t at, float v) {
-    std::uint32_t u;
-    std::memcpy(&u, &v, 4);
-    return le(at, u, 4);
-  }
-  Bytes& f64(std::size_t at, double v) {
-    std::uint64_t u;
-    std::memcpy(&u, &v, 8);
-    return le(at, u, 8);
-  }
+  Bytes& f32(std::size_t at, float v) { std::uint32_t u; std::memcpy(&u, &v, 4); return le(at, u, 4); }
   // Text and its terminating zero (the terminator is left out when the text
   // fills width exactly; width 0 means no limit).
   Bytes& text(std::size_t at, const std::string& s, std::size_t width = 0) {
-    std::size_t n = width && s.size() >= width ? width : s.size() + 1;
-    grow(at + n);
-    std::memcpy(b_.data() + at, s.c_str(), n);
-    return *this;
+    return put(at, s.c_str(), width && s.size() >= width ? width : s.size() + 1);
   }
   Bytes& put(std::size_t at, const void* p, std::size_t n) {
     grow(at + n);
     std::memcpy(b_.data() + at, p, n);
     return *this;
   }
-  Bytes& append(const Bytes& other) {
-    b_.insert(b_.end(), other.b_.begin(), other.b_.end());
-    return *this;
-  }
-  Bytes& resize(std::size_t n) {
-    b_.resize(n);
-    return *this;
-  }
+  Bytes& append(const Bytes& o) { b_.insert(b_.end(), o.b_.begin(), o.b_.end()); return *this; }
+  Bytes& resize(std::size_t n) { b_.resize(n); return *this; }
 
   std::uint32_t getU32(std::size_t at) const { return static_cast<std::uint32_t>(getLe(at, 4)); }
   std::int32_t getI32(std::size_t at) const { return static_cast<std::int32_t>(getU32(at)); }
   std::int16_t getI16(std::size_t at) const { return static_cast<std::int16_t>(getLe(at, 2)); }
   std::uint16_t getU16(std::size_t at) const { return static_cast<std::uint16_t>(getLe(at, 2)); }
-  float getF32(std::size_t at) const {
-    std::uint32_t u = getU32(at);
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-  }
+  float getF32(std::size_t at) const { std::uint32_t u = getU32(at); float f; std::memcpy(&f, &u, 4); return f; }
   std::string getText(std::size_t at, std::size_t width) const {
     std::string s;
     for (std::size_t i = at; i < at + width && i < b_.size() && b_[i]; ++i)
@@ -86,9 +63,7 @@ class Bytes {
   }
 
  private:
-  void grow(std::size_t n) {
-    if (b_.size() < n) b_.resize(n, 0);
-  }
+  void grow(std::size_t n) { if (b_.size() < n) b_.resize(n, 0); }
   Bytes& le(std::size_t at, std::uint64_t v, int n) {
     grow(at + static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) b_[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -243,17 +244,22 @@ Expected Expectations(Line& l) {
   return e;
 }
 
-std::string Shown(const mcrhost::Value& v) {
-  return v.isString ? "\"" + U(v.text) + "\"" : std::to_string(v.number);
+// A number to its last bit (a float's smallest normal value is no 0).
+std::string Exact(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
 }
+
+std::string Shown(const mcrhost::Value& v) { return v.isString ? "\"" + U(v.text) + "\"" : Exact(v.number); }
 
 // A variable as a line of text, to compare and to show.
 std::string Described(const mcrhost::Var& v, const std::vector<double>& table, bool anyCase) {
   using Type = mcrhost::Var::Type;
-  if (v.type == Type::Number) return "number " + std::to_string(v.number);
+  if (v.type == Type::Number) return "number " + Exact(v.number);
   if (v.type == Type::String) return "text \"" + U(anyCase ? mcrhost::VarStore::Key(v.text) : v.text) + "\"";
   std::string out = "table [";
-  for (double d : table) out += (out.back() == '[' ? "" : ", ") + std::to_string(d);
+  for (double d : table) out += (out.back() == '[' ? "" : ", ") + Exact(d);
   return out + "]";
 }
 std::string Described(const mcrhost::Var& v, const mcrhost::VarStore& vars, bool anyCase) {

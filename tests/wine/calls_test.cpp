@@ -1,4 +1,6 @@
 // The call-and-compare cases of tests/calls, each file on a bench of its own.
+// A bench points the WorkstationKey at its sample, so the suite takes turns
+// with the others that set that key.
 #include <filesystem>
 
 #include "calls.h"

@@ -26,18 +26,22 @@ TEST_F(QcWords, MassListStepsAndSelectors) {
   Put("calib.05",
       fx::Calibration({{7, "Li", A("定量しない")}, {9, "(Be)", "STD"}, {11, "B", A("定量する")}, {56, "(Fe"}}));
   Put("calib.06", fx::Calibration({{205, "Tl"}}));
-  Put("qcdb.03", fx::QcDatabase({{7, "Li"}, {45, "Sc", 1}}, {}));
-  Put("qctune.02", fx::TuneCriteria({{89, "Y"}, {140, "Ce"}}));
+  Put("qcdb.03", fx::QcDatabase({{7, "Li"}, {45, "Sc", 1}, {9, std::string(10, 'S'), 1}}, {}));
+  Put("qctune.02", fx::TuneCriteria({{89, "Y"}, {140, "Ce"}, {205, std::string(10, 'T')}}));
   // ISTD and ANA: each mass once, ascending. No directory: the current method.
   struct List { const char* word; double step; const char* selector; Table table; bool noDir = false; } lists[] = {
       {"GetCalMasInf", 0.5, "mass", {115, 45, 115, 7, 300, 0, 1}}, {"GetCalMasInf", 6.49, "Mass", {205}},
       {"GetCalMasInf", 1, "iStD", {1, 45, 115}}, {"GetCalMasInf", 1, "ana", {7}}, {"GetCalMasInf", 5, "on", {11, 56}},
-      {"GetCalMasInf", 5, "OFF", {7, 9}}, {"GetQDBMasInf", 3, "istd", {45}},
-      {"GetTNCMasInf", 2.4, "MASS", {89, 140}, true},
+      {"GetCalMasInf", 5, "OFF", {7, 9}}, {"GetQDBMasInf", 3, "istd", {45, 9}},
+      {"GetTNCMasInf", 2.4, "MASS", {89, 140, 205}, true},
   };
   for (const List& l : lists)
     EXPECT_EQ(Listed(l.word, {N(l.step), S(l.selector), l.noDir ? Omit() : Dir(), S("T")}, double(l.table.size())),
               l.table) << l.word << " " << l.step << " " << l.selector;
+  // Element names that fill their 10 bytes.
+  Run({{"GetQDBMasInf", {N(3), S("name"), Dir(), S("N")}, 3}, {"GetTNCMasInf", {N(2), S("Name"), Dir(), S("M")}, 3}});
+  EXPECT_EQ(StrVar(*host_, "N1"), "Li,Sc," + std::string(10, 'S'));
+  EXPECT_EQ(StrVar(*host_, "M1"), "Y,Ce," + std::string(10, 'T'));
   // A short or missing file answers -1 quietly; none of these touches the variable.
   host_->vars().setNumber("T", 42);
   Run({
@@ -47,8 +51,7 @@ TEST_F(QcWords, MassListStepsAndSelectors) {
       {"GetTNCMasInf", {N(1), S("istd"), Dir(), S("T")}, -1, Msg(1009, "ISTD")},  // a selector of other words
       // Only single-byte letters change case.
       {"GetQDBMasInf", {N(1), S("ﾏｽa"), Dir(), S("T")}, -1, Msg(1009, A("ﾏｽA").c_str())},
-      // The step is checked before the selector, the selector before the file.
-      {"GetCalMasInf", {N(9), S("bogus"), Dir(), S("T")}, -1, Msg(1032)},
+      // The selector is checked before the file.
       {"GetCalMasInf", {N(4), S("bogus"), Dir(), S("T")}, -1, Msg(1009, "BOGUS")},
   });
   EXPECT_EQ(Num("T"), 42.0);
@@ -57,11 +60,12 @@ TEST_F(QcWords, MassListStepsAndSelectors) {
 TEST_F(QcWords, MassListNamesInGroupsOfTen) {
   std::vector<fx::CalElement> names;
   for (int i = 1; i <= 23; ++i) names.push_back({i, i == 2 ? A("ﾘﾁｳﾑ") : i == 3 ? A("金") : "E" + std::to_string(i)});
+  names[3] = {4, std::string(26, 'N'), "Q"};  // a name that fills its 26 bytes
   Put("calib.01", fx::Calibration(names));
   Put("calib.02", fx::Calibration(std::vector<fx::CalElement>(names.begin(), names.begin() + 20)));
   host_->vars().setNumber("X", 5);
   Run({{"GetCalMasInf", {N(1), S("name"), Dir(), S("X")}, 23}});
-  const std::string first = A("E1,ﾘﾁｳﾑ,金,E4,E5,E6,E7,E8,E9,E10");
+  const std::string first = A("E1,ﾘﾁｳﾑ,金,") + std::string(26, 'N') + ",E5,E6,E7,E8,E9,E10";
   EXPECT_EQ(StrVar(*host_, "X1"), first);
   EXPECT_EQ(StrVar(*host_, "X2"), "E11,E12,E13,E14,E15,E16,E17,E18,E19,E20");
   EXPECT_EQ(StrVar(*host_, "X3"), "E21,E22,E23");
@@ -154,9 +158,8 @@ TEST_F(QcWords, QcCheckTable) {
   items[28] = 0;  // no report mark before version 3003
   Ok(Call("GetQDBInfo", {N(260), N(4), N(2), Dir(), S("Q")}));
   EXPECT_EQ(TableOf("Q"), items);
-  const std::string range = Msg(1011, A(Label(1)).c_str(), 1, 260);
   struct Fail { Arg mass, step, var; std::string error; } fails[] = {
-      {N(0.4), N(1), S("Q"), range}, {N(260.5), N(1), S("Q"), range}, {N(9), N(1), S("Q"), Msg(1018)},
+      {N(9), N(1), S("Q"), Msg(1018)},
       {N(7), N(4), S("Q"), Msg(1002, dir_.file("qcdb.04").c_str())}, {N(7), N(7), S("Q"), Msg(1032)},
   };
   host_->vars().setNumber("Q", 42);
@@ -188,7 +191,8 @@ TEST_F(QcWords, RunTypesDefinedForQc) {
   WritePrivateProfileStringA("RunType", "Type1", "BLANK", types.c_str());
   WritePrivateProfileStringA("RunType", "Type2", "STD1", types.c_str());
   WritePrivateProfileStringA("BLANK", "TypeNo", "0", known.c_str());
-  Run({{"QueryQC", {S("QC")}, 1}, {"QueryQC", {S("qc")}, 1}, {"QueryQC", {S("TN")}, 0}});
+  // Only "TN" in capitals skips the check.
+  Run({{"QueryQC", {S("QC")}, 1}, {"QueryQC", {S("qc")}, 1}, {"QueryQC", {S("TN")}, 0}, {"QueryQC", {S("tn")}, 1}});
   WritePrivateProfileStringA("STD1", "TypeNo", "1", known.c_str());
   Run({{"QueryQC", {S("QC")}, 0}});
   station.Point(std::string());
