@@ -41,6 +41,20 @@ target_include_directories(exportcheck PRIVATE ${MCR_ROOT}/mcrpak)
 add_executable(wordref tools/wordref.cpp)
 target_link_libraries(wordref PRIVATE mcr_wordref)
 
+# The editor extension laid out for ./mcr to package (build/native/vscode):
+# editors/vscode and the grammar and word data written from the reference's
+# sources, whenever one of them changes.
+add_executable(editorgen tools/editorgen.cpp)
+target_link_libraries(editorgen PRIVATE mcr_wordref mcrhost_pure)
+file(GLOB_RECURSE MCR_EDITOR_FILES CONFIGURE_DEPENDS ${MCR_ROOT}/editors/vscode/*)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/vscode.stamp
+  COMMAND editorgen ${MCR_ROOT} ${CMAKE_BINARY_DIR}/vscode ${PROJECT_VERSION}
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/vscode.stamp
+  DEPENDS editorgen ${MCR_EDITOR_FILES} ${MCR_ROOT}/docs/src/words.txt ${MCR_ROOT}/mcrpak/resources/strings.rc
+          ${MCR_ROOT}/mcrpak/bridge/words.inc
+  COMMENT "Laying out the editor extension")
+add_custom_target(vscode ALL DEPENDS ${CMAKE_BINARY_DIR}/vscode.stamp)
+
 # Fuzz targets: a fixed seed and a bounded number of runs, so that the test
 # command stays repeatable; run one by hand without limits to search longer.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND MCR_SANITIZE)
