@@ -54,6 +54,12 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/vscode.stamp
           ${MCR_ROOT}/mcrpak/bridge/words.inc
   COMMENT "Laying out the editor extension")
 add_custom_target(vscode ALL DEPENDS ${CMAKE_BINARY_DIR}/vscode.stamp)
+# Its data against the word table; native only, as the data is written here.
+add_executable(editor_test tests/editors/editor_test.cpp)
+target_link_libraries(editor_test PRIVATE mcr_wordref mcrhost_pure GTest::gtest_main)
+target_compile_definitions(editor_test PRIVATE MCR_SOURCE_DIR="${MCR_ROOT}")
+add_test(NAME editor_test COMMAND editor_test)
+set_tests_properties(editor_test PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
 
 # Fuzz targets: a fixed seed and a bounded number of runs, so that the test
 # command stays repeatable; run one by hand without limits to search longer.
