@@ -7,10 +7,12 @@
 #                      and the formatter natively (figures whose name
 #                      contains NAME)
 #   ./mcr pictures     build, open every window the words show on the sample
-#                      workstation and save them as docs/pictures/*.png
+#                      workstation and save them as docs/pictures/*.png, then
+#                      the editor's picture (./mcr pictures editor: only that)
 #   ./mcr docs         write docs/words.md from the word table and docs/src/words.txt
 #   ./mcr testratio    lines of tests against lines of code
 #   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip and check it
+#                      (it holds the editor extension, editors/mcrpak-macros-VERSION.vsix)
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
 #   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
 # MCR_BUILD chooses the build folder (default: build/ beside this script).
@@ -20,7 +22,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=${MCR_BUILD:-$ROOT/build}
 JOBS=${MCR_JOBS:-$(nproc)}
 PACKAGES=(cmake g++ clang libclang-rt-14-dev libgtest-dev googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686
-          wine wine64 fonts-ipafont-gothic fonts-wine locales python3)
+          wine wine64 fonts-ipafont-gothic fonts-wine locales python3 nlohmann-json3-dev)
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -36,6 +38,61 @@ setup() {
   fi
   # Wine takes its code page (932) from LC_ALL; the shell wants the locale to exist.
   locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+  node_tools
+}
+
+# The editor extension's tools (vsce, the grammar test, shiki) as
+# editors/package-lock.json pins them, in the build folder; installed again
+# only when the lock file changes.
+node_tools() {
+  local dir="$BUILD/node"
+  if ! command -v npm >/dev/null; then
+    say "installing: nodejs npm"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nodejs npm >/dev/null
+  fi
+  cmp -s "$ROOT/editors/package-lock.json" "$dir/node_modules/.mcr-lock" && return
+  say "installing the editor tools (npm ci)"
+  rm -rf "$dir"; mkdir -p "$dir"
+  cp "$ROOT/editors/package.json" "$ROOT/editors/package-lock.json" "$dir/"
+  (cd "$dir" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)
+  cp "$ROOT/editors/package-lock.json" "$dir/node_modules/.mcr-lock"
+}
+
+project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/native/CMakeCache.txt"; }
+
+# The editor extension as a .vsix, packaged from what the native build laid
+# out in build/native/vscode (again only when that changed).
+package_vsix() {
+  local out
+  out="$BUILD/vscode/mcrpak-macros-$(project_version).vsix"
+  [[ $out -nt $BUILD/native/vscode.stamp ]] && return
+  say "packaging the editor extension"
+  rm -rf "$BUILD/vscode"; mkdir -p "$BUILD/vscode"
+  (cd "$BUILD/native/vscode" &&
+   "$BUILD/node/node_modules/.bin/vsce" package --no-dependencies --skip-license --allow-missing-repository \
+     -o "$out" </dev/null >/dev/null)
+}
+
+# A macro as the extension's grammar colours it, rendered by shiki and
+# photographed by headless Chromium: docs/pictures/editor.png.
+editor_picture() {
+  command -v chromium >/dev/null || {
+    apt-get update -qq
+    say "installing: chromium"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq chromium >/dev/null
+  }
+  local dir="$BUILD/editor-picture" size
+  rm -rf "$dir"; mkdir -p "$dir"
+  size=$(node "$ROOT/editors/picture.mjs" "$BUILD/node/node_modules" \
+           "$BUILD/native/vscode/syntaxes/mcr.tmLanguage.json" "$ROOT/editors/picture.mac" "$dir/editor.html")
+  chromium --headless --no-sandbox --disable-gpu --disable-background-networking --disable-component-update \
+           --disable-sync --no-first-run --user-data-dir="$dir/profile" --hide-scrollbars \
+           --window-size="$size" --screenshot="$ROOT/docs/pictures/editor.png" "file://$dir/editor.html" \
+           >/dev/null 2>&1
+  python3 "$ROOT/tools/bmp2png.py" --record "$ROOT/docs/pictures" editor.png \
+    "editors/picture.mac highlighted by the grammar (shiki, headless Chromium)"
+  say "wrote docs/pictures/editor.png"
 }
 
 configure_native() {
@@ -60,6 +117,7 @@ build() {
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
         -DMCR_EXPORTCHECK="$BUILD/native/bin/exportcheck" >/dev/null
   cmake --build "$BUILD/i686" -j "$JOBS"
+  package_vsix
 }
 
 wine_env() {
@@ -116,6 +174,10 @@ run_tests() {
   export GTEST_OUTPUT="xml:$reports/"
   say "native tests (ASan, UBSan)"
   (cd "$BUILD/native" && ctest --output-on-failure) || status=1
+  say "the editor's grammar on the annotated macros of tests/editors"
+  (cd "$ROOT" && "$BUILD/node/node_modules/.bin/vscode-tmgrammar-test" --compact \
+     -g "$BUILD/native/vscode/syntaxes/mcr.tmLanguage.json" --xunit-report "$reports" 'tests/editors/*.mac') ||
+    status=1
   say "numeric tests on the x87 unit at 53 and 64 bits"
   rm -rf "$BUILD/x87/reports"
   (cd "$BUILD/x87" && ctest --output-on-failure) || status=1
@@ -184,6 +246,12 @@ case ${1:-help} in
     python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
     python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip" ;;
   pictures)
+    if [[ ${2:-} == editor ]]; then
+      setup; configure_native
+      cmake --build "$BUILD/native" -j "$JOBS" --target vscode
+      editor_picture
+      exit 0
+    fi
     setup; build; wine_start
     rm -rf "$BUILD/pictures"
     cd "$ROOT"
@@ -192,8 +260,10 @@ case ${1:-help} in
     MCR_SAMPLE="$WINEPREFIX/drive_c/ICPMS" "$ROOT/sample/demo.sh" "$BUILD" \
       --snapshot "$(winepath -w "$BUILD/pictures")" sample/pictures.mac
     rm -f "$ROOT"/docs/pictures/*.png
+    rm -f "$ROOT"/docs/pictures/MANIFEST.txt
     python3 "$ROOT/tools/bmp2png.py" "$BUILD/pictures" "$ROOT/docs/pictures" \
-      "sample/pictures.mac on the sample workstation in C:\\ICPMS" ;;
+      "sample/pictures.mac on the sample workstation in C:\\ICPMS"
+    editor_picture ;;
   testratio) python3 "$ROOT/tools/testratio.py" "$ROOT" ;;
   host)
     shift; wine_prefix
@@ -202,6 +272,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac

@@ -41,6 +41,26 @@ target_include_directories(exportcheck PRIVATE ${MCR_ROOT}/mcrpak)
 add_executable(wordref tools/wordref.cpp)
 target_link_libraries(wordref PRIVATE mcr_wordref)
 
+# The editor extension laid out for ./mcr to package (build/native/vscode):
+# editors/vscode and the grammar and word data written from the reference's
+# sources, whenever one of them changes.
+add_executable(editorgen tools/editorgen.cpp)
+target_link_libraries(editorgen PRIVATE mcr_wordref mcrhost_pure)
+file(GLOB_RECURSE MCR_EDITOR_FILES CONFIGURE_DEPENDS ${MCR_ROOT}/editors/vscode/*)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/vscode.stamp
+  COMMAND editorgen ${MCR_ROOT} ${CMAKE_BINARY_DIR}/vscode ${PROJECT_VERSION}
+  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/vscode.stamp
+  DEPENDS editorgen ${MCR_EDITOR_FILES} ${MCR_ROOT}/docs/src/words.txt ${MCR_ROOT}/mcrpak/resources/strings.rc
+          ${MCR_ROOT}/mcrpak/bridge/words.inc
+  COMMENT "Laying out the editor extension")
+add_custom_target(vscode ALL DEPENDS ${CMAKE_BINARY_DIR}/vscode.stamp)
+# Its data against the word table; native only, as the data is written here.
+add_executable(editor_test tests/editors/editor_test.cpp)
+target_link_libraries(editor_test PRIVATE mcr_wordref mcrhost_pure GTest::gtest_main)
+target_compile_definitions(editor_test PRIVATE MCR_SOURCE_DIR="${MCR_ROOT}")
+add_test(NAME editor_test COMMAND editor_test)
+set_tests_properties(editor_test PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
+
 # The fuzz target: a fixed seed and a bounded run from the committed seeds
 # (read, never written), so that the test command stays repeatable and short;
 # run it by hand without limits, with a corpus folder, to search longer.

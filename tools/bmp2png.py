@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
 """bmp2png.py SRC_DIR DEST_DIR SOURCE: every 24-bit bitmap in SRC_DIR as a PNG in DEST_DIR.
+bmp2png.py --record DEST_DIR NAME SOURCE: only the manifest line of a picture made otherwise.
 
 The pictures are captured under Wine as plain bitmaps; PNG keeps them small
 enough to commit. DEST_DIR/MANIFEST.txt gets one line a picture: its name,
@@ -36,25 +37,37 @@ def png(width, height, rows):
             + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
 
 
+def record(dest, name, source):
+    """The manifest line of picture name, in place of any it had."""
+    path = os.path.join(dest, 'MANIFEST.txt')
+    lines = []
+    if os.path.exists(path):
+        with open(path, encoding='utf-8') as f:
+            lines = [line for line in f if not line.startswith(name + '  ')]
+    with open(os.path.join(dest, name), 'rb') as f:
+        lines.append(f"{name}  {hashlib.sha256(f.read()).hexdigest()}  {source}\n")
+    with open(path, 'w', encoding='utf-8') as f:
+        f.writelines(sorted(lines))
+
+
 def main(src, dest, source):
     os.makedirs(dest, exist_ok=True)
-    manifest = []
     for name in sorted(os.listdir(src)):
         if not name.lower().endswith('.bmp'):
             continue
         with open(os.path.join(src, name), 'rb') as f:
             w, h, rows = bmp_rows(f.read())
         out = os.path.join(dest, name[:-4] + '.png')
-        data = png(w, h, rows)
         with open(out, 'wb') as f:
-            f.write(data)
-        manifest.append(f"{os.path.basename(out)}  {hashlib.sha256(data).hexdigest()}  {source}\n")
+            f.write(png(w, h, rows))
+        record(dest, os.path.basename(out), source)
         print(out)
-    with open(os.path.join(dest, 'MANIFEST.txt'), 'w', encoding='utf-8') as f:
-        f.writelines(manifest)
 
 
 if __name__ == '__main__':
-    if len(sys.argv) != 4:
+    if len(sys.argv) == 5 and sys.argv[1] == '--record':
+        record(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif len(sys.argv) == 4:
+        main(sys.argv[1], sys.argv[2], sys.argv[3])
+    else:
         sys.exit(__doc__)
-    main(sys.argv[1], sys.argv[2], sys.argv[3])

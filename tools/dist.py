@@ -10,13 +10,15 @@
                                   the 32-bit library passing the export and
                                   import check; and the documents around it:
                                   the README's length and links, the pictures'
-                                  manifest
+                                  manifest; the editor extension one that code
+                                  --install-extension takes
 
 The check writes BUILD/reports/dist.xml, a report the test summary counts.
 """
 import binascii
 import hashlib
 import io
+import json
 import os
 import re
 import subprocess
@@ -28,7 +30,8 @@ import zipfile
 ARCHES = {"x86": ("i686", "i686-w64-mingw32-"), "x64": ("x64", "x86_64-w64-mingw32-")}
 SHIPPED_DOCS = ["words.md", "language.md", "mcrhost.md", "behaviour.md"]
 README_LINES = 200
-PICTURE_SOURCE = "sample/pictures.mac on the sample workstation in C:\\ICPMS"
+PICTURE_SOURCES = {"sample/pictures.mac on the sample workstation in C:\\ICPMS",
+                   "editors/picture.mac highlighted by the grammar (shiki, headless Chromium)"}
 
 
 def release_files(root, build):
@@ -45,6 +48,9 @@ def release_files(root, build):
         files["x64/%s.dll" % name] = os.path.join(build, "x64", "bin", name + ".dll")
     for name in SHIPPED_DOCS:
         files["docs/" + name] = os.path.join(root, "docs", name)
+    version = project_version(build)
+    files["editors/mcrpak-macros-%s.vsix" % version] = os.path.join(build, "vscode",
+                                                                 "mcrpak-macros-%s.vsix" % version)
     pictures = os.path.join(root, "docs", "pictures")
     for name in sorted(os.listdir(pictures)):
         if name.endswith(".png"):
@@ -111,10 +117,22 @@ def contents(root, build):
             continue
         with open(path, "rb") as f:
             data = f.read()
+        if name.endswith(".vsix"):
+            data = restamped(data, time.gmtime(seconds)[:6])
         if name == "INSTALL.txt":
             data = data.replace(b"@VERSION@", version.encode()).replace(b"\n", b"\r\n")
         out[name] = data
     return out
+
+
+def restamped(package, date):
+    """A zip package (the editor extension) with every entry dated date, so
+    that the archive does not carry the day it was packaged."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(io.BytesIO(package)) as z, zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as w:
+        for info in z.infolist():
+            w.writestr(entry(info.filename, date), z.read(info))
+    return out.getvalue()
 
 
 def project_version(build):
@@ -130,6 +148,55 @@ def carries_version(module, version):
     key = "FileVersion\0".encode("utf-16-le")
     value = (version + "\0").encode("utf-16-le")
     return re.search(re.escape(key) + b"(?:\0\0)?" + re.escape(value), module) is not None
+
+
+# What the extension's script may load: the editor's API, its own data and
+# the two modules that find ./mcr in a checkout. Nothing that reaches a network.
+EXTENSION_MODULES = {"vscode", "./words.json", "fs", "path"}
+
+
+def check_vsix(data, version):
+    """The .vsix as VS Code installs it: its manifests agree, every file the
+    manifest names is in it, the script loads nothing else, and the problem
+    matcher reads mcrhost --check's lines."""
+    problems = []
+    with zipfile.ZipFile(io.BytesIO(data)) as z:
+        names = set(z.namelist())
+        for required in ("extension.vsixmanifest", "[Content_Types].xml", "extension/package.json"):
+            if required not in names:
+                return ["the editor extension has no " + required]
+        manifest = json.loads(z.read("extension/package.json"))
+        identity = re.search(rb'<Identity [^>]*Id="([^"]*)" Version="([^"]*)" Publisher="([^"]*)"',
+                             z.read("extension.vsixmanifest"))
+        if not identity or [g.decode() for g in identity.groups()] != [manifest["name"], version, manifest["publisher"]]:
+            problems.append("the editor extension's manifests disagree, or its version is not %s" % version)
+        if "vscode" not in manifest.get("engines", {}):
+            problems.append("the editor extension names no engines.vscode")
+        contributes = manifest.get("contributes", {})
+        named = [manifest.get("main", "")] + [g["path"] for g in contributes.get("grammars", [])] + \
+                [l["configuration"] for l in contributes.get("languages", [])] + ["words.json"]
+        for path in named:
+            if "extension/" + os.path.normpath(path) not in names:
+                problems.append("the editor extension lacks %s, which its manifest names" % path)
+            elif path.endswith(".json"):
+                json.loads(z.read("extension/" + os.path.normpath(path)))
+        strays = [n for n in names if not n.startswith("extension/") and n not in
+                  ("extension.vsixmanifest", "[Content_Types].xml") or "node_modules" in n]
+        problems += ["not a file of the editor extension: " + n for n in sorted(strays)]
+        script = z.read("extension/" + os.path.normpath(manifest.get("main", "?"))).decode() \
+            if "extension/extension.js" in names else ""
+        for module in sorted(set(re.findall(r"require\(\s*'([^']*)'", script)) - EXTENSION_MODULES):
+            problems.append("the editor extension's script loads %s" % module)
+        if re.search(r"\bimport\b|https?:|fetch\(|XMLHttpRequest", script):
+            problems.append("the editor extension's script imports or reaches out")
+    matchers = {m["name"]: m for m in contributes.get("problemMatchers", [])}
+    check = matchers.get("mcrhost-check", {}).get("pattern", {})
+    line = "sample\\my macro.mac:12:5: warning: the variable x$ is never set"
+    found = re.match(check.get("regexp", "$^"), line)
+    if not found or [found.group(check[k]) for k in ("file", "line", "column", "severity", "message")] != \
+            ["sample\\my macro.mac", "12", "5", "warning", "the variable x$ is never set"]:
+        problems.append("the editor extension's problem matcher misreads " + line)
+    return problems
 
 
 def write(root, build, target):
@@ -253,7 +320,8 @@ def check_documents(root, problems):
     for name in sorted(n for n in os.listdir(pictures) if n.endswith(".png")):
         with open(os.path.join(pictures, name), "rb") as f:
             digest = hashlib.sha256(f.read()).hexdigest()
-        if manifest.pop(name, None) != (digest, PICTURE_SOURCE):
+        made = manifest.pop(name, None)
+        if not made or made[0] != digest or made[1] not in PICTURE_SOURCES:
             problems.append("docs/pictures/%s was not made by ./mcr pictures on this tree" % name)
     problems += ["docs/pictures/MANIFEST.txt lists %s, which is not there" % n for n in manifest]
 
@@ -263,14 +331,18 @@ def check(root, build, target):
     check_archive(root, build, target, archive)
     check_library(root, build, target, library)
     check_documents(root, documents)
-    problems = archive + library + documents
+    version = project_version(build)
+    vsix = "editors/mcrpak-macros-%s.vsix" % version
+    with zipfile.ZipFile(target) as z:
+        editor = check_vsix(z.read(vsix), version) if vsix in z.namelist() else ["there is no %s to check" % vsix]
+    problems = archive + library + documents + editor
     for p in problems:
         print(p)
     report = os.path.join(build, "reports", "dist.xml")
     if os.path.isdir(os.path.dirname(report)):
         with open(report, "w") as f:
-            f.write('<?xml version="1.0"?>\n<testsuites tests="3" failures="%d" name="dist"/>\n'
-                    % (bool(archive) + bool(library) + bool(documents)))
+            f.write('<?xml version="1.0"?>\n<testsuites tests="4" failures="%d" name="dist"/>\n'
+                    % (bool(archive) + bool(library) + bool(documents) + bool(editor)))
     print("%s: %s" % (target, "%d problem(s)" % len(problems) if problems else "as a release should be"))
     return 1 if problems else 0
 

@@ -10,10 +10,11 @@ import os
 import sys
 
 TEST_KINDS = {".c", ".cpp", ".h", ".inc", ".mac", ".calls", ".tsv"}
-CODE_KINDS = {".c", ".cpp", ".h", ".inc", ".py", ".rc", ".def", ".mac", ".sh", ".cmake", ".js", ".json", ".ts"}
+CODE_KINDS = {".c", ".cpp", ".h", ".inc", ".py", ".rc", ".def", ".mac", ".sh", ".cmake", ".js", ".mjs", ".json", ".ts"}
 CODE_DIRS = ["mcrpak", "host", "standins", "sample", "tools", "bench", "editors"]
 HARNESS_DIRS = ["tests/support", "tests/helprec"]
 GENERATED = {"node_modules", "out"}
+LOCK_FILES = {"package-lock.json"}  # npm writes them
 
 
 def lines(root, kinds):
@@ -21,7 +22,7 @@ def lines(root, kinds):
     for folder, dirs, files in os.walk(root):
         dirs[:] = [d for d in dirs if d not in GENERATED]
         for name in files:
-            if os.path.splitext(name)[1] in kinds:
+            if os.path.splitext(name)[1] in kinds and name not in LOCK_FILES:
                 with open(os.path.join(folder, name), encoding="utf-8", errors="replace") as f:
                     total += sum(1 for line in f if line.strip())
     return total

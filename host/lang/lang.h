@@ -124,6 +124,8 @@ struct Builtin {
   const char* summary;
 };
 const std::vector<Builtin>& Builtins();
+// The keywords (lower case): statements and word operators, never names.
+const std::vector<std::string>& Keywords();
 
 // The error text for a word call that did not succeed: the first kind-1
 // text the word raised (UTF-8), or the host's own words for a bare status.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "ast.h"
 
@@ -169,6 +170,15 @@ class Lexer {
 
 const char* const kKeywords[] = {"print", "if",   "then", "elseif", "else", "endif", "while",
                                  "wend",  "exit", "dim",  "wait",   "and",  "or",    "not"};
+
+}  // namespace
+
+const std::vector<std::string>& Keywords() {
+  static const std::vector<std::string> keywords(std::begin(kKeywords), std::end(kKeywords));
+  return keywords;
+}
+
+namespace {
 
 bool IsKeyword(const std::string& word) {
   std::string w = Lower(word);
