@@ -1,4 +1,7 @@
 // The call-and-compare cases of tests/calls, each file on a bench of its own.
+// (Each bench points the WorkstationKey at its own sample, and the simulated
+// data-analysis task follows it, so the suite takes its turn with the others
+// that do.)
 #include <filesystem>
 
 #include "calls.h"
