@@ -86,7 +86,8 @@ struct Expected {
   std::vector<std::string> others;  // "KIND TEXT" of texts of other kinds (9: a status text)
   struct Var { std::string name; std::optional<mcrhost::Var> value; std::vector<double> table; bool anyCase = false; };
   std::vector<Var> vars;
-  struct File { std::string path; enum { Bytes, Missing, Unchanged } what; std::string bytes; };
+  struct File { std::string path; enum { Bytes, Missing, Unchanged, Adds } what; std::string bytes;
+                 std::vector<std::string> lines; };
   std::vector<File> files;
   struct Reg { HKEY root; std::string key, name; DWORD type = REG_NONE; std::string bytes; };
   std::vector<Reg> regs;
@@ -207,9 +208,15 @@ Expected Expectations(Line& l) {
       std::string kind = std::to_string(static_cast<int>(l.number()));
       e.others.push_back(kind + " " + U(l.bytes()));
     } else if (word == "file") {
-      Expected::File f{l.bytes(), Expected::File::Bytes, ""};
-      if (l.take("=")) f.bytes = l.bytes();
-      else f.what = l.name() == "missing" ? Expected::File::Missing : Expected::File::Unchanged;
+      Expected::File f{l.bytes(), Expected::File::Bytes, "", {}};
+      if (l.take("=")) {
+        f.bytes = l.bytes();
+      } else if (const std::string how = l.name(); how == "adds") {
+        f.what = Expected::File::Adds;
+        for (l.need("["); !l.take("]"); l.take(",")) f.lines.push_back(l.bytes());
+      } else {
+        f.what = how == "missing" ? Expected::File::Missing : Expected::File::Unchanged;
+      }
       e.files.push_back(f);
     } else if (word == "reg") {
       auto [root, key] = RegKey(l.bytes());
@@ -275,6 +282,20 @@ std::string RegBytes(HKEY root, const std::string& key, const std::string& name,
   return std::string(reinterpret_cast<char*>(data), size);
 }
 
+// A line the call added matches its pattern when it starts with it, each *
+// standing for any run of characters.
+bool Matches(const char* pattern, const char* text) {
+  if (!*pattern) return true;
+  if (*pattern == '*') return Matches(pattern + 1, text) || (*text && Matches(pattern, text + 1));
+  return *text == *pattern && Matches(pattern + 1, text + 1);
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += "  " + U(line) + "\n";
+  return out;
+}
+
 // One call and its checks.
 void RunCase(Line& l, Bench& bench) {
   const std::string word = l.name();
@@ -286,14 +307,21 @@ void RunCase(Line& l, Bench& bench) {
       if (l.take("~")) args.push_back(Omit());
       else if (l.peek().kind == Token::Name) args.push_back(Value::Str(l.name()));
       else args.push_back(l.value());
+      // A text for a number parameter is read as a number ("{H}", "{P}").
+      const std::size_t at = args.size() - 1;
+      if (args[at] && args[at]->isString && at < w->kinds.size() && w->kinds[at] == mcr::kKindNumber)
+        args[at] = Value::Num(std::strtod(args[at]->text.c_str(), nullptr));
     } while (l.take(","));
   }
   l.need("=>");
   Expected e = l.peek().kind == Token::End ? Expected{} : Expectations(l);
 
   std::vector<Snapshot> before;
-  for (const Expected::File& f : e.files)
+  std::vector<std::size_t> sizes;  // of the files whose added lines are expected
+  for (const Expected::File& f : e.files) {
     if (f.what == Expected::File::Unchanged) before.push_back(Snap(f.path));
+    if (f.what == Expected::File::Adds) sizes.push_back(ReadAll(f.path).size());
+  }
   bench.host().clearShown();
   Outcome o = bench.host().call(*w, args);
   bench.EndStatement();
@@ -311,6 +339,7 @@ void RunCase(Line& l, Bench& bench) {
   }
   EXPECT_EQ(others, e.others) << "texts of other kinds";
   for (const std::string& s : bench.host().shown()) shown.push_back(U(s));
+  for (const DialogWatchdog::Seen& d : bench.Dialogs()) shown.push_back(U(d.text));
   std::vector<std::string> wanted;
   for (const std::string& s : e.shown) wanted.push_back(U(s));
   EXPECT_EQ(shown, wanted) << "shown";
@@ -324,7 +353,18 @@ void RunCase(Line& l, Bench& bench) {
     std::string want = v.value ? Described(*v.value, v.table, v.anyCase) : "missing";
     EXPECT_EQ(have, want) << v.name;
   }
+  std::size_t added = 0;
   for (const Expected::File& f : e.files) {
+    if (f.what == Expected::File::Adds) {
+      std::istringstream in(ReadAll(f.path).substr(std::min(sizes[added++], ReadAll(f.path).size())));
+      std::vector<std::string> lines;
+      for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
+      bool same = lines.size() == f.lines.size();
+      for (std::size_t i = 0; same && i < lines.size(); ++i) same = Matches(f.lines[i].c_str(), lines[i].c_str());
+      EXPECT_TRUE(same) << U(f.path) << " got the lines\n" << Joined(lines) << "where these were expected\n"
+                        << Joined(f.lines);
+      continue;
+    }
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(f.path.c_str(), &found);  // a pattern may stand for the path
     const bool exists = search != INVALID_HANDLE_VALUE;
@@ -380,7 +420,8 @@ void RunDirective(const std::string& keyword, Line& l, Bench& bench, Held& held)
     WriteAll(path, bytes);
   } else if (keyword == "hold") {
     std::string path = l.bytes();
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD share = l.peek().kind == Token::Name && l.name() == "readable" ? FILE_SHARE_READ : 0;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) l.fail("cannot hold " + U(path));
     held.handles.push_back(h);
   } else if (keyword == "env") {

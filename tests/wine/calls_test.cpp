@@ -1,6 +1,7 @@
 // The call-and-compare cases of tests/calls, each file on a bench of its own.
-// A bench points the WorkstationKey at its sample, so the suite takes turns
-// with the others that set that key.
+// (Each bench points the WorkstationKey at its own sample, and the simulated
+// data-analysis task follows it, so the suite takes its turn with the others
+// that do.)
 #include <filesystem>
 
 #include "calls.h"
