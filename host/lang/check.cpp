@@ -42,7 +42,37 @@ bool MatchesPattern(const std::string& pattern, const std::string& name) {
   return i > hash && name.compare(i, std::string::npos, pattern, hash + 1, std::string::npos) == 0;
 }
 
-const char* const kStatements[] = {"print", "if", "while", "exit", "dim", "wait"};
+// A built-in function as its usage line ("line$(file$, number)") gives it:
+// what it gives by its name, what each argument takes by the argument's
+// name (a table is named bare).
+struct BuiltinShape {
+  std::string name;  // lower case
+  char gives = 'N';
+  std::string takes;  // N, S or T (a table's name) per argument
+};
+
+const BuiltinShape* FindBuiltin(std::string_view name) {
+  static const std::vector<BuiltinShape> shapes = [] {
+    std::vector<BuiltinShape> out;
+    for (const Builtin& b : Builtins()) {
+      BuiltinShape s{b.name, std::string(b.name).back() == '$' ? 'S' : 'N', ""};
+      std::string_view usage(b.usage);
+      usage = usage.substr(usage.find('(') + 1);
+      while (!usage.empty() && usage.front() != ')') {
+        std::size_t end = usage.find_first_of(",)");
+        std::string_view arg = usage.substr(0, end);
+        s.takes += arg.back() == '$' ? 'S' : arg == "table" ? 'T' : 'N';
+        usage = usage.substr(end == std::string_view::npos ? usage.size() : end);
+        if (!usage.empty() && usage.front() == ',') usage = usage.substr(usage.find_first_not_of(", "));
+      }
+      out.push_back(s);
+    }
+    return out;
+  }();
+  for (const BuiltinShape& s : shapes)
+    if (Upper(s.name) == Upper(name)) return &s;
+  return nullptr;
+}
 
 class Checker {
  public:
@@ -86,11 +116,6 @@ class Checker {
   const CheckWord* word(const std::string& name) const {
     auto it = byKey_.find(Upper(name));
     return it == byKey_.end() ? nullptr : it->second;
-  }
-  static bool IsBuiltin(const std::string& name) {
-    for (const Builtin& b : Builtins())
-      if (Upper(b.name) == Upper(name)) return true;
-    return false;
   }
 
   void collect(const Expr* e) {
@@ -179,10 +204,8 @@ class Checker {
         if (e.op != Op::Add) return 'N';
         return Kind(*e.args[0]) == Kind(*e.args[1]) ? Kind(*e.args[0]) : 0;
       case Expr::Kind::Call: {
-        std::string name = Upper(e.text);
-        if (name == "LEN" || name == "VAL" || name == "SIZE" || name == "LINES") return 'N';
-        if (name == "STR$" || name == "CHR$" || name == "LINE$") return 'S';
-        return 0;
+        const BuiltinShape* b = FindBuiltin(e.text);
+        return b ? b->gives : 0;
       }
     }
     return 0;
@@ -235,7 +258,7 @@ class Checker {
   }
 
   void function(const Expr& e) {
-    if (IsBuiltin(e.text)) return builtin(e);
+    if (const BuiltinShape* b = FindBuiltin(e.text)) return builtin(e, *b);
     const CheckWord* w = word(e.text);
     if (!w) {
       std::vector<std::string> names;
@@ -249,35 +272,33 @@ class Checker {
     call(*w, e.args, e.line, e.column);
   }
 
-  void builtin(const Expr& e) {
-    const std::string name = Upper(e.text);
-    const bool two = name == "LINE$";
-    std::string lower = e.text;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (e.args.size() != (two ? 2u : 1u) || !e.args[0] || (two && !e.args[1])) {
-      error(e.line, e.column, lower + " takes exactly " + (two ? "two arguments" : "one argument"));
+  void builtin(const Expr& e, const BuiltinShape& b) {
+    const std::size_t n = b.takes.size();
+    if (e.args.size() != n || std::count(e.args.begin(), e.args.end(), nullptr)) {
+      error(e.line, e.column, b.name + " takes exactly " + (n == 1 ? std::string("one argument") : n == 2 ? std::string("two arguments") : std::to_string(n) + " arguments"));
       return;
     }
-    const Expr& a = *e.args[0];
-    if (name == "SIZE") {
-      if (a.kind != Expr::Kind::Name) error(a.line, a.column, "size takes the name of a table variable");
-      else read(a.text, a.line, a.column);
-      return;
+    for (std::size_t i = 0; i < n; ++i) {
+      const Expr& a = *e.args[i];
+      if (b.takes[i] == 'T') {
+        if (a.kind != Expr::Kind::Name) error(a.line, a.column, b.name + " takes the name of a table variable");
+        else read(a.text, a.line, a.column);
+        continue;
+      }
+      expression(a);
+      if (Kind(a) && Kind(a) != b.takes[i])
+        error(a.line, a.column, b.name + " takes " + (b.takes[i] == 'N' ? "a number" : "a string") + " as argument " +
+                                    std::to_string(i + 1) + ", not " + (b.takes[i] == 'N' ? "a string" : "a number"));
     }
-    expression(a);
-    char want = name == "STR$" || name == "CHR$" ? 'N' : 'S';
-    if (Kind(a) && Kind(a) != want)
-      error(a.line, a.column, lower + " takes " + (want == 'N' ? "a number, not a string" : "a string, not a number"));
-    if (two) needNumber(*e.args[1], "the line number of line$");
   }
 
   void command(const Stmt& s) {
     const CheckWord* w = word(s.name);
     if (w) return call(*w, s.args, s.line, s.column);
-    if (IsBuiltin(s.name)) {
+    if (FindBuiltin(s.name)) {
       error(s.line, s.column, s.name + " gives a value: use it in an expression");
     } else {
-      std::vector<std::string> names(std::begin(kStatements), std::end(kStatements));
+      std::vector<std::string> names = Keywords();
       for (const auto& [key, cw] : byKey_) names.push_back(cw->name);
       error(s.line, s.column, "unknown command " + s.name + Suggestion(s.name, names));
     }

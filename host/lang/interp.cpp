@@ -305,7 +305,7 @@ class Runner {
     if (function)
       for (const Builtin& b : kBuiltins) names.push_back(b.name);
     else
-      for (const char* s : {"print", "if", "while", "exit", "dim", "wait"}) names.push_back(s);
+      names.insert(names.end(), Keywords().begin(), Keywords().end());
     std::string near = Nearest(name, names);
     return near.empty() ? " (mcrhost --words lists the words)" : "; did you mean " + near + "?";
   }
