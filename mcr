@@ -20,7 +20,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=${MCR_BUILD:-$ROOT/build}
 JOBS=${MCR_JOBS:-$(nproc)}
 PACKAGES=(cmake g++ clang libclang-rt-14-dev libgtest-dev googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686
-          wine wine64 fonts-ipafont-gothic locales python3)
+          wine wine64 fonts-ipafont-gothic fonts-wine locales python3)
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -81,6 +81,10 @@ wine_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.mcr-ready"
   fi
+  # Title bars draw their buttons with Marlett (Debian's fonts-wine), which
+  # this Wine does not look for where the package puts it.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [[ -f $fonts/marlett.ttf ]] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
 }
 
 # One persistent wineserver for the whole run keeps each test process cheap.
@@ -183,9 +187,13 @@ case ${1:-help} in
     setup; build; wine_start
     rm -rf "$BUILD/pictures"
     cd "$ROOT"
-    "$ROOT/sample/demo.sh" "$BUILD" --snapshot "$(winepath -w "$BUILD/pictures")" sample/pictures.mac
+    # The sample at the workstation's kind of place, so that the pictures
+    # show its own paths, whatever tree made them.
+    MCR_SAMPLE="$WINEPREFIX/drive_c/ICPMS" "$ROOT/sample/demo.sh" "$BUILD" \
+      --snapshot "$(winepath -w "$BUILD/pictures")" sample/pictures.mac
     rm -f "$ROOT"/docs/pictures/*.png
-    python3 "$ROOT/tools/bmp2png.py" "$BUILD/pictures" "$ROOT/docs/pictures" ;;
+    python3 "$ROOT/tools/bmp2png.py" "$BUILD/pictures" "$ROOT/docs/pictures" \
+      "sample/pictures.mac on the sample workstation in C:\\ICPMS" ;;
   testratio) python3 "$ROOT/tools/testratio.py" "$ROOT" ;;
   host)
     shift; wine_prefix
