@@ -4,6 +4,8 @@
 // (else --check would reject a macro that runs), and every variable a word
 // asks the host for under a name of its own must be among the host
 // variables its entry says it reads (else the hint and --check miss it).
+// (The bench points the WorkstationKey at its own sample, so the suite takes
+// its turn with the others that do.)
 #include <algorithm>
 
 #include "wordcalls.h"
