@@ -41,15 +41,30 @@ std::string_view Resource(const char* name) {
   return text ? std::string_view(text, SizeofResource(nullptr, found)) : std::string_view();
 }
 
+struct ReferenceData {
+  std::vector<mcrref::Entry> entries;
+  mcrref::Catalogue catalogue;
+  std::vector<mcrref::Reference> refs;
+};
+
+const ReferenceData& RefData() {
+  static const ReferenceData data = [] {
+    ReferenceData d;
+    std::vector<std::string> problems;
+    d.entries = mcrref::ParseEntries(Resource("MCR_WORD_ENTRIES"), &problems);
+    d.catalogue = mcrref::ParseCatalogue(Resource("MCR_CATALOGUE"));
+    d.refs = mcrref::Join(d.entries, d.catalogue, &problems);
+    return d;
+  }();
+  return data;
+}
+
 // The word's entry of docs/words.md, as plain text.
 void PrintWord(const mcr::WordInfo& w) {
-  std::vector<std::string> problems;
-  std::vector<mcrref::Entry> entries = mcrref::ParseEntries(Resource("MCR_WORD_ENTRIES"), &problems);
-  mcrref::Catalogue catalogue = mcrref::ParseCatalogue(Resource("MCR_CATALOGUE"));
   mcrref::Reference ref{&w, nullptr};
-  for (const mcrref::Reference& r : mcrref::Join(entries, catalogue, &problems))
+  for (const mcrref::Reference& r : RefData().refs)
     if (r.word == &w) ref = r;
-  std::string text = mcrref::Plain(ref, catalogue);
+  std::string text = mcrref::Plain(ref, RefData().catalogue);
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
@@ -73,6 +88,19 @@ bool PrintWordHelp(const std::string& name) {
       return true;
     }
   return false;
+}
+
+std::string NearestHelpName(const std::string& name) {
+  std::vector<std::string> names;
+  for (const mcr::WordInfo& w : mcr::kWords) names.push_back(w.name);
+  for (const mcrlang::Builtin& b : mcrlang::Builtins()) names.push_back(b.name);
+  for (const Statement& s : kStatements) names.push_back(s.name);
+  return mcrlang::Nearest(name, names);
+}
+
+const std::vector<mcrlang::CheckWord>& WordFacts() {
+  static const std::vector<mcrlang::CheckWord> words = mcrref::CheckWords(RefData().refs);
+  return words;
 }
 
 void PrintWordList() {
@@ -110,6 +138,10 @@ void PrintUsage() {
       "  --timeout SECONDS   stop a macro (and each statement at the prompt) that runs longer\n"
       "  --version           the versions of mcrhost and of the library\n"
       "  --help WORD         usage of a word, a built-in function or a statement\n"
+      "  --check FILE...     read the macros without running them and report what must\n"
+      "                      fail or looks wrong, one line each: FILE:LINE:COL: error|warning:\n"
+      "                      text (exit status 0 clean, 1 findings, 2 usage); --startup and\n"
+      "                      --set name the variables set before the macro\n"
       "  --words             all words of the library\n"
       "\n"
       "Ctrl+C stops a running macro. Exit status: 0 the macro ran to its end, 1 a macro\n"

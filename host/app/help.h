@@ -3,6 +3,9 @@
 // table, without loading the library.
 #pragma once
 #include <string>
+#include <vector>
+
+#include "check.h"
 
 namespace mcrhost {
 
@@ -10,5 +13,11 @@ namespace mcrhost {
 bool PrintWordHelp(const std::string& name);
 void PrintWordList();
 void PrintUsage();
+// The nearest name of a word, statement or built-in function, "" when none
+// is near: for "did you mean ...?".
+std::string NearestHelpName(const std::string& name);
+// Every word with the reference's facts about it (its parameters, the host
+// variables it reads and writes), read once from the reference compiled in.
+const std::vector<mcrlang::CheckWord>& WordFacts();
 
 }  // namespace mcrhost

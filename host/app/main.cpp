@@ -60,6 +60,7 @@ struct Options {
   std::string snapshots;  // folder for --snapshot, or empty
   std::string tasks;  // --tasks
   bool version = false;  // --version: print the versions, run nothing
+  bool check = false;    // --check: read the macros, run nothing
   double timeout = 0;    // --timeout, seconds; 0: none
   std::optional<std::string> macro;  // none: the prompt
   std::vector<std::string> args;
@@ -105,6 +106,8 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
     if (a.size() < 2 || a.compare(0, 2, "--") != 0) break;
     if (a == "--trace") {
       o.trace = true;
+    } else if (a == "--check") {
+      o.check = true;
     } else if (a == "--version") {
       o.version = true;
     } else if (a == "--timeout") {
@@ -123,7 +126,9 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
       }
       const std::string& word = argv[i + 1];
       if (PrintWordHelp(word)) return kOk;
-      return UsageError("there is no word named " + word + " (mcrhost --words lists them)");
+      std::string nearest = NearestHelpName(word);
+      return UsageError("there is no word named " + word + (nearest.empty() ? "" : "; did you mean " + nearest + "?") +
+                        " (mcrhost --words lists them)");
     } else if (a == "--set") {
       auto v = value();
       std::size_t eq = v ? v->find('=') : std::string::npos;
@@ -161,18 +166,23 @@ struct Macro {
   std::shared_ptr<const mcrlang::Program> program;
 };
 
+bool ReadSource(const std::string& path, std::string* source) {
+  FILE* f = _wfopen(ToWide(path).c_str(), L"rb");
+  if (!f) return false;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) source->append(buffer, n);
+  std::fclose(f);
+  return true;
+}
+
 // Reads and parses a whole macro file before anything runs.
 std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
-  FILE* f = _wfopen(ToWide(path).c_str(), L"rb");
-  if (!f) {
+  std::string source;
+  if (!ReadSource(path, &source)) {
     *exitCode = UsageError("cannot read the macro file " + path);
     return std::nullopt;
   }
-  std::string source;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) source.append(buffer, n);
-  std::fclose(f);
   mcrlang::ParseResult p = mcrlang::Parse(source, kCodec);
   if (p.error) {
     std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), p.error->line, p.error->message.c_str());
@@ -297,6 +307,44 @@ int Prompt(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& 
   }
 }
 
+// --check: each file's findings, with the variables set before it runs
+// (the start-up macro's, --set, the arguments) taken as set.
+int CheckMacros(const Options& o) {
+  std::vector<std::string> files;
+  if (o.macro) files.push_back(*o.macro);
+  files.insert(files.end(), o.args.begin(), o.args.end());
+  if (files.empty()) return UsageError("--check needs the macro files to check");
+  const std::vector<mcrlang::CheckWord>& words = WordFacts();
+  mcrlang::NameSet preset;
+  preset.add("_ARGC");
+  preset.add("_ARG#$");
+  for (const auto& set : o.sets) preset.add(set.first);
+  if (!o.tasks.empty()) {  // which tasks "last" opens is known only while running
+    for (const std::string& task : TaskNames()) preset.add("TaskWin_" + task);
+    preset.add("_TNTASK_MODE");
+  }
+  int found = 0;
+  auto report = [&](const std::string& file, const std::vector<mcrlang::Finding>& findings) {
+    for (const mcrlang::Finding& f : findings)
+      std::printf("%s:%d:%d: %s: %s\n", file.c_str(), f.line, f.column, f.error ? "error" : "warning", f.text.c_str());
+    found += static_cast<int>(findings.size());
+  };
+  if (!o.startup.empty()) {
+    std::string source;
+    if (!ReadSource(o.startup, &source)) return UsageError("cannot read the macro file " + o.startup);
+    mcrlang::ParseResult p = mcrlang::Parse(source, mcrlang::kIdentityCodec);
+    if (p.error) report(o.startup, {{p.error->line, p.error->column, true, p.error->message}});
+    preset = mcrlang::Assigned(source, words, preset);
+  }
+  for (const std::string& file : files) {
+    std::string source;
+    if (!ReadSource(file, &source)) return UsageError("cannot read the macro file " + file);
+    report(file, mcrlang::Check(source, words, preset));
+  }
+  std::fflush(stdout);
+  return found ? kMacroError : kOk;
+}
+
 std::string DefaultLibrary() {
   wchar_t path[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -309,6 +357,7 @@ int Main(const std::vector<std::string>& argv) {
   if (std::optional<int> answered = ParseOptions(argv, o)) return *answered;
   std::string library = o.library.empty() ? DefaultLibrary() : o.library;
   if (o.version) return PrintVersions(library);
+  if (o.check) return CheckMacros(o);
 
   int code = kOk;
   std::optional<Macro> startup, macro;
@@ -319,6 +368,14 @@ int Main(const std::vector<std::string>& argv) {
   hostOptions.windowClass = o.windowClass;
   Host host(hostOptions);
   Session session(host, o.trace);
+  if (!host.window())
+    session.error("mcrhost: warning: cannot make the main window (class \"" + o.windowClass +
+                  "\"): the words' questions will be refused, and --snapshot can save nothing");
+  session.wordFacts = [](const std::string& name) -> const mcrlang::CheckWord* {
+    for (const mcrlang::CheckWord& w : WordFacts())
+      if (VarStore::Key(w.name) == VarStore::Key(name)) return &w;
+    return nullptr;
+  };
   host.onTrace = [&](const char* op, const std::string& detail, std::uint16_t status) {
     session.traceOperation(op, detail, status);
   };
@@ -342,6 +399,7 @@ int Main(const std::vector<std::string>& argv) {
 
   std::optional<Snapshots> snapshots;
   if (!o.snapshots.empty()) snapshots.emplace(host.window(), Utf8ToAnsi(o.snapshots), session.currentWord());
+  if (snapshots) session.dialogsCancelled = [&snapshots] { return snapshots->cancelled(); };
 
   StopControl stop(o.timeout, session.currentWord());
   session.stopCheck = [&stop] { return stop.request(); };

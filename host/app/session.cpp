@@ -45,6 +45,13 @@ const mcrlang::WordInfo* Session::findWord(std::string_view name) {
   return it == words_.end() ? nullptr : &it->second;
 }
 
+std::vector<mcrlang::WordInfo> Session::words() {
+  refreshWords();
+  std::vector<mcrlang::WordInfo> out;
+  for (const auto& [key, info] : words_) out.push_back(info);
+  return out;
+}
+
 mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
                                   const std::vector<mcrlang::Arg>& args) {
   std::vector<Arg> values;
@@ -63,6 +70,8 @@ mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
     shown.pop_back();  // trailing omitted places say nothing
   if (trace_) trace("[trace] call " + word.name + shown);
 
+  const int refusals = host_.windowRefusals();
+  const int cancelled = dialogsCancelled ? dialogsCancelled() : 0;
   ++depth_;
   current_ = word.name;
   Outcome o = host_.call(word.name, values);
@@ -80,6 +89,30 @@ mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
     if (x.kind == mcr::kRaiseStatus && trace_) error("[status] " + AnsiToUtf8(x.text));
   }
   r.error = mcrlang::WordFailure(o.status, raised);
+  if (r.error && r.error->empty()) {
+    // What a word raises when its question is not answered with OK.
+    if (host_.windowRefusals() != refusals)
+      r.error = "(an empty error text) the question was refused: mcrhost has no main window";
+    else if (dialogsCancelled && dialogsCancelled() != cancelled)
+      r.error = "(an empty error text) cancelled at the question (--snapshot cancels every dialog)";
+    else
+      r.error = "(an empty error text, as when a question is cancelled)";
+  }
+  if (r.error && wordFacts)
+    if (const mcrlang::CheckWord* facts = wordFacts(word.name)) {
+      std::vector<std::string> unset;
+      for (const std::string& v : facts->reads)
+        if (!host_.vars().find(v)) unset.push_back(v);
+      if (!unset.empty()) {
+        std::string names;
+        for (std::size_t i = 0; i < unset.size(); ++i)
+          names += (i == 0 ? "" : i + 1 == unset.size() ? " and " : ", ") + unset[i];
+        bool one = unset.size() == 1;
+        *r.error += " (hint: " + names + (one ? " is" : " are") + " not set; " + word.name + " reads " +
+                    (one ? "it" : "them") + ", and a start-up macro sets " + (one ? "it" : "them") +
+                    ": mcrhost --startup FILE.mac)";
+      }
+    }
   if (o.result) r.value = o.result->isString ? mcrlang::Value::Str(o.result->text)
                                              : mcrlang::Value::Num(o.result->number);
   if (trace_) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "hostcore.h"
+#include "check.h"
 #include "lang.h"
 
 namespace mcrhost {
@@ -17,6 +18,7 @@ class Session : public mcrlang::HostInterface {
   Session(Host& host, bool trace);
 
   const mcrlang::WordInfo* findWord(std::string_view name) override;
+  std::vector<mcrlang::WordInfo> words() override;
   mcrlang::CallResult call(const mcrlang::WordInfo& word,
                            const std::vector<mcrlang::Arg>& args) override;
   void output(const std::string& utf8Line) override;
@@ -33,6 +35,13 @@ class Session : public mcrlang::HostInterface {
   void error(const std::string& utf8Line);
   // The word being called, "" between calls.
   const std::string& currentWord() const { return current_; }
+
+  // Dialogs the host has cancelled so far (--snapshot), to explain an
+  // empty error text.
+  std::function<int()> dialogsCancelled;
+  // The reference's facts of a word (the host variables it reads), for the
+  // hint after a failure; null when unknown.
+  std::function<const mcrlang::CheckWord*(const std::string& name)> wordFacts;
 
   // Called before each trace line, so that what happened outside the host
   // operations meanwhile can be shown in its place.

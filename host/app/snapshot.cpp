@@ -124,7 +124,10 @@ void Snapshots::take(HWND window, bool endDialog) {
   std::string path = dir_ + "\\" + name + ".bmp";
   if (!SaveWindowBitmap(window, path)) std::fprintf(stderr, "mcrhost: cannot save %s\n", path.c_str());
   // Cancelled as a user would, so that the word sees its Cancel path.
-  if (endDialog) PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (endDialog) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ++cancelled_;
+  }
 }
 
 }  // namespace mcrhost

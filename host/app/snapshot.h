@@ -22,6 +22,9 @@ class Snapshots {
   Snapshots(const Snapshots&) = delete;
   Snapshots& operator=(const Snapshots&) = delete;
 
+  // Dialogs and message boxes cancelled so far.
+  int cancelled() const { return cancelled_; }
+
  private:
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
   void tick();
@@ -34,6 +37,7 @@ class Snapshots {
   std::map<HWND, int> seen_;         // window -> ticks it has been shown
   std::set<HWND> done_;
   std::map<std::string, int> taken_;  // word -> pictures so far
+  int cancelled_ = 0;
 };
 
 // Writes the window, frame included, as a 24-bit bottom-up bitmap file.

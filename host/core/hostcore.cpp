@@ -279,6 +279,7 @@ std::uint16_t Host::dispatch(std::uint32_t op, std::uintptr_t a1, std::uintptr_t
     case kOpGetHostWindow:
       *reinterpret_cast<HWND*>(a2) = window_;
       note([&] { return Hex(reinterpret_cast<std::uintptr_t>(window_)); });
+      windowRefusals_ += window_ ? 0 : 1;
       return window_ ? 0 : 1;
     case kOpResolveHandle: {
       auto it = handles_.find(a1);

@@ -92,6 +92,8 @@ class Host {
 
   VarStore& vars() { return vars_; }
   HWND window() const { return window_; }
+  // GetHostWindow operations answered with no window (there is none).
+  int windowRefusals() const { return windowRefusals_; }
   HMODULE library() const { return library_; }
   mcr::HostContext context() const { return context_; }
   bool busy() const { return busy_; }
@@ -128,6 +130,7 @@ class Host {
   bool busy_ = false;
   std::uint32_t helpTopic_ = 0;
   std::vector<std::string> shown_;
+  int windowRefusals_ = 0;
 
   // Handles of the call in progress (arguments and the result slot).
   std::map<mcr::HostHandle, void*> handles_;

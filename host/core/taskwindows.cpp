@@ -41,6 +41,12 @@ void RegisterClassOnce(const char* name, WNDPROC proc) {
 
 }  // namespace
 
+std::vector<std::string> TaskNames() {
+  std::vector<std::string> names;
+  for (const Program& p : kPrograms) names.push_back(p.name);
+  return names;
+}
+
 struct TaskWindows::Record {
   TaskWindows* owner = nullptr;
   TaskKind kind;

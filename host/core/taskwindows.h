@@ -25,6 +25,8 @@ struct TaskKind {
   std::optional<int> tuneMode;
 };
 std::optional<TaskKind> ParseTaskWord(const std::string& word);
+// The names of the task programs ("da", "acq", "tune", "gen").
+std::vector<std::string> TaskNames();
 
 struct TaskMessage {
   UINT message;

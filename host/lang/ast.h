@@ -17,6 +17,7 @@ enum class Op {
 struct Expr {
   enum class Kind { Number, String, Name, Index, Call, Unary, Binary } kind;
   int line = 0;
+  int column = 0;  // where the expression starts on its line, from 1
   double number = 0;
   std::string text;  // Name/Index/Call: the name as written; String: ANSI value
   Op op = Op::Add;
@@ -33,6 +34,7 @@ using Block = std::vector<Stmt>;
 struct Stmt {
   enum class Kind { Assign, AssignIndex, Call, Print, If, While, Exit, Dim, Wait } kind;
   int line = 0;
+  int column = 0;
   std::string name;              // Assign, AssignIndex, Call, Dim
   ExprPtr index;                 // AssignIndex, Dim (the size)
   ExprPtr value;                 // Assign, AssignIndex, Wait

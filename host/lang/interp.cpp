@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "ast.h"
+#include "check.h"
 
 namespace mcrlang {
 
@@ -250,7 +251,7 @@ class Runner {
     for (const Builtin& b : kBuiltins)
       if (lower == b.name) return builtin(lower, e);
     const WordInfo* w = host_.findWord(e.text);
-    if (!w) fail(e.line, "unknown function " + e.text + " (mcrhost --words lists the words)");
+    if (!w) fail(e.line, "unknown function " + e.text + suggestion(e.text, true));
     if (!w->function) fail(e.line, w->name + " is a command: it gives no value; write it as a statement");
     return word(*w, e.args, e.line, true);
   }
@@ -290,9 +291,23 @@ class Runner {
     if (!w) {
       for (const Builtin& b : kBuiltins)
         if (LowerAscii(s.name) == b.name) fail(s.line, s.name + " gives a value: use it in an expression");
-      fail(s.line, "unknown command " + s.name + " (mcrhost --words lists the words)");
+      fail(s.line, "unknown command " + s.name + suggestion(s.name, false));
     }
     word(*w, s.args, s.line, false);
+  }
+
+  // A near name among the words (functions only where a value is wanted),
+  // the built-in functions or the statements.
+  std::string suggestion(const std::string& name, bool function) {
+    std::vector<std::string> names;
+    for (const WordInfo& w : host_.words())
+      if (w.function || !function) names.push_back(w.name);
+    if (function)
+      for (const Builtin& b : kBuiltins) names.push_back(b.name);
+    else
+      names.insert(names.end(), Keywords().begin(), Keywords().end());
+    std::string near = Nearest(name, names);
+    return near.empty() ? " (mcrhost --words lists the words)" : "; did you mean " + near + "?";
   }
 
   // Arguments by the kinds the word was registered with: a name as written

@@ -55,6 +55,8 @@ class HostInterface {
  public:
   virtual ~HostInterface() = default;
   virtual const WordInfo* findWord(std::string_view name) = 0;
+  // The words there are, for "did you mean ...?" after an unknown one.
+  virtual std::vector<WordInfo> words() { return {}; }
   virtual CallResult call(const WordInfo& word, const std::vector<Arg>& args) = 0;
   // One printed line (UTF-8, no line end).
   virtual void output(const std::string& utf8Line) = 0;
@@ -71,6 +73,7 @@ class HostInterface {
 struct Error {
   int line = 0;
   std::string message;  // UTF-8
+  int column = 0;       // syntax errors: where on the line, from 1
 };
 
 struct Program;  // the parsed statements (ast.h)

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "ast.h"
+#include "check.h"
 
 namespace mcrlang {
 
@@ -21,12 +22,14 @@ struct Token {
   int line;
   std::string text;  // identifier, operator, or the UTF-8 contents of a string
   double number = 0;
+  int column = 0;
 };
 
 struct SyntaxError {
   int line;
   std::string message;
   bool incomplete;
+  int column;
 };
 
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
@@ -42,7 +45,7 @@ std::string Lower(std::string_view s) {
 class Lexer {
  public:
   Lexer(std::string_view src, int firstLine) : s_(src), line_(firstLine) {
-    if (s_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+    if (s_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = lineStart_ = 3;
   }
 
   std::vector<Token> run() {
@@ -51,12 +54,14 @@ class Lexer {
       skipBlanks();
       if (pos_ >= s_.size()) break;
       char c = s_[pos_];
+      std::size_t before = out.size();
+      int column = this->column();
       if (c == '\'') {
         skipComment();
       } else if (c == '\n') {
         out.push_back({Token::Type::Newline, line_, "", 0});
         ++line_;
-        ++pos_;
+        lineStart_ = ++pos_;
       } else if (c == '_' && (pos_ + 1 >= s_.size() || !IsIdentChar(s_[pos_ + 1]))) {
         continuation();
       } else if (IsIdentStart(c)) {
@@ -72,15 +77,17 @@ class Lexer {
       } else {
         out.push_back(op());
       }
+      if (out.size() > before) out.back().column = column;
     }
-    out.push_back({Token::Type::End, line_, "", 0});
+    out.push_back({Token::Type::End, line_, "", 0, column()});
     return out;
   }
 
  private:
   [[noreturn]] void fail(const std::string& message, bool incomplete = false) {
-    throw SyntaxError{line_, message, incomplete};
+    throw SyntaxError{line_, message, incomplete, column()};
   }
+  int column() const { return static_cast<int>(pos_ - lineStart_) + 1; }
 
   void skipBlanks() {
     while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\r')) ++pos_;
@@ -96,7 +103,7 @@ class Lexer {
     if (pos_ < s_.size() && s_[pos_] == '\'') skipComment();
     if (pos_ >= s_.size()) fail("the source ends after a continuation _", true);
     if (s_[pos_] != '\n') fail("_ continues a line only at its end");
-    ++pos_;
+    lineStart_ = ++pos_;
     ++line_;
   }
 
@@ -165,6 +172,7 @@ class Lexer {
 
   std::string_view s_;
   std::size_t pos_ = 0;
+  std::size_t lineStart_ = 0;
   int line_;
 };
 
@@ -200,7 +208,7 @@ class Parser {
 
  private:
   [[noreturn]] void fail(const Token& at, const std::string& message, bool incomplete = false) {
-    throw SyntaxError{at.line, message, incomplete};
+    throw SyntaxError{at.line, message, incomplete, at.column};
   }
 
   const Token& peek(std::size_t ahead = 0) const {
@@ -263,6 +271,7 @@ class Parser {
       fail(first, "a statement starts with a name or a keyword" + Found());
     Stmt s{};
     s.line = first.line;
+    s.column = first.column;
     std::string word = Lower(first.text);
     if (word == "print") {
       next();
@@ -407,10 +416,11 @@ class Parser {
     }
   }
 
-  ExprPtr node(Expr::Kind kind, int line) {
+  ExprPtr node(Expr::Kind kind, const Token& at) {
     auto e = std::make_unique<Expr>();
     e->kind = kind;
-    e->line = line;
+    e->line = at.line;
+    e->column = at.column;
     return e;
   }
   // Operator chains grow the tree without recursion in the parser; bounding
@@ -418,7 +428,9 @@ class Parser {
   ExprPtr binary(Op op, ExprPtr left, ExprPtr right, int line) {
     int depth = 1 + std::max(Height(*left), Height(*right));
     if (depth > kMaxHeight) fail(peek(), "the expression is too long");
-    ExprPtr e = node(Expr::Kind::Binary, line);
+    ExprPtr e = node(Expr::Kind::Binary, peek());
+    e->line = line;
+    e->column = left->column;
     e->height = depth;
     e->op = op;
     e->args.push_back(std::move(left));
@@ -465,7 +477,7 @@ class Parser {
   ExprPtr notExpr() {
     if (atWord("not")) {
       Depth guard(*this);
-      ExprPtr e = node(Expr::Kind::Unary, next().line);
+      ExprPtr e = node(Expr::Kind::Unary, next());
       e->op = Op::Not;
       e->args.push_back(notExpr());
       e->height = 1 + Height(*e->args[0]);
@@ -518,10 +530,10 @@ class Parser {
     if (atOp("-") || atOp("+")) {
       Depth guard(*this);
       bool negate = peek().text == "-";
-      int line = next().line;
+      const Token& sign = next();
       ExprPtr operand = unary();
       if (!negate) return operand;
-      ExprPtr e = node(Expr::Kind::Unary, line);
+      ExprPtr e = node(Expr::Kind::Unary, sign);
       e->op = Op::Neg;
       e->height = 1 + Height(*operand);
       e->args.push_back(std::move(operand));
@@ -533,22 +545,22 @@ class Parser {
     const Token& tok = peek();
     switch (tok.type) {
       case Token::Type::Number: {
-        ExprPtr e = node(Expr::Kind::Number, tok.line);
+        ExprPtr e = node(Expr::Kind::Number, tok);
         e->number = next().number;
         return e;
       }
       case Token::Type::String: {
-        ExprPtr e = node(Expr::Kind::String, tok.line);
+        ExprPtr e = node(Expr::Kind::String, tok);
         e->text = codec_.toAnsi(next().text);
         return e;
       }
       case Token::Type::Ident: {
         if (IsKeyword(tok.text)) fail(tok, "expected a value" + Found());
-        int line = tok.line;
+        const Token& at = tok;
         std::string name = next().text;
         if (atOp("(")) {
           next();
-          ExprPtr e = node(Expr::Kind::Call, line);
+          ExprPtr e = node(Expr::Kind::Call, at);
           e->text = name;
           e->args = callArguments();
           for (const ExprPtr& a : e->args)
@@ -558,14 +570,14 @@ class Parser {
         }
         if (atOp("[")) {
           next();
-          ExprPtr e = node(Expr::Kind::Index, line);
+          ExprPtr e = node(Expr::Kind::Index, at);
           e->text = name;
           e->args.push_back(expression());
           e->height = 1 + Height(*e->args[0]);
           expectOp("]", "after the index");
           return e;
         }
-        ExprPtr e = node(Expr::Kind::Name, line);
+        ExprPtr e = node(Expr::Kind::Name, at);
         e->text = name;
         return e;
       }
@@ -591,6 +603,11 @@ class Parser {
 
 }  // namespace
 
+const std::vector<std::string>& Keywords() {
+  static const std::vector<std::string> words(std::begin(kKeywords), std::end(kKeywords));
+  return words;
+}
+
 ParseResult Parse(std::string_view source, const Codec& codec, int firstLine) {
   ParseResult result;
   try {
@@ -599,7 +616,7 @@ ParseResult Parse(std::string_view source, const Codec& codec, int firstLine) {
     program->statements = parser.program();
     result.program = std::move(program);
   } catch (const SyntaxError& e) {
-    result.error = Error{e.line, e.message};
+    result.error = Error{e.line, e.message, e.column};
     result.incomplete = e.incomplete;
   }
   return result;

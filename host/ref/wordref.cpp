@@ -1,5 +1,7 @@
 #include "wordref.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <set>
 
@@ -31,7 +33,29 @@ std::vector<std::string_view> Lines(std::string_view text) {
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-const char* const kFactLabels[] = {"gives", "sets", "does", "note"};
+const char* const kFactLabels[] = {"gives", "sets", "does", "note", "required", "reads", "writes"};
+
+// "a, b, c" -> {"a", "b", "c"}
+std::vector<std::string> List(const std::string& text) {
+  std::vector<std::string> out;
+  std::string_view s(text);
+  while (!s.empty()) {
+    std::size_t comma = s.find(',');
+    std::string item = Trimmed(s.substr(0, comma));
+    if (!item.empty()) out.push_back(item);
+    if (comma == std::string_view::npos) break;
+    s.remove_prefix(comma + 1);
+  }
+  return out;
+}
+
+bool IsVariableName(const std::string& s) {
+  if (s.empty() || !(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
+  for (std::size_t i = 1; i < s.size(); ++i)
+    if (!(std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_' || (s[i] == '$' && i + 1 == s.size())))
+      return false;
+  return true;
+}
 
 bool IsFactLabel(std::string_view label) {
   for (const char* l : kFactLabels)
@@ -62,11 +86,19 @@ std::string Capitalised(const std::string& s) {
   return out;
 }
 
-const char* KindText(char letter) {
-  switch (letter) {
+// What parameter i takes, by its kind and the entry's facts about it.
+std::string KindText(const mcr::WordInfo& w, const Entry* e, std::size_t i) {
+  const std::string name = ParamNames(w)[i];
+  auto listed = [&](const std::vector<std::string>& list) {
+    return e && std::find(list.begin(), list.end(), name) != list.end();
+  };
+  switch (w.params[i]) {
     case 'N': return "a number";
-    case 'S': return "a string";
-    default: return "a name written bare, not a value (as a rule the variable to set)";
+    case 'S': return listed(e ? e->names : std::vector<std::string>()) ? "a string: the name of the variable to set"
+                                                                      : "a string";
+    default:
+      if (e && e->options.count(name)) return "an option, a word written bare: " + e->options.at(name);
+      return "a variable's name written bare, not its value";
   }
 }
 
@@ -175,6 +207,19 @@ std::vector<Entry> ParseEntries(std::string_view text, std::vector<std::string>*
     } else if (IsFactLabel(head)) {
       if (rest.empty()) problem(head + " of " + e.name + " is empty");
       e.facts.push_back({head, rest});
+      if (head == "required" || head == "reads" || head == "writes") {
+        std::vector<std::string>& list = head == "required" ? e.required : head == "reads" ? e.reads : e.writes;
+        for (const std::string& item : List(rest)) {
+          if (head != "required" && !IsVariableName(item)) problem("\"" + item + "\" is no variable name");
+          list.push_back(item);
+        }
+      }
+    } else if (head == "names") {
+      e.names = List(rest);
+    } else if (head == "option") {
+      std::size_t eq = rest.find(" = ");
+      if (eq == std::string::npos) problem("option of " + e.name + " takes \"PARAMETER = the words it takes\"");
+      else e.options[Trimmed(std::string_view(rest).substr(0, eq))] = Trimmed(std::string_view(rest).substr(eq + 3));
     } else if (head == "example" || head == "prints") {
       std::vector<std::string>& target = head == "example" ? e.example : e.prints;
       if (!rest.empty() || !target.empty()) problem(head + " of " + e.name + " takes indented lines, once");
@@ -234,6 +279,17 @@ std::vector<Reference> Join(const std::vector<Entry>& entries, const Catalogue& 
     if (w.kind == mcr::WordKind::Function && !gives) problems->push_back(at + "a function needs \"gives:\"");
     if (w.kind == mcr::WordKind::Command && !acts) problems->push_back(at + "a command needs \"sets:\" or \"does:\"");
     if (e.example.empty()) problems->push_back(at + "there is no example");
+    std::vector<std::string> params = ParamNames(w);
+    auto kindOf = [&](const std::string& p) -> char {
+      auto it = std::find(params.begin(), params.end(), p);
+      return it == params.end() ? 0 : w.params[it - params.begin()];
+    };
+    for (const std::string& p : e.required)
+      if (!kindOf(p)) problems->push_back(at + "required: \"" + p + "\" is no parameter of the word");
+    for (const std::string& p : e.names)
+      if (kindOf(p) != 'S') problems->push_back(at + "names: \"" + p + "\" is no S parameter of the word");
+    for (const auto& [p, text] : e.options)
+      if (kindOf(p) != 'V') problems->push_back(at + "option: \"" + p + "\" is no V parameter of the word");
     for (const Message& m : e.messages)
       if (m.id && MessageText(m, catalogue).empty())
         problems->push_back(at + "message " + std::to_string(m.id) + " has no text in the catalogue");
@@ -255,7 +311,7 @@ std::string Plain(const Reference& ref, const Catalogue& catalogue) {
   for (const std::string& n : names) width = n.size() > width ? n.size() : width;
   for (std::size_t i = 0; i < names.size(); ++i)
     out += "  " + names[i] + std::string(width - names[i].size(), ' ') + "  " + w.params[i] + "  " +
-           KindText(w.params[i]) + "\n";
+           KindText(w, ref.entry, i) + "\n";
   if (!w.ready) out += "  Not available in this build yet: calling it raises an error.\n";
   if (!ref.entry) return out;
   for (const Fact& f : e.facts) out += Capitalised(f.label) + ": " + f.text + "\n";
@@ -299,7 +355,7 @@ std::string MarkdownEntry(const Reference& ref, const Catalogue& catalogue) {
   if (!names.empty()) {
     out += "| parameter | kind |\n|---|---|\n";
     for (std::size_t i = 0; i < names.size(); ++i)
-      out += "| " + names[i] + " | " + w.params[i] + ": " + KindText(w.params[i]) + " |\n";
+      out += "| " + names[i] + " | " + w.params[i] + ": " + Cell(KindText(w, &e, i)) + " |\n";
     out += "\n";
   }
   for (const Fact& f : e.facts) out += "**" + Capitalised(f.label) + ":** " + f.text + "\n\n";
@@ -338,6 +394,30 @@ void Index(std::string& out, const std::vector<Reference>& refs, mcr::WordKind k
 
 }  // namespace
 
+std::vector<mcrlang::CheckWord> CheckWords(const std::vector<Reference>& refs) {
+  std::vector<mcrlang::CheckWord> out;
+  for (const Reference& r : refs) {
+    const mcr::WordInfo& w = *r.word;
+    static const Entry kNone;
+    const Entry& e = r.entry ? *r.entry : kNone;
+    mcrlang::CheckWord c;
+    c.name = w.name;
+    c.function = w.kind == mcr::WordKind::Function;
+    c.givesString = KindOfWord(w) == "function, gives a string";
+    std::vector<std::string> names = ParamNames(w);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      auto in = [&](const std::vector<std::string>& list) {
+        return std::find(list.begin(), list.end(), names[i]) != list.end();
+      };
+      c.params.push_back({w.params[i], names[i], in(e.required), e.options.count(names[i]) > 0, in(e.names)});
+    }
+    c.reads = e.reads;
+    c.writes = e.writes;
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
 std::string Markdown(const std::vector<Reference>& refs, const Catalogue& catalogue) {
   std::string out =
       "# The words of MCRPAK\n\n"
@@ -349,9 +429,12 @@ std::string Markdown(const std::vector<Reference>& refs, const Catalogue& catalo
       "How to read an entry:\n\n"
       "- The usage line shows a function with parentheses, as it is used in an expression, and a "
       "command as a statement.\n"
-      "- Parameter kinds: N takes a number, S a string, V a name written bare (the variable the word "
-      "sets, or a bare word such as an option). An argument left out, or an empty place between commas, "
-      "reaches the word as omitted.\n"
+      "- Parameter kinds: N takes a number, S a string, V a name written bare: the variable the word "
+      "sets or reads, or an option word such as DONTASK. An argument left out, or an empty place between "
+      "commas, reaches the word as omitted; *Required* names the parameters without which the word "
+      "fails.\n"
+      "- *Reads* names the host variables the word reads (a workstation task's start-up macro sets them: "
+      "`mcrhost --startup`), *Writes* the variables it sets under names of its own.\n"
       "- Messages are the library's own texts, in Japanese as the workstation shows them, with their "
       "numbers in the message catalogue; `\\n` stands for a line break and `%s`, `%d` are filled in as the "
       "last column says. An *error* is the macro's error: the macro stops there (mcrhost ends with status "

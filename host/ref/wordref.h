@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bridge/wordtable.h"
+#include "check.h"
 
 namespace mcrref {
 
@@ -27,7 +28,8 @@ struct Message {
   std::string when;
 };
 
-// A labelled line of the entry: "gives", "sets", "does" or "note".
+// A labelled line of the entry: "gives", "sets", "does", "note", or one of
+// the lists "required" (parameters), "reads" and "writes" (variables).
 struct Fact {
   std::string label;
   std::string text;
@@ -42,6 +44,10 @@ struct Entry {
   std::vector<std::string> prints;   // what the example prints, when fixed
   std::string run;                   // mcrhost options the example needs ("DIR": a folder)
   std::string tryNote;               // how to try it where the example cannot answer by itself
+  // The lists of the facts "required", "reads", "writes" and "names".
+  std::vector<std::string> required, reads, writes, names;
+  // "option: PARAM = what": a V parameter that takes a bare option word.
+  std::map<std::string, std::string> options;
 };
 
 // Catalogue id -> text as written in the resource script (\n and \t stay
@@ -74,5 +80,9 @@ std::string Usage(const mcr::WordInfo& word);
 std::string KindOfWord(const mcr::WordInfo& word);
 // The parameter names of the word table, or arg1, arg2 ... when they do not fit.
 std::vector<std::string> ParamNames(const mcr::WordInfo& word);
+
+// What the checker (and mcrhost's hints) know of each word: the word
+// table's kinds with the entries' parameter and variable facts.
+std::vector<mcrlang::CheckWord> CheckWords(const std::vector<Reference>& refs);
 
 }  // namespace mcrref
