@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace mcrtest {
 
 namespace {
 
 constexpr char kDialogClass[] = "#32770";
 constexpr UINT kTickMs = 25;
-// Window property the automation leaves on a window it has acted on: 1 after
-// a step or an answer, 2 once the window was disabled since (another modal
-// window was on top of it), so that it is due for the next step when enabled
-// again.
+// Left on a window the automation has met: 1, then 2 once it was disabled
+// since (a modal window on top of it), making it due again when enabled.
 constexpr char kActedProperty[] = "mcrtest.dialogscript";
 constexpr UINT_PTR kActed = 1, kActedThenDisabled = 2;
 
@@ -55,8 +55,7 @@ std::vector<std::string> ItemTexts(HWND control, UINT count, UINT length, UINT t
   std::vector<std::string> items;
   for (LRESULT i = 0, n = SendMessageA(control, count, 0, 0); i < n; ++i) {
     std::string s(static_cast<std::size_t>(SendMessageA(control, length, i, 0)) + 1, '\0');
-    s.resize(static_cast<std::size_t>(SendMessageA(control, text, i, reinterpret_cast<LPARAM>(&s[0]))));
-    items.push_back(s);
+    items.push_back(s.substr(0, SendMessageA(control, text, i, reinterpret_cast<LPARAM>(&s[0]))));
   }
   return items;
 }
@@ -67,22 +66,22 @@ std::string Quoted(const std::string& text) {
   return q + "\"";
 }
 
-// Style bits worth naming, by class ("" any control, "#32770" the dialog).
-struct Flag { const char* cls; LONG mask, value; const char* name; };
+// Style bits worth naming, by class ("" any control): those where (style &
+// mask) == bits.
+struct Flag { const char* cls; LONG mask, bits; const char* name; };
 const Flag kFlags[] = {
     {"#32770", DS_MODALFRAME, DS_MODALFRAME, "modalframe"}, {"#32770", DS_CENTER, DS_CENTER, "center"},
-    {"#32770", WS_CAPTION, WS_CAPTION, "caption"},          {"#32770", WS_SYSMENU, WS_SYSMENU, "sysmenu"},
-    {"Button", BS_TYPEMASK, BS_DEFPUSHBUTTON, "default"},   {"Button", BS_TYPEMASK, BS_AUTOCHECKBOX, "autocheckbox"},
-    {"Button", BS_ICON, BS_ICON, "icon"},                   {"Static", SS_TYPEMASK, SS_RIGHT, "right"},
-    {"Static", SS_TYPEMASK, SS_ICON, "icon"},               {"Static", SS_SUNKEN, SS_SUNKEN, "sunken"},
+    {"#32770", WS_CAPTION, WS_CAPTION, "caption"}, {"#32770", WS_SYSMENU, WS_SYSMENU, "sysmenu"},
+    {"Button", BS_TYPEMASK, BS_DEFPUSHBUTTON, "default"}, {"Button", BS_TYPEMASK, BS_AUTOCHECKBOX, "autocheckbox"},
+    {"Button", BS_ICON, BS_ICON, "icon"}, {"Static", SS_TYPEMASK, SS_RIGHT, "right"},
+    {"Static", SS_TYPEMASK, SS_ICON, "icon"}, {"Static", SS_SUNKEN, SS_SUNKEN, "sunken"},
     {"Static", SS_ELLIPSISMASK, SS_PATHELLIPSIS, "pathellipsis"},
     {"Static", SS_CENTERIMAGE, SS_CENTERIMAGE, "centerimage"}, {"Static", SS_NOPREFIX, SS_NOPREFIX, "noprefix"},
     {"Edit", ES_AUTOHSCROLL, ES_AUTOHSCROLL, "autohscroll"}, {"Edit", ES_NUMBER, ES_NUMBER, "number"},
-    {"ListBox", LBS_SORT, LBS_SORT, "sort"},                {"ListBox", LBS_NOTIFY, LBS_NOTIFY, "notify"},
+    {"ListBox", LBS_SORT, LBS_SORT, "sort"}, {"ListBox", LBS_NOTIFY, LBS_NOTIFY, "notify"},
     {"ListBox", LBS_USETABSTOPS, LBS_USETABSTOPS, "tabstops"}, {"ListBox", LBS_EXTENDEDSEL, LBS_EXTENDEDSEL, "extended"},
-    {"ComboBox", 3, CBS_DROPDOWN, "dropdown"},              {"ComboBox", 3, CBS_DROPDOWNLIST, "droplist"},
-    {"ComboBox", CBS_SORT, CBS_SORT, "sort"},               {"", WS_VISIBLE, 0, "hidden"},
-    {"", WS_DISABLED, WS_DISABLED, "disabled"},
+    {"ComboBox", 3, CBS_DROPDOWN, "dropdown"}, {"ComboBox", 3, CBS_DROPDOWNLIST, "droplist"},
+    {"ComboBox", CBS_SORT, CBS_SORT, "sort"}, {"", WS_VISIBLE, 0, "hidden"}, {"", WS_DISABLED, WS_DISABLED, "disabled"},
 };
 
 }  // namespace
@@ -122,27 +121,28 @@ std::vector<std::string> DialogWindow::listItems(int id) const {
 }
 
 std::string DialogWindow::dump() const {
-  RECT base{0, 0, 4, 8};
+  RECT base{0, 0, 4, 8};  // the dialog's base units
   MapDialogRect(hwnd_, &base);
-  // A place in pixels in the dialog units that map to it ("x,y wxh"); a
-  // position or size that none maps to stays in pixels ("px" after it).
-  auto place = [&](const RECT& r) {
-    auto pair = [&](LONG a, LONG b, const char* sep) {
-      const LONG px[2] = {a, b}, per[2] = {base.right, base.bottom}, of[2] = {4, 8};
-      LONG u[2];
-      for (int i = 0; i < 2; ++i)
-        for (u[i] = px[i] * of[i] / per[i] + 1; u[i] > px[i] * of[i] / per[i] - 1 && MulDiv(u[i], per[i], of[i]) != px[i];)
-          --u[i];
-      const bool exact = MulDiv(u[0], per[0], of[0]) == px[0] && MulDiv(u[1], per[1], of[1]) == px[1];
-      return std::to_string(exact ? u[0] : a) + sep + std::to_string(exact ? u[1] : b) + (exact ? "" : "px");
-    };
-    return pair(r.left, r.top, ",") + " " + pair(r.right - r.left, r.bottom - r.top, "x");
+  // Two pixel lengths in the dialog units that map to them, else in pixels.
+  auto units = [&](LONG x, LONG y, const char* between) {
+    LONG u[2], px[2] = {x, y}, per[2] = {base.right, base.bottom}, of[2] = {4, 8};
+    bool exact = true;
+    for (int i = 0; i < 2; ++i) {
+      for (u[i] = px[i] * of[i] / per[i] + 1; u[i] > px[i] * of[i] / per[i] - 1 && MulDiv(u[i], per[i], of[i]) != px[i];)
+        --u[i];
+      exact = exact && MulDiv(u[i], per[i], of[i]) == px[i];
+    }
+    return std::to_string(exact ? u[0] : x) + between + std::to_string(exact ? u[1] : y) + (exact ? "" : "px");
   };
-  auto styles = [&](HWND w, const std::string& cls) {
+  auto place = [&](const RECT& r, bool list) {
+    std::string s = units(r.left, r.top, ",") + " " + units(r.right - r.left, r.bottom - r.top, "x");
+    return list ? s.substr(0, s.rfind('x') + 1) + "*" : s;  // a list's height is the platform's: whole items
+  };
+  auto flags = [&](HWND w, const std::string& cls) {
     std::string s;
-    const LONG style = GetWindowLongA(w, GWL_STYLE);
     for (const Flag& f : kFlags)
-      if ((!*f.cls || _stricmp(f.cls, cls.c_str()) == 0) && (style & f.mask) == f.value) s += std::string(" ") + f.name;
+      if ((!*f.cls || _stricmp(f.cls, cls.c_str()) == 0) && (GetWindowLongA(w, GWL_STYLE) & f.mask) == f.bits)
+        s += std::string(" ") + f.name;
     return s;
   };
   RECT client{};
@@ -150,33 +150,27 @@ std::string DialogWindow::dump() const {
   LOGFONTA font{};
   GetObjectA(reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)), sizeof font, &font);
   HDC screen = GetDC(nullptr);
-  const int points = MulDiv(font.lfHeight < 0 ? -font.lfHeight : font.lfHeight, 72, GetDeviceCaps(screen, LOGPIXELSY));
+  const int points = MulDiv(std::abs(font.lfHeight), 72, GetDeviceCaps(screen, LOGPIXELSY));
   ReleaseDC(nullptr, screen);
-  std::string out = "dialog " + Quoted(caption()) + " " + place(client) + " " + Quoted(font.lfFaceName) + " " + std::to_string(points) +
-                    "pt" + styles(hwnd_, kDialogClass) + "\n";
+  std::string out = "dialog " + Quoted(caption()) + " " + place(client, false) + " " + Quoted(font.lfFaceName) + " " +
+                    std::to_string(points) + "pt" + flags(hwnd_, kDialogClass) + "\n";
   for (HWND c : Children(hwnd_)) {
     const std::string cls = ClassOf(c);
+    const bool combo = IsClass(c, "ComboBox"), list = IsClass(c, "ListBox");
     RECT r{};
     GetWindowRect(c, &r);
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-    std::string at = place(r);
-    // A list's height is the platform's: whole items.
-    if (IsClass(c, "ComboBox") || IsClass(c, "ListBox")) at = at.substr(0, at.find('x') + 1) + "*";
-    out += std::to_string(static_cast<short>(GetDlgCtrlID(c))) + " " + cls + " " + Quoted(WindowText(c)) + " " + at +
-           styles(c, cls);
-    std::vector<std::string> items;
-    if (IsClass(c, "ComboBox")) {
-      items = ItemTexts(c, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-      out += " sel " + std::to_string(SendMessageA(c, CB_GETCURSEL, 0, 0));
-    } else if (IsClass(c, "ListBox")) {
-      items = ItemTexts(c, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
-    } else if (IsClass(c, "Edit") && SendMessageA(c, EM_GETLIMITTEXT, 0, 0) < 30000) {
+    out += std::to_string(static_cast<short>(GetDlgCtrlID(c))) + " " + cls + " " + Quoted(WindowText(c)) + " " +
+           place(r, combo || list) + flags(c, cls);
+    if (combo) out += " sel " + std::to_string(SendMessageA(c, CB_GETCURSEL, 0, 0));
+    if (IsClass(c, "Edit") && SendMessageA(c, EM_GETLIMITTEXT, 0, 0) < 30000)
       out += " limit " + std::to_string(SendMessageA(c, EM_GETLIMITTEXT, 0, 0));
-    } else if (IsClass(c, "Button")) {
-      if (SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED) out += " checked";
-      if (SendMessageA(c, BM_GETIMAGE, IMAGE_ICON, 0)) out += " image";
-    }
-    for (const std::string& item : items) out += " " + Quoted(item);
+    if (IsClass(c, "Button") && SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED) out += " checked";
+    if (IsClass(c, "Button") && SendMessageA(c, BM_GETIMAGE, IMAGE_ICON, 0)) out += " image";
+    for (const std::string& item : combo  ? ItemTexts(c, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT)
+                                   : list ? ItemTexts(c, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT)
+                                          : std::vector<std::string>())
+      out += " " + Quoted(item);
     out += "\n";
   }
   return out;
@@ -209,10 +203,6 @@ void DialogWindow::selectList(int id, const std::vector<int>& indexes) const {
   notify(id, LBN_SELCHANGE);
 }
 
-void DialogWindow::setText(int id, const std::string& text) const { SetDlgItemTextA(hwnd_, id, text.c_str()); }
-
-void DialogWindow::press(int id) const { notify(id, BN_CLICKED); }
-
 void DialogWindow::notify(int id, WORD code) const {
   SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(item(id)));
 }
@@ -231,8 +221,6 @@ DialogScript::DialogScript(std::vector<Step> steps, DWORD timeoutMs, int answer)
   hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, &DialogScript::Hook, nullptr, GetCurrentThreadId());
   if (!timer_ || !hook_) ADD_FAILURE() << "dialog automation: no timer or no hook";
 }
-
-DialogScript::~DialogScript() { finish(); }
 
 void DialogScript::finish() {
   if (finished_) return;
@@ -255,7 +243,7 @@ void CALLBACK DialogScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // A window met: recorded, marked, and answered when the steps are done.
-void DialogScript::take(HWND w) {
+void DialogScript::meet(HWND w) {
   SetPropA(w, kActedProperty, reinterpret_cast<HANDLE>(kActed));
   DialogWindow d(w);
   seen_.push_back({w, d.caption(), d.text(), d.owner()});
@@ -270,7 +258,7 @@ LRESULT CALLBACK DialogScript::Hook(int code, WPARAM wp, LPARAM lp) {
   DialogScript* self = t_script;
   if (code == HC_ACTION && self && !self->finished_ && self->answer_ && self->next_ >= self->steps_.size() &&
       ret->message == WM_INITDIALOG && IsClass(ret->hwnd, kDialogClass) && !GetPropA(ret->hwnd, kActedProperty))
-    self->take(ret->hwnd);
+    self->meet(ret->hwnd);
   return CallNextHookEx(nullptr, code, wp, lp);
 }
 
@@ -296,7 +284,7 @@ void DialogScript::tick() {
       due = w;
     }
   }
-  if (due && (next_ < steps_.size() || answer_)) return take(due);
+  if (due && (next_ < steps_.size() || answer_)) return meet(due);
   if (due) return abandon("unexpected dialog \"" + WindowText(due) + "\"");
   if (open.empty() || GetTickCount() - lastProgress_ <= timeout_) return;
   if (next_ < steps_.size() || !answer_) return abandon("a dialog was left open, or the next never came");

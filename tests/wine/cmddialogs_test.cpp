@@ -56,29 +56,24 @@ DialogScript::Step Box(const std::string& text, LPCSTR icon) {
   };
 }
 
-// Whether the dialog shows the system's question icon at control 1003's corner.
+// Whether the system's question icon stands at control 1003's corner:
+// drawing it there once more changes no pixel, and the place is not bare.
 bool ShowsQuestionIcon(const DialogWindow& d) {
   RedrawWindow(d.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT r{};
   GetWindowRect(d.item(kIconArea), &r);
   MapWindowPoints(nullptr, d.hwnd(), reinterpret_cast<POINT*>(&r), 2);
-  const int n = GetSystemMetrics(SM_CXICON);
-  HDC window = GetDC(d.hwnd()), drawn = CreateCompatibleDC(window);
-  HGDIOBJ old = SelectObject(drawn, CreateCompatibleBitmap(window, n, n));
-  RECT all{0, 0, n, n};
-  FillRect(drawn, &all, GetSysColorBrush(COLOR_BTNFACE));
-  DrawIcon(drawn, 0, 0, LoadIconA(nullptr, IDI_QUESTION));
-  int differing = 0, drawnOnFace = 0;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      COLORREF shown = GetPixel(window, r.left + x, r.top + y);
-      differing += shown != GetPixel(drawn, x, y);
-      drawnOnFace += shown != GetSysColor(COLOR_BTNFACE);
-    }
-  DeleteObject(SelectObject(drawn, old));
-  DeleteDC(drawn);
-  ReleaseDC(d.hwnd(), window);
-  return differing == 0 && drawnOnFace > 0;
+  HDC dc = GetDC(d.hwnd());
+  auto pixels = [&] {
+    std::vector<COLORREF> p;
+    for (int i = 0; i < 32 * 32; ++i) p.push_back(GetPixel(dc, r.left + i % 32, r.top + i / 32));
+    return p;
+  };
+  const std::vector<COLORREF> shown = pixels();
+  DrawIcon(dc, r.left, r.top, LoadIconA(nullptr, IDI_QUESTION));
+  const bool same = pixels() == shown;
+  ReleaseDC(d.hwnd(), dc);
+  return same && std::count(shown.begin(), shown.end(), GetSysColor(COLOR_BTNFACE)) < 32 * 32;
 }
 
 // The workstation as the dialogs find it: a tune-step method whose run group
