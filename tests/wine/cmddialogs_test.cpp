@@ -1,9 +1,8 @@
 // The dialogs of QCUNREPELEM (265), SelectTuneStep (319), EditMethAskAbort
-// (325), SVMETHCAL (353 and its folder browser), OFFLINECFG (355) and
-// QCTuneConfig (369), and the box of DispQCInfo, driven as an operator would:
-// what they show (each dialog's dump against tests/golden/dialog_*.txt), each
-// way out, the files and variables afterwards, the help they ask for and
-// their window information.
+// (325), SVMETHCAL (353, with its folder browser), OFFLINECFG (355),
+// QCTuneConfig (369) and DispQCInfo's box, driven as an operator would: what
+// they show, each way out, the files and variables afterwards, their help
+// and window information. (Calls that show nothing: tests/calls/dialogs.calls.)
 #include <windows.h>
 
 #include <commctrl.h>
@@ -56,24 +55,27 @@ DialogScript::Step Box(const std::string& text, LPCSTR icon) {
   };
 }
 
-// Whether the system's question icon stands at control 1003's corner:
-// drawing it there once more changes no pixel, and the place is not bare.
+// Whether the dialog shows the system's question icon at control 1003's
+// corner: the pixels there are those of the icon drawn on the dialog's face.
 bool ShowsQuestionIcon(const DialogWindow& d) {
   RedrawWindow(d.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  RECT r{};
+  RECT r{}, all{0, 0, 32, 32};
   GetWindowRect(d.item(kIconArea), &r);
   MapWindowPoints(nullptr, d.hwnd(), reinterpret_cast<POINT*>(&r), 2);
-  HDC dc = GetDC(d.hwnd());
-  auto pixels = [&] {
-    std::vector<COLORREF> p;
-    for (int i = 0; i < 32 * 32; ++i) p.push_back(GetPixel(dc, r.left + i % 32, r.top + i / 32));
-    return p;
-  };
-  const std::vector<COLORREF> shown = pixels();
-  DrawIcon(dc, r.left, r.top, LoadIconA(nullptr, IDI_QUESTION));
-  const bool same = pixels() == shown;
-  ReleaseDC(d.hwnd(), dc);
-  return same && std::count(shown.begin(), shown.end(), GetSysColor(COLOR_BTNFACE)) < 32 * 32;
+  HDC window = GetDC(d.hwnd()), drawn = CreateCompatibleDC(window);
+  HGDIOBJ old = SelectObject(drawn, CreateCompatibleBitmap(window, 32, 32));
+  FillRect(drawn, &all, GetSysColorBrush(COLOR_BTNFACE));
+  DrawIcon(drawn, 0, 0, LoadIconA(nullptr, IDI_QUESTION));
+  int differing = 0, bare = 0;
+  for (int i = 0; i < 32 * 32; ++i) {
+    const COLORREF shown = GetPixel(window, r.left + i % 32, r.top + i / 32);
+    differing += shown != GetPixel(drawn, i % 32, i / 32);
+    bare += shown == GetSysColor(COLOR_BTNFACE);
+  }
+  DeleteObject(SelectObject(drawn, old));
+  DeleteDC(drawn);
+  ReleaseDC(d.hwnd(), window);
+  return differing == 0 && bare < 32 * 32;
 }
 
 // The workstation as the dialogs find it: a tune-step method whose run group
@@ -483,10 +485,6 @@ TEST_F(Dialogs, MethCalBuffersAreBounded) {
   script.finish();
   EXPECT_EQ((Strings{out[0], out[1], out[2]}), (Strings{f256, "C:\\c\\", "nm"}));
   EXPECT_EQ(out[0][257], 'Q');
-  // Without a host window the command says so first.
-  mcrhost::HostOptions windowless;
-  windowless.createWindow = false;
-  Err(OpenHost(windowless)->call("SVMETHCAL", {S(f257)}), Msg(1040));
 }
 
 // The folders the browser is asked to select (BFFM_SETSELECTIONA), seen
@@ -543,22 +541,8 @@ TEST_F(Dialogs, MethCalFolderBrowser) {
 // Dialog 355 in one line: type, autosampler, application, pump, the masses.
 const std::vector<int> k355 = {kType, kSampler, kApp, kPump, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119};
 
-TEST_F(Dialogs, OfflineCancelChangesNothing) {
-  Snapshot settings = Save(Bytes().put(0, "[PCS,1]\r\nSI_TYPE=5\r\n", 20), settings_);
-  host_->vars().setNumber("_optintro", 5);
-  for (bool escape : {false, true}) {
-    Run("OFFLINECFG", {S(settings_)}, {[&](DialogWindow& d) {
-      d.selectCombo(kType, 2);
-      d.setText(kMass, "7");
-      escape ? d.key(VK_ESCAPE) : d.press(IDCANCEL);
-    }});
-    EXPECT_EQ(Num("_BUTTON"), 0);
-    ExpectUnchanged(settings);
-    EXPECT_EQ(Num("_optintro"), 5);
-    EXPECT_FALSE(TableOf("_INHIBIT"));
-  }
-}
-
+// What the dialog shows first, from the variables or the online settings;
+// whatever is changed then, Cancel or Esc stores nothing.
 TEST_F(Dialogs, OfflineFillsFromVariablesOrOnlineSettings) {
   struct Var { const char* name; double number; const char* text = nullptr; };
   std::function<void(DialogWindow&)> online = [](DialogWindow& d) { d.press(kLoadOnline); };
@@ -597,11 +581,17 @@ TEST_F(Dialogs, OfflineFillsFromVariablesOrOnlineSettings) {
       else host_->vars().setNumber(v.name, v.number);
     }
     WriteAll(prog_ + "vexmon.ist", Ini(c.online));
+    const std::string type = std::to_string(Num("_optintro"));
     Run("OFFLINECFG", {S(settings_)}, {[&](DialogWindow& d) {
       if (c.act) c.act(d);
       EXPECT_EQ(d.state(k355), c.look);
-      d.press(IDCANCEL);
+      d.setText(kMass, "7");
+      &c - cases < 7 ? d.press(IDCANCEL) : d.key(VK_ESCAPE);
     }});
+    EXPECT_EQ(Num("_BUTTON"), 0);
+    EXPECT_EQ(std::to_string(Num("_optintro")), type);
+    EXPECT_FALSE(TableOf("_INHIBIT"));
+    EXPECT_EQ(GetFileAttributesA(settings_.c_str()), INVALID_FILE_ATTRIBUTES);
   }
   // The first ten elements of the table, each cut to a whole number.
   host_->vars().erase("_optintro");
@@ -676,15 +666,31 @@ TEST_F(Dialogs, OfflineOkStoresTheChoices) {
   }
 }
 
-// The other ways OFFLINECFG shows nothing are tests/calls/dialogs.calls'.
-TEST_F(Dialogs, OfflineWithoutAWindowShowsNothing) {
+// Without a host window only the edit-method prompt shows, unowned; SVMETHCAL
+// says why first, even before a text that is too long.
+TEST_F(Dialogs, WithoutAHostWindow) {
   mcrhost::HostOptions options;
   options.createWindow = false;
   auto windowless = OpenHost(options);
   windowless->vars().setNumber("_BUTTON", 7);
+  struct Case { const char* word; std::vector<Arg> args; std::uint16_t status; std::string error; } cases[] = {
+      {"QCUNREPELEM", {}, 1, ""}, {"SelectTuneStep", {}, 1, ""}, {"QCTuneConfig", {}, 0, ""},
+      {"OFFLINECFG", {S(settings_)}, 0, ""}, {"SVMETHCAL", {S(std::string(300, 'f'))}, 1, Msg(1040)}};
+  DialogScript one({[&](DialogWindow& d) {
+    EXPECT_EQ(d.owner(), nullptr);
+    d.press(kBack);
+  }});
+  EXPECT_EQ(windowless->call("EditMethAskAbort", {}).status, 0);
+  one.finish();
+  EXPECT_EQ(windowless->vars().find("_BUTTON")->number, 2);
   DialogScript none({});
-  Ok(windowless->call("OFFLINECFG", {S(settings_)}));
-  EXPECT_EQ(windowless->vars().find("_BUTTON")->number, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.word);
+    Outcome o = windowless->call(c.word, c.args);
+    EXPECT_EQ(o.status, c.status);
+    EXPECT_EQ(U(o.error() ? *o.error() : ""), U(c.error));
+  }
+  EXPECT_EQ(windowless->vars().find("_BUTTON")->number, 0) << "OFFLINECFG";
 }
 
 // --- help and window information of 353, 355 and 369 -----------------------------------------------------
