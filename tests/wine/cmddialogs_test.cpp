@@ -137,24 +137,14 @@ class Dialogs : public InstWords {
   std::string tuneIni_ = prog_ + "qctune.ini";
 };
 
-// --- what each dialog shows -----------------------------------------------------------------------
-
 // Each dialog as its dump shows it, owned by the host window; the properties
 // it keeps while open (the first the host's context, but for 353) and
 // removes on its way out; and what that way out leaves in the variable.
 TEST_F(Dialogs, EachLooksAsDesigned) {
   host_->vars().setNumber("_optintro", 5);  // the fourth type: "SITYPE" 3
   HANDLE folder = LoadImageA(host_->library(), MAKEINTRESOURCEA(2000), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
-  struct Look {
-    const char* word;
-    std::vector<Arg> args;
-    const char* golden;
-    Strings properties;
-    std::function<void(DialogWindow&)> more;
-    int out;
-    const char* variable;
-    double value;
-  } looks[] = {
+  struct Look { const char* word; std::vector<Arg> args; const char* golden; Strings properties;
+                std::function<void(DialogWindow&)> more; int out; const char* variable; double value; } looks[] = {
       {"QCUNREPELEM", {}, "dialog_265.txt", {"srvPasskey", "Dlg265Data"}, nullptr, IDCANCEL, "_Button", 0},
       {"SelectTuneStep", {}, "dialog_319.txt", {"srvPasskey"}, nullptr, IDOK, "SelectedTuneStep", 1},
       {"EditMethAskAbort", {}, "dialog_325.txt", {"srvPasskey"},
@@ -195,8 +185,6 @@ TEST_F(Dialogs, EachLooksAsDesigned) {
     EXPECT_EQ(Num(l.variable), l.value);
   }
 }
-
-// --- 265: the unreported elements --------------------------------------------------------------------
 
 // A list as one line: "  7\tLi\t#1" reads "7 Li #1", entries joined by ", ".
 std::string Line(const Strings& items) {
@@ -313,8 +301,6 @@ TEST_F(Dialogs, UnreportedFileThatCannotBeCreatedStopsTheWriting) {
   EXPECT_EQ(GetFileAttributesA(Unrep(4).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-// --- 319 and the QC information box --------------------------------------------------------------
-
 TEST_F(Dialogs, TuneStepAnswers) {
   // Only a click on OK takes the step chosen; any other way out is step 1.
   struct Way { int choose, button; WORD notification; double step; } ways[] = {
@@ -347,8 +333,6 @@ TEST_F(Dialogs, QcInformationBox) {
   }
 }
 
-// --- 325: the edit-method prompt ------------------------------------------------------------------------
-
 TEST_F(Dialogs, EditMethodPromptClosesOnlyThroughItsButtons) {
   for (int button : {kAbort, kContinue, kBack}) {
     SCOPED_TRACE(button);
@@ -367,8 +351,6 @@ TEST_F(Dialogs, EditMethodPromptClosesOnlyThroughItsButtons) {
     EXPECT_EQ(Num("_BUTTON"), button - kAbort);
   }
 }
-
-// --- 369: the QC tune criteria ----------------------------------------------------------------------------
 
 // The file as the dialog finds it, what is shown (the method, the mass-defect
 // box and the action, then each criterion's box and flag, and the
@@ -422,8 +404,6 @@ TEST_F(Dialogs, TuneCriteriaReadEditedAndWritten) {
   const std::string selected = "SelectMethodFile owner=1 kind=4 title=Title pattern=*.M dir=C:\\OLD\\ file=ONE.M\r\n";
   EXPECT_EQ(ReadAll(log), selected + selected);
 }
-
-// --- 353: the method and calibration file names ----------------------------------------------------------
 
 TEST_F(Dialogs, MethCalFoldersNamesAndRefusals) {
   host_->vars().setString("_METHPATH$", "C:\\meth");
@@ -535,8 +515,6 @@ TEST_F(Dialogs, MethCalFolderBrowser) {
   UnhookWindowsHookEx(hook);
   EXPECT_EQ(Vars({"m$", "c$"}), (Strings{meth, cal}));
 }
-
-// --- 355: the offline configuration ----------------------------------------------------------------------
 
 // Dialog 355 in one line: type, autosampler, application, pump, the masses.
 const std::vector<int> k355 = {kType, kSampler, kApp, kPump, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119};
@@ -692,8 +670,6 @@ TEST_F(Dialogs, WithoutAHostWindow) {
   }
   EXPECT_EQ(windowless->vars().find("_BUTTON")->number, 0) << "OFFLINECFG";
 }
-
-// --- help and window information of 353, 355 and 369 -----------------------------------------------------
 
 // The help file named in the installation's settings; ".chm" goes to HTML
 // Help, in any letter case for 353 and 355, only in lower case for 369.
