@@ -361,7 +361,7 @@ Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endSt
     WriteFile(sample() + "\\analysis\\state.ini", analysisState_);
     DeleteFileA((sample() + "\\analysis\\journal.txt").c_str());
   }
-  watchdog_.setAnswer(plan.answer);
+  watchdog_.answer(plan.answer);
   for (Arg& a : args) {
     if (!a || a->isString || a->number != kFreshFindHandle) continue;
     WIN32_FIND_DATAA d;
