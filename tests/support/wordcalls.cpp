@@ -106,7 +106,7 @@ const WordPlan kPlans[] = {
     {"GetQDBInfo", kReadsOnly, "7|1|1|{M}|qc", "", "", "1:1008 1:1011=#1,1,260 2:1008 3:1008 3:1032 4:1008 5:1008"},
     {"SeqFindKwd", kReadsOnly, "{Q}|qc|1|row", "", "", "1:1008 1:1007=255 2:1008 3:1008 3:1010=#3,1 4:1008 1:1002 1:1019"},
     {"DispQCInfo", kAsks | kReadsOnly, ""},
-    {"EX_DELETE", kWritesFiles | kAsks, "{W}\\victim.txt|DONTASK|~", "1", "", "1:1008"},
+    {"EX_DELETE", kWritesFiles | kAsks, "{W}\\victim.txt|DONTASK|~", "1", "", "1:1008", "{W}\\keep|DONTASK|~"},
     {"GETMETHHDRINF", kReadsOnly, "numrepeat|{M}|nr", "", "", "1:1008 2:1019 3:1008 2:1002 1:1017"},
     {"SETCURTIMESTAMP", kWritesFiles, "{W}\\text.txt", "1", "", "1:1008 1:1007=128 1:1019"},
     {"QCUNREPELEM", kAsks | kReadsOnly, ""},
@@ -115,8 +115,8 @@ const WordPlan kPlans[] = {
     {"SENDMESSAGE", kSendsMessages, "{H}|0|0|0", "1", "", "1:1026 1:1030 2:1027 2:1031 3:1028 4:1029"},
     {"POSTMESSAGE", kSendsMessages, "{H}|0|0|0", "1", "", "1:1026 1:1030 2:1027 2:1031 3:1028 4:1029"},
     {"BRINGWINDOWTOTOP", kSendsMessages | kSlow, "{H}|~|~", "1"},
-    {"COPY", kWritesFiles | kAsks | kSlow, "{W}\\copy.src|{W}\\copy.dst|DONTASK", "12", "", "", "", IDCANCEL,
-     {5004, 5007, 6023}},
+    {"COPY", kWritesFiles | kAsks | kSlow, "{W}\\copy.src|{W}\\copy.dst|DONTASK", "12", "", "",
+     "{W}\\tree|{W}\\clash|DONTASK", IDCANCEL, {5004, 5007, 6023}},
     {"SelectTuneStep", kAsks, ""},
     {"WinRestorePos", kReadsOnly, ""},
     {"SaveLastTask", kWritesFiles, ""},
@@ -135,7 +135,8 @@ const WordPlan kPlans[] = {
     {"OFFLINECFG", kAsks | kReadsOnly, "{X}vexmon.ist"},
     {"SETICON", 0, "{I}|0", "", "", "1:1008"},
     {"DATATABLE", kWritesFiles, "CREATE|{W}\\table.txt|{X}dataview.cfg", "2", "", "", "APPEND|{W}\\text.txt|{D}"},
-    {"UPDATE", kWritesFiles | kForeignTexts, "{W}\\copy.src|{W}\\update.dst|~", "12", "", "1:1007=259 2:1007=259"},
+    {"UPDATE", kWritesFiles | kForeignTexts, "{W}\\copy.src|{W}\\update.dst|~", "12", "", "1:1007=259 2:1007=259",
+     "{W}\\tree|{W}\\clash|~"},
     {"QCTuneConfig", kAsks | kReadsOnly, ""},
     {"BatchAnalyze", kSimulated | kAsks | kForeignTexts, "{W}\\batch|GEN|0", "", "", "1:1008 2:1007=263"},
     {"BatchAdd", kSimulated | kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008 1:1007=261 2:1007=263"},
@@ -237,6 +238,7 @@ void Bench::PrepareAnalysis() {
 
 Bench::~Bench() {
   host_.reset();
+  SetFileAttributesA((work() + "\\keep\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
   SystemParametersInfoA(SPI_SETLISTBOXSMOOTHSCROLLING, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(smoothScrolling_)),
                         SPIF_UPDATEINIFILE);
   RegDeleteTreeA(HKEY_CURRENT_USER, kOwnKey);
@@ -327,18 +329,25 @@ void Bench::ResetVariables() {
 }
 
 void Bench::RefreshWork() {
-  CreateDirectoryA(work().c_str(), nullptr);
   const std::string w = work() + "\\";
-  auto ensure = [&](const std::string& name, const std::string& bytes) {
-    if (GetFileAttributesA((w + name).c_str()) == INVALID_FILE_ATTRIBUTES) WriteFile(w + name, bytes);
-  };
-  ensure("text.txt", "text\r\n");
-  ensure("victim.txt", "delete me\r\n");
-  ensure("copy.src", std::string(40000, 'c'));
-  ensure("tour.ini", "[Tour]\r\nOperator=Sato\r\n");
-  ensure("names.ini", "[SampleName]\r\nRunType1=Blank\r\n");
-  ensure("hubex.ini", ReadFile(sample() + "\\icpexe\\hubex.ini"));
-  ensure("demo.seq", ReadFile(sample() + "\\seq\\demo.seq"));
+  CreateDirectoryA(w.c_str(), nullptr);
+  // The trees of the late failures: the copy words meet a file where the
+  // source has a folder two levels down (clash\sub\deep), and the tree
+  // delete a read-only file two levels down.
+  const std::pair<const char*, std::string> files[] = {
+      {"text.txt", "text\r\n"}, {"victim.txt", "delete me\r\n"}, {"copy.src", std::string(40000, 'c')},
+      {"tour.ini", "[Tour]\r\nOperator=Sato\r\n"}, {"names.ini", "[SampleName]\r\nRunType1=Blank\r\n"},
+      {"tree\\a.txt", "a"}, {"tree\\sub\\deep\\d.txt", "d"}, {"clash\\sub\\deep", "a file"}, {"keep\\sub\\ro.txt", "ro"}};
+  for (const auto& [name, bytes] : files) {
+    const std::string path = w + name;
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+    for (std::size_t s = path.find('\\', w.size()); s != std::string::npos; s = path.find('\\', s + 1))
+      CreateDirectoryA(path.substr(0, s).c_str(), nullptr);
+    WriteFile(path, bytes);
+  }
+  SetFileAttributesA((w + "keep\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  CopyFileA((sample() + "\\icpexe\\hubex.ini").c_str(), (w + "hubex.ini").c_str(), TRUE);
+  CopyFileA((sample() + "\\seq\\demo.seq").c_str(), (w + "demo.seq").c_str(), TRUE);
 }
 
 Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement,
