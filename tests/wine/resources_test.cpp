@@ -177,13 +177,9 @@ Bytes Damaged(Damage d, const std::string& name, Bytes b) {
 
 TEST(Readers, DamagedFilesAreNeverWritten) {
   const struct { Damage damage; const char* name; } kinds[] = {
-      {Damage::Empty, "empty"},
-      {Damage::OneByteShort, "one byte short"},
-      {Damage::CountsMax, "counts 0x7FFFFFFF"},
-      {Damage::CountsMinusOne, "counts -1"},
-      {Damage::OffsetsPastEnd, "offsets past the end"},
-      {Damage::NoTerminators, "texts without a terminator"},
-  };
+      {Damage::Empty, "empty"}, {Damage::OneByteShort, "one byte short"}, {Damage::CountsMax, "counts 0x7FFFFFFF"},
+      {Damage::CountsMinusOne, "counts -1"}, {Damage::OffsetsPastEnd, "offsets past the end"},
+      {Damage::NoTerminators, "texts without a terminator"}};
   std::size_t calls = 0, files = 0, fields = 0;
   for (const auto& kind : kinds) {
     SCOPED_TRACE(kind.name);
