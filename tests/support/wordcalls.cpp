@@ -4,8 +4,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -153,19 +151,10 @@ const WordPlan kPlans[] = {
     {"BringDAToTop", kSimulated, ""},
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // The "NAME = value" lines of the sample's start-up macro (UTF-8).
 std::vector<std::pair<std::string, Value>> StartupVariables(const std::string& macro) {
   std::vector<std::pair<std::string, Value>> vars;
-  std::istringstream in(ReadFile(macro));
+  std::istringstream in(ReadAll(macro));
   for (std::string line; std::getline(in, line);) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     std::size_t eq = line.find(" = ");
@@ -233,7 +222,7 @@ void Bench::PrepareAnalysis() {
     Outcome o = host_->call(name, Args(*word, fields));
     EXPECT_EQ(o.status, 0) << name << " preparing the simulated batch: " << (o.error() ? U(*o.error()) : "");
   }
-  analysisState_ = ReadFile(state);
+  analysisState_ = ReadAll(state);
 }
 
 Bench::~Bench() {
@@ -343,7 +332,7 @@ void Bench::RefreshWork() {
     if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
     for (std::size_t s = path.find('\\', w.size()); s != std::string::npos; s = path.find('\\', s + 1))
       CreateDirectoryA(path.substr(0, s).c_str(), nullptr);
-    WriteFile(path, bytes);
+    WriteAll(path, bytes);
   }
   SetFileAttributesA((w + "keep\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   CopyFileA((sample() + "\\icpexe\\hubex.ini").c_str(), (w + "hubex.ini").c_str(), TRUE);
@@ -357,7 +346,7 @@ Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endSt
   ResetVariables();
   if (plan.flags & kWritesFiles) RefreshWork();
   if ((plan.flags & kSimulated) && !analysisState_.empty()) {
-    WriteFile(sample() + "\\analysis\\state.ini", analysisState_);
+    WriteAll(sample() + "\\analysis\\state.ini", analysisState_);
     DeleteFileA((sample() + "\\analysis\\journal.txt").c_str());
   }
   watchdog_.setAnswer(plan.answer);

@@ -13,7 +13,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +21,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 #include "bridge/rounding.h"
 #include "filestate.h"
@@ -347,9 +345,10 @@ TEST_F(Sweep, TwoBadArgumentsRaiseTheFirstCheck) {
       auto check = std::find_if(order.begin(), order.end(), [&](const Check& c) { return c.covers(s.param, id, cls); });
       const std::size_t rank = check - order.begin();
       if (rank < order.size()) met[rank] = true;
-      if (rank < order.size() && check->text)
+      if (rank < order.size() && check->text) {
         EXPECT_EQ(Shown(*e), Shown(*check->text)) << "parameter " << s.param + 1 << " "
                                                    << ProbesFor(w.params[s.param])[s.probe].name;
+      }
       if (std::none_of(bad.begin(), bad.end(), [&](const Bad& b) { return b.param == s.param && b.id == id; }))
         bad.push_back({s.param, s.probe, id, *e, rank});
     }
@@ -462,19 +461,13 @@ TEST_F(Sweep, WrittenTextsReadBackCutAtTheirWidth) {
     const WordInfo* get = ReadyWord(t.get);
     if (!set || !get) continue;
     SCOPED_TRACE(t.set + " " + t.setArgs);
-    // Writes the value and reads it back.
+    // Writes the value (through a variable: set after the bench's reset) and reads it back.
     auto trip = [&](const std::string& value) -> std::string {
       std::vector<Arg> setArgs = bench_->Args(*set, t.setArgs);
       for (Arg& a : setArgs)
         if (a && a->text == "{v}") a = Value::Str(value);
-      Outcome w;
-      if (!t.viaVar.empty()) {
-        // The value travels in a variable: set it between the reset and the call.
-        bench_->host().vars().setString(t.viaVar, value);
-        w = bench_->host().call(set->name, setArgs);
-      } else {
-        w = Call(*set, setArgs, std::to_string(value.size()) + " bytes");
-      }
+      if (!t.viaVar.empty()) bench_->host().vars().setString(t.viaVar, value);
+      Outcome w = bench_->host().call(set->name, setArgs);
       if (w.status != 0 || w.error()) return "<refused>";
       Call(*get, bench_->Args(*get, t.getArgs), "reading back");
       std::string read = StrVar(bench_->host(), t.out);
