@@ -5,6 +5,7 @@
 // every path handed to the words is checked to lie inside the test's folder.
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -16,10 +17,6 @@ namespace {
 
 const std::string kHyo = A("表"), kSoTxt = A("ソ.txt");  // second bytes 0x5C
 Arg P(const std::string& ansi) { return Value::Str(ansi); }
-std::string Slash(std::string p) {  // COPY's form of an ASCII path
-  for (char& c : p) c = c == '\\' ? '/' : c;
-  return p;
-}
 DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 ULONGLONG WriteTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA d{};
@@ -66,12 +63,7 @@ struct Holder {
 
 class FileWords : public ::testing::Test {
  protected:
-  void SetUp() override {
-    host_ = OpenHost();
-    char full[MAX_PATH];
-    GetFullPathNameA(dir_.path().c_str(), MAX_PATH, full, nullptr);
-    root_ = full;
-  }
+  void SetUp() override { host_ = OpenHost(); }
   void TearDown() override {
     for (const auto& [rel, bytes] : List(root_)) SetFileAttributesA(at(rel).c_str(), FILE_ATTRIBUTE_NORMAL);
   }
@@ -121,7 +113,7 @@ class FileWords : public ::testing::Test {
   Outcome Update(const std::string& s, const std::string& d) { return Run("UPDATE", {s, d}, {}); }
 
   TempDir dir_;
-  std::string root_;
+  const std::string root_ = dir_.path();
   std::unique_ptr<Host> host_;
 };
 
@@ -198,7 +190,8 @@ TEST_F(FileWords, CopyGivesUpAfterTheScheduleAndKeepsWhatItCopied) {
   MakeTree(at("src"));
   Holder hold(at("src\\sub\\deep\\d.txt"), 17000);
   Outcome o = Copy(at("src"), at("dst"));
-  const std::string held = Slash(at("src\\sub\\deep\\d.txt"));
+  std::string held = at("src\\sub\\deep\\d.txt");
+  std::replace(held.begin(), held.end(), '\\', '/');  // COPY's form of the path
   ASSERT_EQ(o.raised.size(), 2u);
   EXPECT_EQ(o.raised[0].kind, 0);
   EXPECT_EQ(o.raised[0].text, "SRC:" + held + " : Retry 20");
