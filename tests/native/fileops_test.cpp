@@ -23,7 +23,8 @@ TEST(FilePaths, DoubleByteNamesAndRoots) {
   EXPECT_FALSE(mcr::EndsWithSeparator("C:\\" + kHyo));
   EXPECT_FALSE(mcr::UpdateTargetInside("C:\\" + kHyo, "C:\\" + kHyo + "x"));
   EXPECT_TRUE(mcr::UpdateTargetInside("C:\\" + kHyo, "C:\\" + kHyo + "/x"));
-  for (const char* root : {"C:\\", "z:/", "\\", "\\\\srv\\share", "\\\\srv\\share\\"}) EXPECT_TRUE(mcr::IsRootDirectory(root)) << root;
+  for (const char* root : {"C:\\", "z:/", "\\", "\\\\srv\\share", "\\\\srv\\share\\"})
+    EXPECT_TRUE(mcr::IsRootDirectory(root)) << root;
   for (const char* path : {"\\\\srv\\share\\a", "C:\\a", ""}) EXPECT_FALSE(mcr::IsRootDirectory(path)) << path;
 }
 

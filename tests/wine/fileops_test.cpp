@@ -234,8 +234,10 @@ TEST_F(FileWords, UpdateMakesOneLevelAndNamesAPathPastItsBuffer) {
   // 264-byte buffer, and is named as it would have read, past 260 bytes
   // shortened.
   std::string deep = root_;
-  while (deep.size() < 225) CreateDirectoryA((deep += "\\" + std::string(std::min<std::size_t>(40, 230 - deep.size()), 'd')).c_str(), nullptr);
-  ExpectError(Update(at("a"), deep), Msg(1306, (at("a\\") + name).c_str(), (deep + "\\" + name).substr(0, 257).append("...").c_str()));
+  while (deep.size() < 225)
+    CreateDirectoryA((deep += "\\" + std::string(std::min<std::size_t>(40, 230 - deep.size()), 'd')).c_str(), nullptr);
+  const std::string past = (deep + "\\" + name).substr(0, 257) + "...";
+  ExpectError(Update(at("a"), deep), Msg(1306, (at("a\\") + name).c_str(), past.c_str()));
 }
 
 TEST_F(FileWords, DeleteAsksOnceWithTheCaptionOfThePattern) {

@@ -1,7 +1,8 @@
 // What repeated and damaged use leaves behind. Every available word, called
 // two thousand times as it is meant to be called (fewer where one call is
-// slow), ends with the process holding as many kernel handles, windows and
-// heap blocks as before. Every word that only reads files, given the sample
+// slow), and as often with its plan's late failure (a call that fails after
+// the word has taken what it must give back), ends with the process holding
+// as many kernel handles, windows and heap blocks as before. Every word that only reads files, given the sample
 // workstation with its files damaged in the ways real disks and crashed
 // writers damage them, changes no byte and no time stamp of them, and leaves
 // each of them free to be opened exclusively right after it returns.

@@ -8,6 +8,8 @@
 // the host takes, and nothing outside the test's folder changes. The probes
 // then show the words' limits, which are checked at exactly the limit and one
 // past it, and which message comes first when two arguments are bad at once.
+// Texts one word writes and another reads back keep the widths the layouts
+// give them.
 // (The bench points the WorkstationKey at its own sample, so the suite takes
 // its turn with the others that do.)
 #include <windows.h>
@@ -73,7 +75,8 @@ int IdOf(const std::string& text, std::vector<std::string>* values = nullptr, co
   }();
   static const Formats none;
   static const std::map<std::string, Formats> own = {
-      {"COPY", {{-1, Pattern("")}, {-1, Pattern(" ")}, {-1, Pattern("SRC:%s : Retry %d")}, {-1, Pattern("DST:%s : Retry %d")}}},
+      {"COPY",
+       {{-1, Pattern("")}, {-1, Pattern(" ")}, {-1, Pattern("SRC:%s : Retry %d")}, {-1, Pattern("DST:%s : Retry %d")}}},
       {"EX_DELETE", {{-1, Pattern("%s" + A(CatalogueText(1239)))}, {-1, Pattern("%s" + A(CatalogueText(1241)))}}}};
   if (text.size() > kHostStringMax) return 0;
   std::smatch m;
@@ -445,7 +448,8 @@ TEST_F(Sweep, WrittenTextsReadBackCutAtTheirWidth) {
     bool whole = false;
   };
   std::vector<Trip> trips;
-  for (auto [field, width] : {std::pair{"Comment", 45}, {"Operator", 29}, {"DataPath", 260}, {"PreSeq", 132}, {"PostSeq", 132}})
+  for (auto [field, width] :
+       {std::pair{"Comment", 45}, {"Operator", 29}, {"DataPath", 260}, {"PreSeq", 132}, {"PostSeq", 132}})
     trips.push_back({"SetSeqHdStr", std::string("{W}\\demo.seq|") + field + "|{v}", "GetSeqHdStr",
                      std::string("{W}\\demo.seq|") + field + "|r$", "r$", "", static_cast<std::size_t>(width)});
   for (auto [var, width] : {std::pair{"_OPERATOR$", 28}, {"_DATANAME$", 60}, {"_MISCINFO$", 60}})
