@@ -3,6 +3,21 @@
 
 find_package(GTest REQUIRED)
 
+if(MCR_X87)
+  # Each numeric suite at both precisions a process may set (x87/precision.cpp).
+  foreach(n foundation_test numfmt_test datatable_test)
+    add_executable(${n} tests/native/${n}.cpp tests/native/x87/precision.cpp)
+    target_include_directories(${n} PRIVATE ${MCR_ROOT}/tests/native ${MCR_ROOT}/tests/support)
+    target_link_libraries(${n} PRIVATE mcrpak_pure mcrhost_pure mcr_wordref GTest::gtest_main)
+    target_compile_definitions(${n} PRIVATE MCR_SOURCE_DIR="${MCR_ROOT}")
+    foreach(bits 53 64)
+      add_test(NAME ${n}_x87_${bits} COMMAND ${n} --gtest_output=xml:${CMAKE_BINARY_DIR}/reports/${n}_x87_${bits}.xml)
+      set_tests_properties(${n}_x87_${bits} PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT} ENVIRONMENT MCR_X87_PRECISION=${bits})
+    endforeach()
+  endforeach()
+  return()
+endif()
+
 foreach(src IN LISTS MCR_NATIVE_SUITES)
   get_filename_component(n ${src} NAME_WE)
   add_executable(${n} ${src})

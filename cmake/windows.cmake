@@ -13,6 +13,13 @@ find_program(MCR_OBJDUMP ${MCR_ARCH}-w64-mingw32-objdump REQUIRED)
 
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
+# The same sources give the same modules (no link time in the header, no
+# checkout path in the debugging information), so a release can be made
+# again byte for byte. The release archive ships the modules stripped, with
+# their debugging information beside them (tools/dist.py), so that a crash
+# address on a workstation can be read.
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${MCR_ROOT}/=)
 
 # A VERSIONINFO resource for target from the project's version: type is
 # VFT_DLL or VFT_APP.
@@ -43,6 +50,7 @@ function(mcr_shipped_module target description)
   set(launcher ${MCR_ROOT}/cmake/win32threads.sh)
   set_target_properties(${target} PROPERTIES
     C_COMPILER_LAUNCHER ${launcher} CXX_COMPILER_LAUNCHER ${launcher} RULE_LAUNCH_LINK ${launcher})
+  target_compile_options(${target} PRIVATE -g)
   mcr_version_resource(${target} ${description} VFT_DLL)
 endfunction()
 

@@ -2,18 +2,23 @@
 # Called by ./mcr demo after the build, with a wineserver running:
 #   sample/demo.sh BUILD_DIR [MCRHOST ARGS...]
 # Lays out the sample workstation in BUILD_DIR/sample (and points the
-# workstation's registry key in the build's Wine prefix at it), then runs
+# workstation's registry key in the build's Wine prefix at it), puts mcrhost
+# with the library and the stand-ins into its program folder icpexe\ (where
+# the workstation's task programs live, so that the placement words find the
+# sample's icpms.win beside the program that made the window), then runs
 # sample/tour.mac on it. With arguments, runs mcrhost with them instead,
-# after the sample's start-up macro: ./mcr demo --trace my.mac. With
-# --dialogs, runs sample/dialogs.mac, which opens every dialog of the words;
-# the build's Wine has no display, so each dialog is saved as a picture in
-# BUILD_DIR/dialogs and cancelled, and the run finishes unattended.
+# after the sample's start-up macro: ./mcr demo --trace my.mac; --prompt
+# alone opens mcrhost's prompt. With --dialogs, runs sample/dialogs.mac,
+# which opens every dialog of the words; the build's Wine has no display, so
+# each dialog is saved as a picture in BUILD_DIR/dialogs and cancelled, and
+# the run finishes unattended.
 set -euo pipefail
 
 BUILD=$1
 shift
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-SAMPLE=$BUILD/sample
+# MCR_SAMPLE lays the sample out elsewhere (./mcr pictures: C:\ICPMS).
+SAMPLE=${MCR_SAMPLE:-$BUILD/sample}
 
 mcr() { MCR_BUILD="$BUILD" "$ROOT/mcr" "$@"; }
 
@@ -21,11 +26,16 @@ rm -rf "$SAMPLE"
 mkdir -p "$SAMPLE"
 WINSAMPLE=$(mcr wine winepath -w "$SAMPLE")
 mcr wine wine "$BUILD/x64/bin/mkworkstation.exe" "$WINSAMPLE"
+for program in mcrhost.exe MCRPAK.dll dlgframe.dll anlink.dll; do
+  cp "$BUILD/x64/bin/$program" "$SAMPLE/icpexe/"
+done
 echo
 
 if (($# == 0)); then
   cd "$ROOT"
   set -- sample/tour.mac
+elif [[ $1 == --prompt ]]; then
+  shift
 elif [[ $1 == --dialogs ]]; then
   cd "$ROOT"
   shift
@@ -33,4 +43,4 @@ elif [[ $1 == --dialogs ]]; then
   echo "(each dialog is saved in $BUILD/dialogs as it appears, then cancelled)"
   set -- --snapshot "$(mcr wine winepath -w "$BUILD/dialogs")" "$@" sample/dialogs.mac
 fi
-mcr host --startup "$WINSAMPLE\\startup.mac" "$@"
+mcr wine wine "$SAMPLE/icpexe/mcrhost.exe" --startup "$WINSAMPLE\\startup.mac" "$@"

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""bmp2png.py SRC_DIR DEST_DIR: every 24-bit bitmap in SRC_DIR as a PNG in DEST_DIR.
+"""bmp2png.py SRC_DIR DEST_DIR SOURCE: every 24-bit bitmap in SRC_DIR as a PNG in DEST_DIR.
 
 The pictures are captured under Wine as plain bitmaps; PNG keeps them small
-enough to commit."""
+enough to commit. DEST_DIR/MANIFEST.txt gets one line a picture: its name,
+its SHA-256 and SOURCE (what made it), so that a check can tell a picture of
+this pipeline from one made anywhere else (tools/dist.py checks it)."""
+import hashlib
 import os
 import struct
 import sys
@@ -33,20 +36,25 @@ def png(width, height, rows):
             + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
 
 
-def main(src, dest):
+def main(src, dest, source):
     os.makedirs(dest, exist_ok=True)
+    manifest = []
     for name in sorted(os.listdir(src)):
         if not name.lower().endswith('.bmp'):
             continue
         with open(os.path.join(src, name), 'rb') as f:
             w, h, rows = bmp_rows(f.read())
         out = os.path.join(dest, name[:-4] + '.png')
+        data = png(w, h, rows)
         with open(out, 'wb') as f:
-            f.write(png(w, h, rows))
+            f.write(data)
+        manifest.append(f"{os.path.basename(out)}  {hashlib.sha256(data).hexdigest()}  {source}\n")
         print(out)
+    with open(os.path.join(dest, 'MANIFEST.txt'), 'w', encoding='utf-8') as f:
+        f.writelines(manifest)
 
 
 if __name__ == '__main__':
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         sys.exit(__doc__)
-    main(sys.argv[1], sys.argv[2])
+    main(sys.argv[1], sys.argv[2], sys.argv[3])

@@ -3,12 +3,18 @@
 
   dist.py write ROOT BUILD ZIP    write the archive from the builds under BUILD
   dist.py check ROOT BUILD ZIP    check it: exactly the files a release holds,
-                                  SHA256SUMS right, the version in every module,
-                                  and the 32-bit library in it passes the export
-                                  and import check
+                                  dated from the release's commit and written
+                                  again byte for byte, SHA256SUMS right, the
+                                  version in every module, every module
+                                  stripped with a debug link to its symbols,
+                                  the 32-bit library passing the export and
+                                  import check; and the documents around it:
+                                  the README's length and links, the pictures'
+                                  manifest
 
 The check writes BUILD/reports/dist.xml, a report the test summary counts.
 """
+import binascii
 import hashlib
 import io
 import os
@@ -16,34 +22,99 @@ import re
 import subprocess
 import sys
 import tempfile
+import time
 import zipfile
+
+ARCHES = {"x86": ("i686", "i686-w64-mingw32-"), "x64": ("x64", "x86_64-w64-mingw32-")}
+SHIPPED_DOCS = ["words.md", "language.md", "mcrhost.md", "behaviour.md"]
+README_LINES = 200
+PICTURE_SOURCE = "sample/pictures.mac on the sample workstation in C:\\ICPMS"
 
 
 def release_files(root, build):
     """Archive name -> file on disk, the stand-ins being every standins/ folder."""
     files = {
+        "INSTALL.txt": os.path.join(root, "docs", "install.txt"),
+        "CHANGES.md": os.path.join(root, "CHANGES.md"),
         "x86/MCRPAK.dll": os.path.join(build, "i686", "bin", "MCRPAK.dll"),
         "x64/MCRPAK.dll": os.path.join(build, "x64", "bin", "MCRPAK.dll"),
         "x64/mcrhost.exe": os.path.join(build, "x64", "bin", "mcrhost.exe"),
         "x64/mkworkstation.exe": os.path.join(build, "x64", "bin", "mkworkstation.exe"),
-        "docs/words.md": os.path.join(root, "docs", "words.md"),
-        "docs/language.md": os.path.join(root, "docs", "language.md"),
-        "README.md": os.path.join(root, "README.md"),
     }
     for name in sorted(os.listdir(os.path.join(root, "standins"))):
         files["x64/%s.dll" % name] = os.path.join(build, "x64", "bin", name + ".dll")
+    for name in SHIPPED_DOCS:
+        files["docs/" + name] = os.path.join(root, "docs", name)
     pictures = os.path.join(root, "docs", "pictures")
     for name in sorted(os.listdir(pictures)):
-        files["docs/pictures/" + name] = os.path.join(pictures, name)
+        if name.endswith(".png"):
+            files["docs/pictures/" + name] = os.path.join(pictures, name)
+    for name in list(files):
+        if name.endswith((".dll", ".exe")):
+            files[symbols_of(name)] = None  # split from the module
     return files
 
 
-def entry(name):
-    """A member with a fixed date, so that the same files give the same archive."""
-    info = zipfile.ZipInfo(name, date_time=(2000, 1, 1, 0, 0, 0))
+def symbols_of(module):
+    return "symbols/%s.debug" % module
+
+
+def release_seconds(root):
+    """The release's commit time: the date of every member and of every module's header."""
+    out = subprocess.run(["git", "-C", root, "log", "-1", "--format=%ct"], capture_output=True, text=True)
+    seconds = int(out.stdout.strip()) if out.returncode == 0 and out.stdout.strip() else 0
+    return max(seconds, 315532800) // 2 * 2  # a zip file dates from 1980 on, to two seconds
+
+
+def release_date(root):
+    return time.gmtime(release_seconds(root))[:6]
+
+
+def entry(name, date):
+    info = zipfile.ZipInfo(name, date_time=date)
     info.compress_type = zipfile.ZIP_DEFLATED
     info.external_attr = 0o644 << 16
     return info
+
+
+def run(args, env=None):
+    done = subprocess.run(args, capture_output=True, env=env)
+    if done.returncode != 0:
+        raise RuntimeError("%s failed: %s" % (" ".join(args), done.stderr.decode()))
+    return done.stdout
+
+
+def split_debug(name, path, seconds):
+    """The module without its debugging information but with a link to it, and that information;
+    the module's header dated seconds (objcopy would write the time of day)."""
+    prefix = ARCHES[name.split("/")[0]][1]
+    env = dict(os.environ, SOURCE_DATE_EPOCH=str(seconds))
+    with tempfile.TemporaryDirectory() as tmp:
+        debug = os.path.join(tmp, os.path.basename(name) + ".debug")
+        stripped = os.path.join(tmp, os.path.basename(name))
+        run([prefix + "objcopy", "--only-keep-debug", path, debug], env)
+        run([prefix + "objcopy", "--strip-all", "--add-gnu-debuglink=" + debug, path, stripped], env)
+        with open(stripped, "rb") as f, open(debug, "rb") as g:
+            return f.read(), g.read()
+
+
+def contents(root, build):
+    """Archive name -> bytes, the texts for Windows with CR LF and the version filled in."""
+    version = project_version(build)
+    seconds = release_seconds(root)
+    out = {}
+    for name, path in sorted(release_files(root, build).items()):
+        if path is None:
+            continue
+        if name.endswith((".dll", ".exe")):
+            out[name], out[symbols_of(name)] = split_debug(name, path, seconds)
+            continue
+        with open(path, "rb") as f:
+            data = f.read()
+        if name == "INSTALL.txt":
+            data = data.replace(b"@VERSION@", version.encode()).replace(b"\n", b"\r\n")
+        out[name] = data
+    return out
 
 
 def project_version(build):
@@ -62,27 +133,45 @@ def carries_version(module, version):
 
 
 def write(root, build, target):
-    files = release_files(root, build)
-    sums = io.StringIO()
+    files = contents(root, build)
+    date = release_date(root)
+    sums = "".join("%s  %s\n" % (hashlib.sha256(data).hexdigest(), name) for name, data in sorted(files.items()))
     os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
     with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as z:
-        for name, path in sorted(files.items()):
-            with open(path, "rb") as f:
-                data = f.read()
-            z.writestr(entry(name), data)
-            sums.write("%s  %s\n" % (hashlib.sha256(data).hexdigest(), name))
-        z.writestr(entry("SHA256SUMS"), sums.getvalue())
-    print("wrote %s (%d files)" % (target, len(files) + 1))
+        for name, data in sorted(files.items()):
+            z.writestr(entry(name, date), data)
+        z.writestr(entry("SHA256SUMS", date), sums)
+    return len(files) + 1
 
 
-def check(root, build, target):
-    """Two checks: the archive's contents, and the 32-bit library in it."""
-    contents, library = [], []
+def debug_link(module, prefix):
+    """The debug file a stripped module names and the CRC it gives; None when it is not stripped
+    or names none."""
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "module")
+        with open(path, "wb") as f:
+            f.write(module)
+        headers = subprocess.run([prefix + "objdump", "-h", path], capture_output=True, text=True).stdout
+        if ".debug_" in headers or ".gnu_debuglink" not in headers:
+            return None
+        dump = subprocess.run([prefix + "objdump", "-s", "-j", ".gnu_debuglink", path],
+                              capture_output=True, text=True).stdout
+    # " 6843c000 4d435250 414b2e64 ...  MCRPAK.dll.debug": the words between the address and the
+    # two blanks before the text
+    link = b"".join(bytes.fromhex("".join(line.split("  ")[0].split()[1:])) for line in dump.splitlines()
+                    if re.match(r" [0-9a-f]{8,16} ", line))
+    return link.split(b"\0", 1)[0].decode(), int.from_bytes(link[-4:], "little")
+
+
+def check_archive(root, build, target, problems):
     expected = set(release_files(root, build)) | {"SHA256SUMS"}
     with zipfile.ZipFile(target) as z:
         listed = {n for n in z.namelist() if not n.endswith("/")}  # folders are no files
-        contents += ["missing from the archive: " + n for n in sorted(expected - listed)]
-        contents += ["not a file of the release: " + n for n in sorted(listed - expected)]
+        problems += ["missing from the archive: " + n for n in sorted(expected - listed)]
+        problems += ["not a file of the release: " + n for n in sorted(listed - expected)]
+        date = release_date(root)
+        problems += ["%s is dated %s, not by the release's commit" % (i.filename, i.date_time)
+                     for i in z.infolist() if i.date_time != date]
         sums = {}
         if "SHA256SUMS" in listed:
             for line in z.read("SHA256SUMS").decode().splitlines():
@@ -92,36 +181,96 @@ def check(root, build, target):
         for name in sorted(listed - {"SHA256SUMS"}):
             data = z.read(name)
             if sums.get(name) != hashlib.sha256(data).hexdigest():
-                contents.append("SHA256SUMS is wrong for " + name)
-            if name.endswith((".dll", ".exe")) and not carries_version(data, version):
-                contents.append("%s has no version information %s" % (name, version))
-        dll = z.read("x86/MCRPAK.dll") if "x86/MCRPAK.dll" in listed else None
-    if dll is None:
-        library.append("there is no x86/MCRPAK.dll to check")
-    else:
-        with tempfile.TemporaryDirectory() as tmp:
-            path = os.path.join(tmp, "MCRPAK.dll")
-            with open(path, "wb") as f:
-                f.write(dll)
-            # The export table and imports, then the code: how each export returns.
-            dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], capture_output=True,
-                                  env=dict(os.environ, LC_ALL="C"))
-            code = subprocess.run(["i686-w64-mingw32-objdump", "-d", path], capture_output=True,
-                                  env=dict(os.environ, LC_ALL="C"))
-            checker = subprocess.run([os.path.join(build, "native", "bin", "exportcheck"),
-                                      os.path.join(root, "tools", "imports-i686.txt")],
-                                     input=dump.stdout + code.stdout, capture_output=True)
-            if dump.returncode != 0 or code.returncode != 0 or checker.returncode != 0:
-                library.append("x86/MCRPAK.dll fails the export check:\n" + dump.stderr.decode() +
-                               code.stderr.decode() + checker.stdout.decode())
-    problems = contents + library
+                problems.append("SHA256SUMS is wrong for " + name)
+            if not name.endswith((".dll", ".exe")):
+                continue
+            if not carries_version(data, version):
+                problems.append("%s has no version information %s" % (name, version))
+            link = debug_link(data, ARCHES[name.split("/")[0]][1])
+            symbols = symbols_of(name)
+            if link is None:
+                problems.append("%s is not stripped with a debug link" % name)
+            elif link[0] != os.path.basename(symbols) or symbols not in listed or \
+                    binascii.crc32(z.read(symbols)) != link[1]:
+                problems.append("%s does not link to %s" % (name, symbols))
+    # The same commit gives the same archive.
+    with tempfile.TemporaryDirectory() as tmp:
+        again = os.path.join(tmp, "again.zip")
+        write(root, build, again)
+        with open(target, "rb") as a, open(again, "rb") as b:
+            if a.read() != b.read():
+                problems.append("written again, the archive differs")
+
+
+def check_library(root, build, target, problems):
+    """The archive's 32-bit library: its export table and imports, and how each export returns
+    (the code is read from the unstripped build, of which it must be the stripped copy)."""
+    built = os.path.join(build, "i686", "bin", "MCRPAK.dll")
+    with zipfile.ZipFile(target) as z:
+        if "x86/MCRPAK.dll" not in z.namelist():
+            problems.append("there is no x86/MCRPAK.dll to check")
+            return
+        shipped = z.read("x86/MCRPAK.dll")
+    if shipped != split_debug("x86/MCRPAK.dll", built, release_seconds(root))[0]:
+        problems.append("x86/MCRPAK.dll is not the stripped build of build/i686")
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "MCRPAK.dll")
+        with open(path, "wb") as f:
+            f.write(shipped)
+        env = dict(os.environ, LC_ALL="C")
+        dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], capture_output=True, env=env)
+        code = subprocess.run(["i686-w64-mingw32-objdump", "-d", built], capture_output=True, env=env)
+        checker = subprocess.run([os.path.join(build, "native", "bin", "exportcheck"),
+                                  os.path.join(root, "tools", "imports-i686.txt")],
+                                 input=dump.stdout + code.stdout, capture_output=True)
+        if dump.returncode != 0 or code.returncode != 0 or checker.returncode != 0:
+            problems.append("x86/MCRPAK.dll fails the export check:\n" + dump.stderr.decode() +
+                            code.stderr.decode() + checker.stdout.decode())
+
+
+def check_documents(root, problems):
+    """The README stays a front door; every relative link of the documents leads somewhere;
+    every picture is one ./mcr pictures made, as its manifest says."""
+    with open(os.path.join(root, "README.md"), encoding="utf-8") as f:
+        readme = f.read()
+    if readme.count("\n") > README_LINES:
+        problems.append("README.md has %d lines, more than %d" % (readme.count("\n"), README_LINES))
+    documents = ["README.md", "CHANGES.md"] + ["docs/" + n for n in os.listdir(os.path.join(root, "docs"))
+                                               if n.endswith(".md")]
+    for doc in documents:
+        with open(os.path.join(root, doc), encoding="utf-8") as f:
+            text = f.read()
+        for link in re.findall(r"\]\(([^)#\s]+)[^)]*\)", text):
+            if not re.match(r"[a-z]+:", link) and \
+                    not os.path.exists(os.path.join(root, os.path.dirname(doc), link)):
+                problems.append("%s links to %s, which does not exist" % (doc, link))
+    pictures = os.path.join(root, "docs", "pictures")
+    with open(os.path.join(pictures, "MANIFEST.txt"), encoding="utf-8") as f:
+        manifest = {}
+        for line in f.read().splitlines():
+            name, digest, source = (line.split("  ", 2) + ["", ""])[:3]
+            manifest[name] = (digest, source)
+    for name in sorted(n for n in os.listdir(pictures) if n.endswith(".png")):
+        with open(os.path.join(pictures, name), "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        if manifest.pop(name, None) != (digest, PICTURE_SOURCE):
+            problems.append("docs/pictures/%s was not made by ./mcr pictures on this tree" % name)
+    problems += ["docs/pictures/MANIFEST.txt lists %s, which is not there" % n for n in manifest]
+
+
+def check(root, build, target):
+    archive, library, documents = [], [], []
+    check_archive(root, build, target, archive)
+    check_library(root, build, target, library)
+    check_documents(root, documents)
+    problems = archive + library + documents
     for p in problems:
         print(p)
     report = os.path.join(build, "reports", "dist.xml")
     if os.path.isdir(os.path.dirname(report)):
         with open(report, "w") as f:
-            f.write('<?xml version="1.0"?>\n<testsuites tests="2" failures="%d" name="dist"/>\n'
-                    % (bool(contents) + bool(library)))
+            f.write('<?xml version="1.0"?>\n<testsuites tests="3" failures="%d" name="dist"/>\n'
+                    % (bool(archive) + bool(library) + bool(documents)))
     print("%s: %s" % (target, "%d problem(s)" % len(problems) if problems else "as a release should be"))
     return 1 if problems else 0
 
@@ -132,7 +281,7 @@ def main(argv):
         return 2
     _, command, root, build, target = argv
     if command == "write":
-        write(root, build, target)
+        print("wrote %s (%d files)" % (target, write(root, build, target)))
         return 0
     return check(root, build, target)
 

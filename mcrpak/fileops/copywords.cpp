@@ -59,13 +59,18 @@ std::string SlashForm(const std::string& path) {
   return out;
 }
 
-// The open-file record holds a full path of fewer than OFS_MAXPATHNAME
-// bytes: a longer one could never be opened, so it is refused at once
-// rather than retried for seconds.
-bool FitsOpenRecord(const std::string& path) {
+// The full path of path (its length 0 when it cannot be had).
+std::string FullPath(const std::string& path) {
   char full[2 * MAX_PATH];
   DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-  return n > 0 && n < OFS_MAXPATHNAME;
+  return n > 0 && n < sizeof full ? std::string(full, n) : std::string();
+}
+
+// Whether Windows can open the path at all: a full path of fewer than
+// MAX_PATH bytes.
+bool Openable(const std::string& path) {
+  std::size_t n = FullPath(path).size();
+  return n > 0 && n < MAX_PATH;
 }
 
 std::string WithSeparator(std::string path) {
@@ -96,13 +101,61 @@ std::string CompleteDestination(const char* argument, const std::string& source)
   return WithSeparator(source) + bare;
 }
 
+// Where a file is opened from for each block. OpenFile's open-file record
+// keeps a full path of fewer than OFS_MAXPATHNAME (128) bytes; a longer path
+// is opened with CreateFileA as OpenFile opens (shared for reading and
+// writing), so that paths up to the command's 260 characters copy alike.
+class FileRecord {
+ public:
+  explicit FileRecord(const std::string& path) : full_(FullPath(path)), viaRecord_(full_.size() < OFS_MAXPATHNAME) {}
+
+  // The first open: OF_EXIST alone tests the file, with OF_CREATE and
+  // OF_WRITE it creates or empties it. 0, or the system error; OpenFile may
+  // also report access denied for an open that succeeded.
+  unsigned long Open(const std::string& path, UINT mode) {
+    if (viaRecord_) {
+      HFILE file = OpenFile(path.c_str(), &record_, mode);
+      if (file == HFILE_ERROR) return record_.nErrCode ? record_.nErrCode : ERROR_GEN_FAILURE;
+      return record_.nErrCode == kAccessDenied ? kAccessDenied : 0;
+    }
+    HANDLE h = Create(mode);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError();
+    CloseHandle(h);
+    return 0;
+  }
+
+  // Opens the file again for one block (OF_READ or OF_WRITE); null with
+  // error set when it cannot be opened.
+  HANDLE Reopen(UINT mode, unsigned long* error) {
+    if (viaRecord_) {
+      HFILE file = OpenFile(record_.szPathName, &record_, OF_REOPEN | mode);
+      *error = record_.nErrCode;
+      return file == HFILE_ERROR ? nullptr : reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+    }
+    HANDLE h = Create(mode);
+    *error = GetLastError();
+    return h == INVALID_HANDLE_VALUE ? nullptr : h;
+  }
+
+ private:
+  HANDLE Create(UINT mode) const {
+    const bool write = (mode & (OF_WRITE | OF_CREATE)) != 0;
+    return CreateFileA(full_.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, (mode & OF_CREATE) ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+
+  OFSTRUCT record_ = {};
+  std::string full_;
+  bool viaRecord_;
+};
+
 // A file opened from its record for one block, closed on every path out.
 class BlockFile {
  public:
-  BlockFile(HostContext ctx, OFSTRUCT& record, UINT mode, const std::string& path) {
-    HFILE file = OpenFile(record.szPathName, &record, OF_REOPEN | mode);
-    if (file == HFILE_ERROR) FailSystem(ctx, record.nErrCode, path);
-    handle_ = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+  BlockFile(HostContext ctx, FileRecord& record, UINT mode, const std::string& path) {
+    unsigned long error = 0;
+    handle_ = record.Reopen(mode, &error);
+    if (!handle_) FailSystem(ctx, error, path);
   }
   ~BlockFile() { CloseHandle(handle_); }
   BlockFile(const BlockFile&) = delete;
@@ -116,6 +169,20 @@ class BlockFile {
 class Copier {
  public:
   Copier(HostContext ctx, HGLOBAL buffer) : ctx_(ctx), buffer_(buffer) {}
+
+  // What a copy of s to d would have to refuse along the way, refused
+  // before anything is created: a source or destination path too long for
+  // Windows to open, anywhere in the tree.
+  void CheckOpenable(const std::string& s, const std::string& d) {
+    if (!Openable(s) || !Openable(d)) FailCopy(ctx_, kMsgCannotCopy, s, d);
+    if (!IsDirectoryPath(s)) return;
+    WIN32_FIND_DATAA entry;
+    FindHandle search((WithSeparator(s) + "*.*").c_str(), &entry);
+    if (!search) return;  // the walk reports it
+    do {
+      if (entry.cFileName[0] != '.') CheckOpenable(WithSeparator(s) + entry.cFileName, WithSeparator(d) + entry.cFileName);
+    } while (search.Next(&entry));
+  }
 
   void Copy(const std::string& s, const std::string& d, bool ask) {
     if (!IsDirectoryPath(s)) {
@@ -167,13 +234,9 @@ class Copier {
   }
 
   // Opens on the retry schedule; a failure that outlasts it ends the copy.
-  void OpenRetrying(const std::string& path, OFSTRUCT& record, UINT mode,
+  void OpenRetrying(const std::string& path, FileRecord& record, UINT mode,
                     bool (*retryable)(unsigned long), const char* notice) {
-    auto open = [&]() -> unsigned long {
-      HFILE file = OpenFile(path.c_str(), &record, mode);
-      if (file == HFILE_ERROR) return record.nErrCode ? record.nErrCode : ERROR_GEN_FAILURE;
-      return record.nErrCode == kAccessDenied ? kAccessDenied : 0;
-    };
+    auto open = [&]() { return record.Open(path, mode); };
     bool exhausted = false;
     unsigned long error = OpenWithRetries(
         open, retryable, [](int ms) { Sleep(static_cast<DWORD>(ms)); }, &exhausted);
@@ -183,8 +246,7 @@ class Copier {
   }
 
   void CopyOneFile(const std::string& s, const std::string& d) {
-    if (!FitsOpenRecord(s) || !FitsOpenRecord(d)) FailCopy(ctx_, kMsgCannotCopy, s, d);
-    OFSTRUCT source = {}, target = {};
+    FileRecord source(s), target(d);
     OpenRetrying(
         s, source, OF_EXIST, [](unsigned long e) { return e != 0; }, "SRC:%.200s : Retry %d");
     OpenRetrying(
@@ -207,7 +269,7 @@ class Copier {
 
   // One block read (mode OF_READ, up to size bytes) or written (size bytes)
   // at offset; returns the bytes moved.
-  DWORD Transfer(OFSTRUCT& record, const std::string& path, UINT mode, LARGE_INTEGER offset,
+  DWORD Transfer(FileRecord& record, const std::string& path, UINT mode, LARGE_INTEGER offset,
                  DWORD size) {
     BlockFile file(ctx_, record, mode, path);
     if (!SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN))
@@ -251,7 +313,9 @@ MCR_COMMAND(CopyProc) {
   TextArg destination = in.Text(2);
   if (destination.empty()) return kNoPath;
   std::string d = CompleteDestination(destination, s);
-  Copier(ctx, buffer.get()).Copy(s, d, ask);
+  Copier copier(ctx, buffer.get());
+  copier.CheckOpenable(s, d);
+  copier.Copy(s, d, ask);
   RaiseError(ctx, kRaiseStatus, " ");
   return 0;
 }

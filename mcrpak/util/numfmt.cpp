@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -295,17 +296,29 @@ std::string FormatSignificantExact(double value, const SignificantFormat& f) {
 }
 
 std::string FormatFixed(double value, int decimals) {
-  // Up to three decimals, a double times 10^decimals fits the 64-bit
-  // mantissa of long double exactly, so whole-number arithmetic decides the
-  // rounding: the data table prints thousands of values this way.
+  // Up to three decimals, value times 10^decimals is worked out in whole
+  // numbers from the double's own mantissa and exponent: the rounding then
+  // cannot depend on the precision the floating-point unit works at (the
+  // x87 unit of the 32-bit library runs at whatever the process has set).
+  // The data table prints thousands of values this way.
   static constexpr std::uint64_t kScale[] = {1, 10, 100, 1000};
-  constexpr double kWholeBelow = 1e15;  // the scaled value stays below 2^63
+  constexpr double kWholeBelow = 1e15;  // below 2^50: the mantissa times 1000 stays below 2^63
   const double magnitude = std::fabs(value);
-  if (std::numeric_limits<long double>::digits < 64 || decimals < 0 || decimals > 3 || !(magnitude < kWholeBelow))
+  if (decimals < 0 || decimals > 3 || !(magnitude < kWholeBelow))
     return Printed(value, std::chars_format::fixed, decimals, Expansion::Guarded);
-  const long double scaled = static_cast<long double>(magnitude) * kScale[decimals];
-  const long double whole = std::floor(scaled);
-  auto n = static_cast<std::uint64_t>(whole) + (scaled - whole >= 0.5L ? 1 : 0);  // ties away from zero
+  std::uint64_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased) mantissa |= std::uint64_t{1} << 52;
+  // magnitude = mantissa / 2^shift, and shift is at least 3 below 2^50.
+  const int shift = biased ? 1075 - biased : 1074;
+  const std::uint64_t scaled = mantissa * kScale[decimals];
+  std::uint64_t n = 0;
+  if (shift < 64) {
+    n = scaled >> shift;
+    if (((scaled >> (shift - 1)) & 1) != 0) ++n;  // the first bit cut off is one half: ties away from zero
+  }
   char text[32];
   char* p = text + sizeof text;
   for (int i = 0; i < decimals; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);

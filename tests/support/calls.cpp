@@ -80,7 +80,9 @@ struct Expected {
   std::optional<std::uint16_t> status;
   std::optional<mcrhost::Value> result;
   std::optional<std::string> error;  // ANSI
+  int errorLike = 0;                 // error ID(*): that catalogue text, whatever fills its places
   std::vector<std::string> shown;
+  std::vector<std::string> others;  // "KIND TEXT" of texts of other kinds (9: a status text)
   struct Var { std::string name; std::optional<mcrhost::Var> value; std::vector<double> table; bool anyCase = false; };
   std::vector<Var> vars;
   struct File { std::string path; enum { Bytes, Missing, Unchanged } what; std::string bytes; };
@@ -123,6 +125,7 @@ class Line {
     return out;
   }
   bool atText() const { return peek().kind == Token::Text; }
+  void back() { --at_; }
   bool atNumber() const { return peek().kind == Token::Number; }
   void end() {
     if (peek().kind != Token::End) fail("unexpected '" + peek().text + "' at the end");
@@ -189,10 +192,21 @@ Expected Expectations(Line& l) {
         text = l.bytes();
       } else {
         int id = static_cast<int>(l.number());
+        if (word == "error" && l.take("(")) {
+          if (l.take("*")) {
+            l.need(")");
+            e.errorLike = id;
+            continue;
+          }
+          l.back();
+        }
         text = MsgWith(id, l.inserts());
       }
       if (word == "error") e.error = text;
       else e.shown.push_back(text);
+    } else if (word == "kind") {
+      std::string kind = std::to_string(static_cast<int>(l.number()));
+      e.others.push_back(kind + " " + U(l.bytes()));
     } else if (word == "file") {
       Expected::File f{l.bytes(), Expected::File::Bytes, ""};
       if (l.take("=")) f.bytes = l.bytes();
@@ -280,11 +294,18 @@ void RunCase(Line& l, Bench& bench) {
   Outcome o = bench.host().call(*w, args);
   bench.EndStatement();
 
-  EXPECT_EQ(o.status, e.status.value_or(e.error ? 1 : 0)) << "status";
-  EXPECT_EQ(o.error() ? U(*o.error()) : "<nothing raised>", e.error ? U(*e.error) : "<nothing raised>");
-  std::vector<std::string> shown;
-  for (const mcrhost::Raised& r : o.raised)
-    if (r.kind != mcr::kRaiseError) shown.push_back((r.kind ? "kind " + std::to_string(r.kind) + ": " : "") + U(r.text));
+  EXPECT_EQ(o.status, e.status.value_or(e.error || e.errorLike ? 1 : 0)) << "status";
+  if (e.errorLike)
+    EXPECT_TRUE(o.error() && std::regex_match(*o.error(), TextPattern(A(CatalogueText(e.errorLike)))))
+        << "message " << e.errorLike << " expected, not " << (o.error() ? U(*o.error()) : "<nothing raised>");
+  else
+    EXPECT_EQ(o.error() ? U(*o.error()) : "<nothing raised>", e.error ? U(*e.error) : "<nothing raised>");
+  std::vector<std::string> shown, others;
+  for (const mcrhost::Raised& r : o.raised) {
+    if (r.kind == mcr::kRaiseMessage) shown.push_back(U(r.text));
+    else if (r.kind != mcr::kRaiseError) others.push_back(std::to_string(r.kind) + " " + U(r.text));
+  }
+  EXPECT_EQ(others, e.others) << "texts of other kinds";
   for (const std::string& s : bench.host().shown()) shown.push_back(U(s));
   std::vector<std::string> wanted;
   for (const std::string& s : e.shown) wanted.push_back(U(s));

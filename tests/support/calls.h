@@ -24,10 +24,11 @@
 //   status N               the status (1 when an error is expected, else 0)
 //   error ID(INSERTS)      the raised error: the catalogue text ID filled with
 //                          INSERTS (#n the n-th parameter's label, numbers for
-//                          %d, texts for %s); error "TEXT" a text of its own
-//                          (error "": raised with an empty text)
-//   shown ID(INSERTS)      a text the word showed (message box, host, notice;
-//                          a text raised with kind N > 0 reads "kind N: TEXT")
+//                          %d, texts for %s); error ID(*) that text with
+//                          anything in its places; error "TEXT" a text of its
+//                          own (error "": raised with an empty text)
+//   shown ID(INSERTS)      a text the word showed (message box, host, notice)
+//   kind N "TEXT"          a text raised with another kind (9: a status text)
 //   NAME = VALUE           a variable afterwards: a text, a number, [1, 2] a
 //                          table; NAME missing; NAME like "TEXT" (any case)
 //   file "PATH" = BYTES    a file afterwards; file "PATH" missing (no file

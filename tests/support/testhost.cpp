@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstdarg>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -105,6 +106,25 @@ std::string MsgWith(int id, const std::vector<std::string>& inserts) {
     i = end;
   }
   return out;
+}
+
+std::regex TextPattern(const std::string& format) {
+  std::string re;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    char c = format[i];
+    std::size_t n = 0, end = i + 1;
+    if (c == '%' && end < format.size() && format[end] == '.')
+      for (++end; end < format.size() && std::isdigit(static_cast<unsigned char>(format[end])); ++end)
+        n = n * 10 + (format[end] - '0');
+    if (c == '%' && end < format.size() && (format[end] == 's' || format[end] == 'd')) {
+      re += format[end] == 'd' ? "(-?[0-9]+)" : n ? "([\\s\\S]{0," + std::to_string(n) + "})" : "([\\s\\S]*)";
+      i = end;
+    } else {
+      if (std::strchr("^$\\.*+?()[]{}|", c) && c) re += '\\';
+      re += c;
+    }
+  }
+  return std::regex(re);
 }
 
 std::string ReadAll(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ std::string U(const std::string& ansi);
 std::string Msg(int id, ...);
 // The same with the inserts as texts (ANSI; %d takes a number's digits).
 std::string MsgWith(int id, const std::vector<std::string>& inserts);
+// A pattern that matches the catalogue-style format (ANSI) with anything in
+// its places (%s, %.Ns, %d), capturing what fills them.
+std::regex TextPattern(const std::string& format);
 // The ordinal label text for parameter position n (1 to 5), UTF-8.
 std::string Label(int n);
 // The expected UTF-8 text of id, or null when the table has none.

@@ -42,21 +42,6 @@ const char kNotAvailable[] = "This word is not available in this build of MCRPAK
 
 // --- catalogue texts ---------------------------------------------------------
 
-// A text with its places (%s, %.Ns, %d) as a pattern that captures what
-// fills them.
-std::regex Pattern(const std::string& format) {
-  static const std::regex place("%(?:\\.([0-9]+))?([sd])"), special("[\\^$\\\\.*+?()[\\]{}|]");
-  auto literal = [](const std::string& text) { return std::regex_replace(text, special, "\\$&"); };
-  std::string re;
-  std::size_t done = 0;
-  for (std::sregex_iterator p(format.begin(), format.end(), place), end; p != end; ++p) {
-    re += literal(format.substr(done, p->position() - done));
-    re += (*p)[2] == "d" ? "(-?[0-9]+)" : (*p)[1].matched ? "([\\s\\S]{0," + (*p)[1].str() + "})" : "([\\s\\S]*)";
-    done = p->position() + p->length();
-  }
-  return std::regex(re + literal(format.substr(done)));
-}
-
 // The catalogue id of a raised text (-1 for a text a word builds around its
 // own), 0 when it is none of them (or longer than any text may be); values
 // gets what fills its places. The texts: the messages of the catalogue; an
@@ -67,17 +52,19 @@ int IdOf(const std::string& text, std::vector<std::string>* values = nullptr, co
   static const Formats catalogue = [] {
     Formats f;
     for (int id : CatalogueIds()) {
-      f.push_back({id, Pattern(A(CatalogueText(id)))});
-      if (id >= 1405) f.push_back({id, Pattern(A(CatalogueText(id)) + ": %s")});
+      f.push_back({id, TextPattern(A(CatalogueText(id)))});
+      if (id >= 1405) f.push_back({id, TextPattern(A(CatalogueText(id)) + ": %s")});
     }
-    f.push_back({5020, Pattern(": %s")});
+    f.push_back({5020, TextPattern(": %s")});
     return f;
   }();
   static const Formats none;
-  static const std::map<std::string, Formats> own = {
-      {"COPY",
-       {{-1, Pattern("")}, {-1, Pattern(" ")}, {-1, Pattern("SRC:%s : Retry %d")}, {-1, Pattern("DST:%s : Retry %d")}}},
-      {"EX_DELETE", {{-1, Pattern("%s" + A(CatalogueText(1239)))}, {-1, Pattern("%s" + A(CatalogueText(1241)))}}}};
+  static const std::map<std::string, Formats> own = [] {
+    std::map<std::string, Formats> m;
+    for (const char* t : {"", " ", "SRC:%s : Retry %d", "DST:%s : Retry %d"}) m["COPY"].push_back({-1, TextPattern(t)});
+    for (int id : {1239, 1241}) m["EX_DELETE"].push_back({-1, TextPattern("%s" + A(CatalogueText(id)))});
+    return m;
+  }();
   if (text.size() > kHostStringMax) return 0;
   std::smatch m;
   for (const Formats* list : {&catalogue, own.count(word) ? &own.at(word) : &none})
