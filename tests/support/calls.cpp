@@ -189,8 +189,10 @@ Expected Expectations(Line& l) {
     if (word == "status") {
       e.status = static_cast<std::uint16_t>(l.number());
     } else if (word == "error" || word == "shown") {
-      std::string text = l.atText() ? l.bytes() : "";
-      if (text.empty()) {
+      std::string text;  // error "" is an empty text
+      if (l.atText()) {
+        text = l.bytes();
+      } else {
         int id = static_cast<int>(l.number());
         if (word == "error" && l.take("(")) {
           if (l.take("*")) {

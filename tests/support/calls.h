@@ -27,7 +27,8 @@
 //   error ID(INSERTS)      the raised error: the catalogue text ID filled with
 //                          INSERTS (#n the n-th parameter's label, numbers for
 //                          %d, texts for %s); error ID(*) that text with
-//                          anything in its places; error "TEXT" a text of its own
+//                          anything in its places; error "TEXT" a text of its
+//                          own (error "": raised with an empty text)
 //   shown ID(INSERTS)      a text the word showed (message box, dialog, host, notice)
 //   kind N "TEXT"          a text raised with another kind (9: a status text)
 //   NAME = VALUE           a variable afterwards: a text, a number, [1, 2] a
