@@ -203,7 +203,7 @@ foreach(src IN LISTS MCR_WINE_SUITES)
   mcr_wine_suite(${n} ${src})
   # Suites that write the workstation's registry key, or point the help
   # control's registration at the recorder, take turns with it.
-  file(STRINGS ${src} touches REGEX "WorkstationKey|Veltrix|WriteInstallKey|HelpCatcher")
+  file(STRINGS ${src} touches REGEX "WorkstationKey|Veltrix|WriteInstallKey|CatchHelp")
   if(touches)
     set_tests_properties(${n} PROPERTIES RESOURCE_LOCK workstation_key)
   endif()

@@ -12,7 +12,8 @@
 namespace mcrtest::fx {
 
 // calib.NN: element count at 52, first record at 72; each 144-byte record is
-// followed by its K point entries of 48 bytes.
+// followed by its K point entries of 48 bytes, which hold numbers that would
+// pass for masses if read as records.
 struct CalElement {
   std::int32_t mass;
   std::string name, quantMode = "";
@@ -25,9 +26,7 @@ inline Bytes Calibration(const std::vector<CalElement>& elements, std::optional<
   for (const CalElement& e : elements) {
     b.append(Bytes(144, 0x5A).i32(0, e.mass).text(4, e.name, 26).text(30, e.quantMode, 56).i32(86, e.points)
                  .i32(128, e.istd));
-    // Point entries hold numbers that would pass for masses if read as records.
-    for (std::int32_t k = 0; k < e.points && k < 1000; ++k)
-      for (std::size_t f = 0; f < 48; f += 4) b.append(Bytes(4).i32(0, 99));
+    for (std::int32_t k = 0; k < 12 * e.points && k < 12000; ++k) b.append(Bytes(4).i32(0, 99));
   }
   return b;
 }
@@ -45,18 +44,14 @@ struct QcGroup {
   std::optional<std::int16_t> storedCount = std::nullopt;  // default: the number of checks
 };
 inline Bytes QcDatabase(const std::vector<Element>& elements, const std::vector<QcGroup>& groups,
-                        std::int16_t version = 3003, std::optional<std::int16_t> elementCount = {},
-                        std::optional<std::int16_t> groupCount = {}) {
+                        std::int16_t version = 3003, std::optional<std::int16_t> elementCount = {}) {
   const std::uint32_t infoAt = 40 + 14 * static_cast<std::uint32_t>(elements.size()) + 6, groupsAt = infoAt + 22;
   Bytes b(20, 0x77);
   b.u32(0, infoAt).u32(4, 40).u32(8, groupsAt);
   for (std::size_t i = 0, at = 40; i < elements.size(); ++i, at += 14)
     b.i16(at, std::int16_t(elements[i].mass)).text(at + 2, elements[i].name, 10).i16(at + 12, elements[i].istd);
-  b.i16(infoAt, groupCount.value_or(static_cast<std::int16_t>(groups.size())))
-      .i16(infoAt + 2, elementCount.value_or(static_cast<std::int16_t>(elements.size())))
-      .i16(infoAt + 4, version)
-      .put(infoAt + 6, "\x7F\x7F\x7F\x7F\x7F\x7F", 6)
-      .resize(groupsAt);
+  b.i16(infoAt, std::int16_t(groups.size())).i16(infoAt + 2, elementCount.value_or(std::int16_t(elements.size())))
+      .i16(infoAt + 4, version).put(infoAt + 6, "\x7F\x7F\x7F\x7F\x7F\x7F", 6).resize(groupsAt);
   for (const QcGroup& g : groups) {
     b.append(Bytes(12, 0x6E).i16(0, g.number).i16(2, g.storedCount.value_or(std::int16_t(g.checks.size()))));
     for (const QcCheck& c : g.checks) {
@@ -81,9 +76,9 @@ inline Bytes TuneCriteria(const std::vector<Element>& elements) {
 }
 
 // rungroup.0N: mass count at 104, 26-byte mass records from 436.
-inline Bytes RunGroup(const std::vector<Element>& masses, std::optional<std::int32_t> storedCount = {}) {
+inline Bytes RunGroup(const std::vector<Element>& masses) {
   Bytes b(436, 0x19);
-  b.i32(104, storedCount.value_or(static_cast<std::int32_t>(masses.size())));
+  b.i32(104, static_cast<std::int32_t>(masses.size()));
   for (const Element& m : masses) b.append(Bytes(26, 0x2D).i32(0, m.mass).text(4, m.name, 10));
   return b;
 }

@@ -2,12 +2,11 @@
 
 #include <shellapi.h>
 
-#include <cstdarg>
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
-#include <map>
 
 #include "wordref.h"
 
@@ -15,21 +14,15 @@ namespace mcrtest {
 
 namespace {
 
+constexpr char kStationKey[] = "SOFTWARE\\Veltrix Technologies\\ICP-MS Quantaro\\CurrentVersion";
+
 // The catalogue as its resource script writes it, escapes undone.
-const std::map<int, std::string>& Catalogue() {
-  static const std::map<int, std::string> texts = [] {
-    std::map<int, std::string> out;
-    for (auto& [id, written] : mcrref::ParseCatalogue(ReadAll(std::string(MCR_SOURCE_DIR) + "/mcrpak/resources/strings.rc"))) {
-      std::string& text = out[id];
-      for (std::size_t i = 0; i < written.size(); ++i) {
-        if (written[i] == '\\' && i + 1 < written.size()) {
-          char c = written[++i];
-          text += c == 'n' ? '\n' : c == 't' ? '\t' : c;
-        } else {
-          text += written[i];
-        }
-      }
-    }
+const mcrref::Catalogue& Catalogue() {
+  static const mcrref::Catalogue texts = [] {
+    mcrref::Catalogue out = mcrref::ParseCatalogue(ReadAll(std::string(MCR_SOURCE_DIR) + "/mcrpak/resources/strings.rc"));
+    for (auto& [id, text] : out)
+      for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == '\\') text.replace(i, 2, 1, text[i + 1] == 'n' ? '\n' : text[i + 1] == 't' ? '\t' : text[i + 1]);
     return out;
   }();
   return texts;
@@ -38,25 +31,17 @@ const std::map<int, std::string>& Catalogue() {
 }  // namespace
 
 std::string LibraryPath() {
-  char path[MAX_PATH];
+  char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path);
-  return dir.substr(0, dir.find_last_of('\\') + 1) + "MCRPAK.dll";
+  return std::string(path, std::strrchr(path, '\\') + 1) + "MCRPAK.dll";
 }
 
 std::unique_ptr<Host> OpenHost(mcrhost::HostOptions options) {
   auto host = std::make_unique<Host>(std::move(options));
   std::string why;
-  std::uint16_t s = host->open(LibraryPath().c_str(), &why);
-  EXPECT_EQ(s, 0) << why;
+  EXPECT_EQ(host->open(LibraryPath().c_str(), &why), 0) << why;
   return host;
 }
-
-std::string A(const std::string& utf8) { return mcrhost::Utf8ToAnsi(utf8); }
-std::string U(const std::string& ansi) { return mcrhost::AnsiToUtf8(ansi); }
-
-Arg S(const std::string& utf8) { return Value::Str(A(utf8)); }
-Arg N(double v) { return Value::Num(v); }
 
 const char* CatalogueText(int id) {
   auto it = Catalogue().find(id);
@@ -71,60 +56,36 @@ std::vector<int> CatalogueIds() {
 
 std::string Label(int n) { return CatalogueText(1203 + n); }
 
-std::string Msg(int id, ...) {
-  const char* text = CatalogueText(id);
-  if (!text) return {};
-  std::string format = A(text);
-  char out[1025];
-  va_list args;
-  va_start(args, id);
-  wvsprintfA(out, format.c_str(), args);
-  va_end(args);
+// The format (ANSI) with each place (%s, %.Ns, %d) filled by place(kind,
+// precision) and "%%" read as '%'; escape makes the rest a pattern's text.
+static std::string Fill(const std::string& format, const std::function<std::string(char, std::size_t)>& place,
+                        bool escape) {
+  std::string out;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    std::size_t end = i + 1;
+    while (format[i] == '%' && end < format.size() && !std::isalpha((unsigned char)format[end]) && format[end] != '%') ++end;
+    if (format[i] == '%' && end < format.size() && format[end] != '%')
+      out += place(format[end], format[i + 1] == '.' ? std::strtoul(&format[i + 2], nullptr, 10) : 0);
+    else
+      out += std::string(escape && std::strchr("^$\\.*+?()[]{}|", format[i]) ? "\\" : "") + format[i];
+    i = format[i] == '%' ? end : i;
+  }
   return out;
 }
 
 std::string MsgWith(int id, const std::vector<std::string>& inserts) {
-  const char* text = CatalogueText(id);
-  if (!text) return "<no catalogue text " + std::to_string(id) + ">";
-  std::string format = A(text), out;
+  if (!CatalogueText(id)) return "<no catalogue text " + std::to_string(id) + ">";
   std::size_t next = 0;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] != '%' || i + 1 >= format.size()) {
-      out += format[i];
-      continue;
-    }
-    std::size_t precision = std::string::npos, end = i + 1;
-    if (format[end] == '.') precision = std::strtoul(format.c_str() + end + 1, nullptr, 10);
-    while (end < format.size() && !std::isalpha((unsigned char)format[end]) && format[end] != '%') ++end;
-    if (end >= format.size() || format[end] == '%') {
-      out += '%';
-      i = end;
-      continue;
-    }
-    std::string value = next < inserts.size() ? inserts[next++] : "<missing insert>";
-    out += format[end] == 's' ? value.substr(0, precision) : value;
-    i = end;
-  }
-  return out;
+  return Fill(A(CatalogueText(id)), [&](char kind, std::size_t precision) {
+    const std::string value = next < inserts.size() ? inserts[next++] : "<missing insert>";
+    return kind == 's' && precision ? value.substr(0, precision) : value;
+  }, false);
 }
 
 std::regex TextPattern(const std::string& format) {
-  std::string re;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    char c = format[i];
-    std::size_t n = 0, end = i + 1;
-    if (c == '%' && end < format.size() && format[end] == '.')
-      for (++end; end < format.size() && std::isdigit(static_cast<unsigned char>(format[end])); ++end)
-        n = n * 10 + (format[end] - '0');
-    if (c == '%' && end < format.size() && (format[end] == 's' || format[end] == 'd')) {
-      re += format[end] == 'd' ? "(-?[0-9]+)" : n ? "([\\s\\S]{0," + std::to_string(n) + "})" : "([\\s\\S]*)";
-      i = end;
-    } else {
-      if (std::strchr("^$\\.*+?()[]{}|", c) && c) re += '\\';
-      re += c;
-    }
-  }
-  return std::regex(re);
+  return std::regex(Fill(format, [](char kind, std::size_t n) -> std::string {
+    return kind == 'd' ? "(-?[0-9]+)" : n ? "([\\s\\S]{0," + std::to_string(n) + "})" : "([\\s\\S]*)";
+  }, true));
 }
 
 std::string ReadAll(const std::string& path) {
@@ -132,34 +93,57 @@ std::string ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string StrVar(Host& host, const std::string& name) {
   const mcrhost::Var* v = host.vars().find(name);
-  if (!v) return "<missing>";
-  if (v->type != mcrhost::Var::Type::String) return "<not a string>";
-  return v->text;
+  return !v ? "<missing>" : v->type == mcrhost::Var::Type::String ? v->text : "<not a string>";
 }
 
-TempDir::TempDir(const std::string& in) {
-  char base[MAX_PATH];
-  if (in.empty()) GetTempPathA(MAX_PATH, base);
-  else lstrcpynA(base, in.c_str(), MAX_PATH);
+Snapshot Snap(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a);
+  return {path, Bytes::Load(path), a.ftLastWriteTime};
+}
+
+Snapshot Save(const Bytes& b, const std::string& path) {
+  EXPECT_TRUE(b.save(path)) << path;
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  FILETIME old{0x2A3B0000u, 0x01C0F000u};  // early 2001
+  SetFileTime(h, &old, nullptr, &old);
+  CloseHandle(h);
+  return Snap(path);
+}
+
+void ExpectUnchanged(const Snapshot& before) {
+  Snapshot now = Snap(before.path);
+  EXPECT_TRUE(now.bytes == before.bytes) << before.path;
+  EXPECT_EQ(CompareFileTime(&now.written, &before.written), 0) << before.path;
+}
+
+TempDir::TempDir(const std::string& base) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
   static int serial = 0;
-  path_ = std::string(base) + "mcrtest_" + std::to_string(GetCurrentProcessId()) + "_" +
-          std::to_string(++serial);
+  path_ = (base.empty() ? temp : base) + "mcrtest_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 
 TempDir::~TempDir() {
   std::string from = path_ + std::string(1, '\0');
-  SHFILEOPSTRUCTA op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFILEOPSTRUCTA op{nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT};
   SHFileOperationA(&op);
+}
+
+WorkstationKey::WorkstationKey() {
+  char old[MAX_PATH] = {};
+  DWORD size = sizeof old;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kStationKey, "Path", RRF_RT_REG_SZ, nullptr, old, &size) == 0) old_ = old;
+}
+
+void WorkstationKey::Point(const std::optional<std::string>& folder) {
+  if (!folder) RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kStationKey, "Path");
+  else RegSetKeyValueA(HKEY_LOCAL_MACHINE, kStationKey, "Path", REG_SZ, folder->c_str(), DWORD(folder->size() + 1));
 }
 
 }  // namespace mcrtest

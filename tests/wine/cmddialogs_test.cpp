@@ -5,15 +5,11 @@
 // and window information. (Calls that show nothing: tests/calls/dialogs.calls.)
 #include <windows.h>
 
-#include <commctrl.h>
-#include <shlobj.h>
-
 #include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include "dialogs.h"
-#include "help.h"
 #include "instwords.h"
 #include "qcfixtures.h"
 
@@ -26,8 +22,8 @@ using Steps = std::vector<DialogScript::Step>;
 
 constexpr int kMeasured = 1001, kAdd = 1002, kDelete = 1003, kUnreported = 1004;                  // 265
 constexpr int kStepList = 1001;                                                                   // 319
-constexpr int kAbort = 1000, kContinue = 1001, kBack = 1002, kIconArea = 1003;                    // 325
-constexpr int kMethod = 102, kMethodBrowse = 103, kCalib = 105, kCalibBrowse = 106, kName = 108;  // 353
+constexpr int kAbort = 1000, kContinue = 1001, kBack = 1002;                                      // 325
+constexpr int kMethod = 102, kCalib = 105, kName = 108;                                            // 353
 constexpr int kType = 103, kPump = 104, kApp = 106, kSampler = 108, kMass = 110, kLoadOnline = 120;  // 355
 constexpr int kSelect = 1001, kFailAction = 1201, kMethodEdit = 1400, kPercent = 1407;            // 369
 
@@ -49,33 +45,9 @@ std::string Ini(const Keys& keys) {
 // A message box: its text, its icon, OK.
 DialogScript::Step Box(const std::string& text, LPCSTR icon) {
   return [=](DialogWindow& box) {
-    EXPECT_EQ(U(box.text()), U(text));
-    EXPECT_EQ(box.icon(), LoadIconA(nullptr, icon));
+    EXPECT_EQ(U(box.text()) + (box.icon() == LoadIconA(nullptr, icon) ? "" : " (another icon)"), U(text));
     box.press(IDOK);
   };
-}
-
-// Whether the dialog shows the system's question icon at control 1003's
-// corner: the pixels there are those of the icon drawn on the dialog's face.
-bool ShowsQuestionIcon(const DialogWindow& d) {
-  RedrawWindow(d.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  RECT r{}, all{0, 0, 32, 32};
-  GetWindowRect(d.item(kIconArea), &r);
-  MapWindowPoints(nullptr, d.hwnd(), reinterpret_cast<POINT*>(&r), 2);
-  HDC window = GetDC(d.hwnd()), drawn = CreateCompatibleDC(window);
-  HGDIOBJ old = SelectObject(drawn, CreateCompatibleBitmap(window, 32, 32));
-  FillRect(drawn, &all, GetSysColorBrush(COLOR_BTNFACE));
-  DrawIcon(drawn, 0, 0, LoadIconA(nullptr, IDI_QUESTION));
-  int differing = 0, bare = 0;
-  for (int i = 0; i < 32 * 32; ++i) {
-    const COLORREF shown = GetPixel(window, r.left + i % 32, r.top + i / 32);
-    differing += shown != GetPixel(drawn, i % 32, i / 32);
-    bare += shown == GetSysColor(COLOR_BTNFACE);
-  }
-  DeleteObject(SelectObject(drawn, old));
-  DeleteDC(drawn);
-  ReleaseDC(d.hwnd(), window);
-  return differing == 0 && bare < 32 * 32;
 }
 
 // The workstation as the dialogs find it: a tune-step method whose run group
@@ -120,15 +92,19 @@ class Dialogs : public InstWords {
     DialogScript script(std::move(steps));
     Ok(host_->call(word, std::move(args)));
   }
-  void Open(int dialog, Steps steps) {
-    if (dialog == 369) Run("QCTuneConfig", {}, std::move(steps));
-    else if (dialog == 353) Run("SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n")}, std::move(steps));
-    else Run("OFFLINECFG", {S(settings_)}, std::move(steps));
-  }
-  Strings Vars(const Strings& names) {
-    Strings values;
-    for (const auto& n : names) values.push_back(StrVar(*host_, n));
-    return values;
+  // Variables as one line: a number whole, a text as it is, a table its numbers.
+  std::string Vars(const Strings& names) {
+    std::string line;
+    for (const std::string& n : names) {
+      const mcrhost::Var* v = host_->vars().find(n);
+      using Type = mcrhost::Var::Type;
+      std::string value = !v ? "<missing>" : v->type == Type::String ? U(v->text)
+                        : v->type == Type::Number ? std::to_string(static_cast<int>(v->number)) : "";
+      for (double d : v && v->type == Type::Table ? *host_->vars().table(v->table) : std::vector<double>{})
+        value += (value.empty() ? "" : " ") + std::to_string(static_cast<int>(d));
+      line += (line.empty() ? "" : "|") + value;
+    }
+    return line;
   }
 
   WorkstationKey key_;
@@ -142,30 +118,17 @@ class Dialogs : public InstWords {
 // removes on its way out; and what that way out leaves in the variable.
 TEST_F(Dialogs, EachLooksAsDesigned) {
   host_->vars().setNumber("_optintro", 5);  // the fourth type: "SITYPE" 3
-  HANDLE folder = LoadImageA(host_->library(), MAKEINTRESOURCEA(2000), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
-  struct Look { const char* word; std::vector<Arg> args; const char* golden; Strings properties;
-                std::function<void(DialogWindow&)> more; int out; const char* variable; double value; } looks[] = {
-      {"QCUNREPELEM", {}, "dialog_265.txt", {"srvPasskey", "Dlg265Data"}, nullptr, IDCANCEL, "_Button", 0},
-      {"SelectTuneStep", {}, "dialog_319.txt", {"srvPasskey"}, nullptr, IDOK, "SelectedTuneStep", 1},
-      {"EditMethAskAbort", {}, "dialog_325.txt", {"srvPasskey"},
-       [](DialogWindow& d) { EXPECT_TRUE(ShowsQuestionIcon(d)); }, kContinue, "_Button", 1},
-      {"SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n")}, "dialog_353.txt", {"SVMETHCALRMS"},
-       [&](DialogWindow& d) {
-         for (int id : {kMethodBrowse, kCalibBrowse})
-           EXPECT_EQ(reinterpret_cast<HANDLE>(SendMessageA(d.item(id), BM_GETIMAGE, IMAGE_ICON, 0)), folder);
-         // (The focus is this thread's only while the dialog is active: a
-         // suite running beside this one may hold the activation.)
-         if (GetActiveWindow() == d.hwnd()) {
-           EXPECT_EQ(GetFocus(), d.item(IDOK));
-         }
-       },
-       IDCANCEL, "_BUTTON", 0},
+  struct Look { const char* word; std::vector<Arg> args; const char* golden; Strings properties; int out;
+                const char* variable; double value; } looks[] = {
+      {"QCUNREPELEM", {}, "dialog_265.txt", {"srvPasskey", "Dlg265Data"}, IDCANCEL, "_Button", 0},
+      {"SelectTuneStep", {}, "dialog_319.txt", {"srvPasskey"}, IDOK, "SelectedTuneStep", 1},
+      {"EditMethAskAbort", {}, "dialog_325.txt", {"srvPasskey"}, kContinue, "_Button", 1},
+      {"SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n")}, "dialog_353.txt", {"SVMETHCALRMS"}, IDCANCEL, "_BUTTON", 0},
       // Without Help, OK stands where Cancel stood and Cancel where Help stood.
-      {"SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n"), Omit(), N(0.4)}, "dialog_353_nohelp.txt", {"SVMETHCALRMS"},
-       nullptr, IDCANCEL, "_BUTTON", 0},
-      {"OFFLINECFG", {S(settings_)}, "dialog_355.txt", {"SRVPASSKEY", "355PRM", "SITYPE"}, nullptr, IDCANCEL,
+      {"SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n"), Omit(), N(0.4)}, "dialog_353_nohelp.txt", {"SVMETHCALRMS"}, IDCANCEL,
        "_BUTTON", 0},
-      {"QCTuneConfig", {}, "dialog_369.txt", {"srvPasskey"}, nullptr, IDCANCEL, "_BUTTON", 99},
+      {"OFFLINECFG", {S(settings_)}, "dialog_355.txt", {"SRVPASSKEY", "355PRM", "SITYPE"}, IDCANCEL, "_BUTTON", 0},
+      {"QCTuneConfig", {}, "dialog_369.txt", {"srvPasskey"}, IDCANCEL, "_BUTTON", 99},
   };
   for (const Look& l : looks) {
     SCOPED_TRACE(l.golden);
@@ -174,10 +137,9 @@ TEST_F(Dialogs, EachLooksAsDesigned) {
       EXPECT_EQ(Lf(d.dump()), Golden(l.golden));
       EXPECT_EQ(d.owner(), host_->window());
       for (const std::string& p : l.properties) EXPECT_NE(GetPropA(d.hwnd(), p.c_str()), nullptr) << p;
-      if (l.properties[0] != "SVMETHCALRMS") {
-        EXPECT_EQ(GetPropA(d.hwnd(), l.properties[0].c_str()), host_->context());
-      }
-      if (l.more) l.more(d);
+      EXPECT_TRUE(l.properties[0] == "SVMETHCALRMS" || GetPropA(d.hwnd(), l.properties[0].c_str()) == host_->context());
+      // (The focus is this thread's only while the dialog is active: a suite beside this one may hold the activation.)
+      EXPECT_TRUE(l.golden != std::string("dialog_353.txt") || GetActiveWindow() != d.hwnd() || GetFocus() == d.item(IDOK));
       d.press(l.out);
       // The dialog has ended but not yet gone: its properties are already removed.
       for (const std::string& p : l.properties) EXPECT_EQ(GetPropA(d.hwnd(), p.c_str()), nullptr) << p;
@@ -191,7 +153,7 @@ std::string Line(const Strings& items) {
   std::string line;
   for (const std::string& item : items) {
     std::string entry = item.substr(item.find_first_not_of(' '));
-    for (char& c : entry) c = c == '\t' ? ' ' : c;
+    std::replace(entry.begin(), entry.end(), '\t', ' ');
     line += (line.empty() ? "" : ", ") + entry;
   }
   return line;
@@ -229,12 +191,9 @@ TEST_F(Dialogs, UnreportedMovesThenOkRewritesEverySixFiles) {
   }});
   EXPECT_EQ(Num("_BUTTON"), 1.0);
   // The flags come from the list; the bytes above them stay as read.
-  Bytes want[7];
-  for (int step = 1; step <= 6; ++step) want[step] = Bytes(1040);
-  want[1].i32(4 * 6, 1).i32(4 * 99, 0x100).i32(4 * 259, 1);
-  want[2].i32(4 * 2, 1);
-  want[3].i32(4 * 237, 0x100);
-  for (int step = 1; step <= 6; ++step) EXPECT_TRUE(Bytes::Load(Unrep(step)) == want[step]) << step;
+  const Bytes want[] = {Bytes(1040).i32(4 * 6, 1).i32(4 * 99, 0x100).i32(4 * 259, 1), Bytes(1040).i32(4 * 2, 1),
+                        Bytes(1040).i32(4 * 237, 0x100), Bytes(1040), Bytes(1040), Bytes(1040)};
+  for (int step = 1; step <= 6; ++step) EXPECT_TRUE(Bytes::Load(Unrep(step)) == want[step - 1]) << step;
 }
 
 TEST_F(Dialogs, UnreportedEscHelpAndAnEndFromOutsideWriteNothing) {
@@ -259,37 +218,34 @@ TEST_F(Dialogs, UnreportedEscHelpAndAnEndFromOutsideWriteNothing) {
   ExpectUnrepUnchanged();
 }
 
-// The warning names the method header when the method itself cannot be
-// read, the first run group when none of a tune-step method's exists, and
-// otherwise the run group that could not be read whole.
-TEST_F(Dialogs, UnreportedWhatCannotBeReadClosesAsCancel) {
+// A warning names the method header when the method itself cannot be read,
+// the first run group when none of a tune-step method's exists, and
+// otherwise the run group that could not be read whole: the dialog closes as
+// Cancel, its data with it. A file that cannot be created stops the writing.
+TEST_F(Dialogs, UnreportedWarnings) {
+  const std::string group1 = dir_.file("rungroup.01"), group2 = dir_.file("rungroup.02");
   struct Case { std::function<void()> spoil; std::string text; } cases[] = {
       {[&] { host_->vars().setString("_CurrentMeth$", ""); }, Msg(1021)},
-      {[&] { DeleteFileA(dir_.file("run.icp").c_str()); }, Msg(1002, dir_.file("run.icp").c_str())},
-      {[&] {
-         DeleteFileA(dir_.file("rungroup.01").c_str());
-         DeleteFileA(dir_.file("rungroup.03").c_str());
-       },
-       Msg(1002, dir_.file("rungroup.01").c_str())},
-      {[&] { Save(fx::RunGroup({{9, "Be"}}).resize(436 + 25), dir_.file("rungroup.02")); },
-       Msg(1002, dir_.file("rungroup.02").c_str())},
+      {[&] { DeleteFileA(dir_.file("run.icp").c_str()); }, Msg(1002, dir_.file("run.icp"))},
+      {[&] { DeleteFileA(group1.c_str()), DeleteFileA(dir_.file("rungroup.03").c_str()); }, Msg(1002, group1)},
+      {[&] { Save(fx::RunGroup({{9, "Be"}}).resize(436 + 25), group2); }, Msg(1002, group2)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(U(c.text));
     c.spoil();
     host_->vars().setNumber("_BUTTON", 99);
+    HGLOBAL data = nullptr;
     Run("QCUNREPELEM", {}, {[&](DialogWindow& box) {
       EXPECT_EQ(box.buttons(), std::vector<int>{IDOK});
       EXPECT_EQ(GetWindow(box.owner(), GW_OWNER), host_->window()) << "owned by the dialog";
+      data = GetPropA(box.owner(), "Dlg265Data");
       Box(c.text, IDI_WARNING)(box);
     }});
+    EXPECT_TRUE(data && !GlobalSize(data)) << "the dialog's data, freed";
     EXPECT_EQ(Num("_BUTTON"), 0.0);
     ExpectUnrepUnchanged();
     LayOutMethod();
   }
-}
-
-TEST_F(Dialogs, UnreportedFileThatCannotBeCreatedStopsTheWriting) {
   // Held open without sharing, qcunrep.03 cannot be created anew.
   HANDLE held = CreateFileA(Unrep(3).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -301,41 +257,33 @@ TEST_F(Dialogs, UnreportedFileThatCannotBeCreatedStopsTheWriting) {
   EXPECT_EQ(GetFileAttributesA(Unrep(4).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(Dialogs, TuneStepAnswers) {
-  // Only a click on OK takes the step chosen; any other way out is step 1.
+// Only a click on OK takes the step chosen; any other way out is step 1.
+// DispQCInfo's box shows the original QC file, "---" without one.
+TEST_F(Dialogs, TuneStepAndQcInformation) {
   struct Way { int choose, button; WORD notification; double step; } ways[] = {
-      {3, IDOK, BN_CLICKED, 4}, {-1, IDOK, BN_CLICKED, 1}, {4, IDCANCEL, BN_CLICKED, 1}, {2, IDOK, 1, 1}};
+      {3, IDOK, BN_CLICKED, 4}, {4, IDCANCEL, BN_CLICKED, 1}, {2, IDOK, 1, 1}};
   for (const Way& w : ways) {
-    SCOPED_TRACE(&w - ways);
     host_->vars().setNumber("SelectedTuneStep", 99);
     Run("SelectTuneStep", {}, {[&](DialogWindow& d) {
       if (w.choose >= 0) d.selectCombo(kStepList, w.choose);
       d.notify(w.button, w.notification);
     }});
-    EXPECT_EQ(Num("SelectedTuneStep"), w.step);
+    EXPECT_EQ(Num("SelectedTuneStep"), w.step) << &w - ways;
   }
-}
-
-TEST_F(Dialogs, QcInformationBox) {
-  for (bool file : {false, true}) {  // without the file both lines show "---"
-    std::string path = file ? "C:\\ICPMS\\QCMODE\\" : "---", name = file ? "GENERAL.QCC" : "---";
-    if (file) {
-      WritePrivateProfileStringA("QCINFO", "OrgPath", path.c_str(), dir_.file("qcinfo.ini").c_str());
-      WritePrivateProfileStringA("QCINFO", "OrgFile", name.c_str(), dir_.file("qcinfo.ini").c_str());
-    }
-    SetFocus(host_->window());  // the box's owner
+  SetFocus(host_->window());  // the box's owner
+  for (bool file : {false, true}) {
+    const std::string path = file ? "C:\\ICPMS\\QCMODE\\" : "---", name = file ? "GENERAL.QCC" : "---";
+    if (file) WriteAll(dir_.file("qcinfo.ini"), "[QCINFO]\r\nOrgPath=" + path + "\r\nOrgFile=" + name + "\r\n");
     Run("DispQCInfo", {}, {[&](DialogWindow& d) {
-      EXPECT_EQ(U(d.caption()), "QC情報");
-      EXPECT_EQ(d.owner(), host_->window());
+      EXPECT_EQ(U(d.caption()) + (d.owner() == host_->window() ? "" : " (not the host's)"), "QC情報");
       EXPECT_EQ(d.buttons(), std::vector<int>{IDOK});
-      Box(Msg(1233, path.c_str(), name.c_str()), nullptr)(d);
+      Box(Msg(1233, path, name), nullptr)(d);
     }});
   }
 }
 
 TEST_F(Dialogs, EditMethodPromptClosesOnlyThroughItsButtons) {
   for (int button : {kAbort, kContinue, kBack}) {
-    SCOPED_TRACE(button);
     host_->vars().setNumber("_BUTTON", 99);
     Run("EditMethAskAbort", {}, {[&](DialogWindow& d) {
       d.key(VK_ESCAPE);
@@ -382,14 +330,13 @@ TEST_F(Dialogs, TuneCriteriaReadEditedAndWritten) {
     d.setText(1406, std::string(258, 'f') + A("高"));  // read in 259 bytes: no half character
     d.selectCombo(kFailAction, 1);
   };
+  const std::string storedShown = "C:\\ICPMS\\METHODS\\TUNE.M 1 1/2 1 0.1 0 5000 1 0 1 0.8 0  1  10";
   struct Case { std::string before, shown; std::function<void(DialogWindow&)> act; int out; std::string after; } cases[] = {
       {"", "C:\\ICPMS\\METHODS\\ 0 -1/2 0  0  0  0  0  0", nullptr, IDOK, A(Golden("qctune_defaults.ini"))},
-      {stored, "C:\\ICPMS\\METHODS\\TUNE.M 1 1/2 1 0.1 0 5000 1 0 1 0.8 0  1  10", edit, IDCANCEL, stored},
-      {stored, "C:\\ICPMS\\METHODS\\TUNE.M 1 1/2 1 0.1 0 5000 1 0 1 0.8 0  1  10", edit, IDOK,
-       A(Golden("qctune_edited.ini"))},
+      {stored, storedShown, edit, IDCANCEL, stored},
+      {stored, storedShown, edit, IDOK, A(Golden("qctune_edited.ini"))},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
     DeleteFileA(tuneIni_.c_str());
     if (!c.before.empty()) WriteAll(tuneIni_, c.before);
     Run("QCTuneConfig", {}, {[&](DialogWindow& d) {
@@ -397,7 +344,7 @@ TEST_F(Dialogs, TuneCriteriaReadEditedAndWritten) {
       if (c.act) c.act(d);
       d.press(c.out);
     }});
-    EXPECT_EQ(Lf(ReadAll(tuneIni_)), Lf(c.after));
+    EXPECT_EQ(Lf(ReadAll(tuneIni_)), Lf(c.after)) << &c - cases;
   }
   SetEnvironmentVariableA("MCR_DLGFRAME_PICK", nullptr);
   SetEnvironmentVariableA("MCR_DLGFRAME_LOG", nullptr);
@@ -413,42 +360,33 @@ TEST_F(Dialogs, MethCalFoldersNamesAndRefusals) {
   // Omitted texts come from the host, folders end in "\", a name is cut to
   // its name part; a refused name keeps the dialog open until put right;
   // only the variables named are set, and emptied after Cancel.
-  struct Case { std::vector<Arg> args; std::string shown, typed, refusal; Strings vars; } cases[] = {
+  struct Case { std::vector<Arg> args; std::string shown, typed, refusal, vars; } cases[] = {
       {{Omit(), Omit(), Omit(), Omit(), Omit(), S("m$"), S("c$"), S("n$")}, "C:\\meth\\ C:\\cal\\ N1", "ab.c",
-       Msg(1041), {"C:\\meth\\", "C:\\cal\\", "ok"}},
+       Msg(1041), "C:\\meth\\|C:\\cal\\|ok"},
       {{S("E:\\a"), S("E:\\b\\"), S("abc.def.ghi"), Omit(), Omit(), Omit(), S("c$")}, "E:\\a\\ E:\\b\\ abc.def",
-       "a b c d e", Msg(1042), {"old", "E:\\b\\", "old"}},
-      {{S(""), S("E:\\b"), Omit(), Omit(), Omit(), S("m$"), S("c$")}, " E:\\b\\ N1", "ab", Msg(1038), {"", "", "old"}},
-      {{S("E:\\a"), S(""), S("n"), Omit(), Omit(), S("m$")}, "E:\\a\\  n", "ab", Msg(1038), {"", "old", "old"}},
-      {{S("E:\\a"), S("E:\\b"), S("n"), Omit(), Omit(), S("m$")}, "E:\\a\\ E:\\b\\ n", "", Msg(1039),
-       {"E:\\a\\", "old", "old"}},
+       "a b c d e", Msg(1042), "old|E:\\b\\|old"},
+      {{S(""), S("E:\\b"), Omit(), Omit(), Omit(), S("m$"), S("c$")}, " E:\\b\\ N1", "ab", Msg(1038), "||old"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
     for (const char* v : {"m$", "c$", "n$"}) host_->vars().setString(v, "old");
-    bool folders = c.refusal != Msg(1038);
-    Run("SVMETHCAL", c.args,
-        {[&](DialogWindow& d) {
-           EXPECT_EQ(d.state({kMethod, kCalib, kName}), c.shown);
-           d.setText(kName, c.typed);
-           d.press(IDOK);
-         },
-         [&](DialogWindow& box) {
-           EXPECT_EQ(box.caption(), title);
-           Box(c.refusal, IDI_HAND)(box);
-         },
-         [&](DialogWindow& d) {
-           d.setText(kName, "ok");
-           folders ? d.key(VK_RETURN) : d.press(IDCANCEL);
-         }});
-    EXPECT_EQ(Num("_BUTTON"), folders ? 1 : 0);
-    EXPECT_EQ(Vars({"m$", "c$", "n$"}), c.vars);
+    const bool folders = c.refusal != Msg(1038);
+    Run("SVMETHCAL", c.args, {[&](DialogWindow& d) {
+      EXPECT_EQ(d.state({kMethod, kCalib, kName}), c.shown);
+      d.setText(kName, c.typed);
+      d.press(IDOK);
+    }, [&](DialogWindow& box) {
+      EXPECT_EQ(box.caption(), title);
+      Box(c.refusal, IDI_HAND)(box);
+    }, [&](DialogWindow& d) {
+      d.setText(kName, "ok");
+      folders ? d.key(VK_RETURN) : d.press(IDCANCEL);
+    }});
+    EXPECT_EQ(Vars({"_BUTTON", "m$", "c$", "n$"}), (folders ? "1|" : "0|") + c.vars) << &c - cases;
   }
 }
 
 TEST_F(Dialogs, MethCalBuffersAreBounded) {
-  using Ui = int(WINAPI*)(HWND, HINSTANCE, int, const char*, const char*, const char*, const char*, char*, char*,
-                          char*);
+  using Ui = int(WINAPI*)(HWND, HINSTANCE, int, const char*, const char*, const char*, const char*, char*, char*, char*);
   auto ui = reinterpret_cast<Ui>(GetProcAddress(host_->library(), "SvMethCalUI"));
   ASSERT_NE(ui, nullptr);
   const std::string f256 = "C:\\" + std::string(252, 'f') + "\\", f257 = f256 + "g", x255(255, 'x');
@@ -467,108 +405,60 @@ TEST_F(Dialogs, MethCalBuffersAreBounded) {
   EXPECT_EQ(out[0][257], 'Q');
 }
 
-// The folders the browser is asked to select (BFFM_SETSELECTIONA), seen
-// through a hook on the messages sent to this thread's windows.
-Strings g_selections;
-LRESULT CALLBACK SeeSelections(int code, WPARAM wp, LPARAM lp) {
-  auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
-  if (code == HC_ACTION && m->message == BFFM_SETSELECTIONA)
-    g_selections.push_back(m->wParam ? reinterpret_cast<const char*>(m->lParam) : "(an item list)");
-  return CallNextHookEx(nullptr, code, wp, lp);
-}
-
-TEST_F(Dialogs, MethCalFolderBrowser) {
-  // This Wine's browser cannot walk to a folder under the user's profile,
-  // where the temporary folder is: these folders live under C:\.
-  TempDir root("C:\\");
-  const std::string meth = root.file("A.m") + "\\", cal = root.file("cal") + "\\", capitals = root.file("CAL") + "\\";
-  CreateDirectoryA(meth.c_str(), nullptr);
-  CreateDirectoryA(cal.c_str(), nullptr);
-  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, SeeSelections, nullptr, GetCurrentThreadId());
-  // On opening, the callback asks the browser to select the folder shown,
-  // under the title 1244 and without a New Folder button. (Wine's walk to it
-  // now and then stops short; the test then asks again.)
-  auto browser = [&](std::string shown, const char* name, int button) {
-    return [=](DialogWindow& d) {
-      EXPECT_EQ(g_selections, Strings{shown});
-      EXPECT_NE(d.text().find(Msg(1244)), std::string::npos);
-      EXPECT_EQ(d.buttons(), (std::vector<int>{IDOK, IDCANCEL}));
-      HWND tree = FindWindowExA(d.hwnd(), nullptr, WC_TREEVIEWA, nullptr);
-      char text[MAX_PATH] = {};
-      TVITEMA item{TVIF_TEXT, nullptr, 0, 0, text, MAX_PATH, 0, 0, 0, 0};
-      for (int i = 0; i < 5 && (i == 0 || std::strcmp(text, name) != 0); ++i) {
-        if (i) SendMessageA(d.hwnd(), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(shown.c_str()));
-        item.hItem = TreeView_GetSelection(tree);
-        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      }
-      EXPECT_STREQ(text, name);
-      g_selections.clear();
-      d.press(button);
-    };
-  };
-  // A folder carrying a reserved extension is refused. The calibration folder
-  // is given in capitals: the control then shows the browser's answer, in the
-  // folder's own spelling.
-  Run("SVMETHCAL", {S(meth), S(capitals), S("n"), S("C:M"), Omit(), S("m$"), S("c$")},
-      {Press(kMethodBrowse), browser(meth, "A.m", IDOK), Box(Msg(1037, ".M"), IDI_HAND), Press(kCalibBrowse),
-       browser(capitals, "cal", IDOK), Press(kMethodBrowse), browser(meth, "A.m", IDCANCEL), Press(IDOK)});
-  UnhookWindowsHookEx(hook);
-  EXPECT_EQ(Vars({"m$", "c$"}), (Strings{meth, cal}));
-}
-
 // Dialog 355 in one line: type, autosampler, application, pump, the masses.
 const std::vector<int> k355 = {kType, kSampler, kApp, kPump, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119};
 
-// What the dialog shows first, from the variables or the online settings;
-// whatever is changed then, Cancel or Esc stores nothing.
+// What the dialog shows first, from the variables ("NAME=number" or
+// "NAME$=text") or the online settings; whatever is changed then, Cancel or
+// Esc stores nothing.
 TEST_F(Dialogs, OfflineFillsFromVariablesOrOnlineSettings) {
-  struct Var { const char* name; double number; const char* text = nullptr; };
-  std::function<void(DialogWindow&)> online = [](DialogWindow& d) { d.press(kLoadOnline); };
-  struct Case { std::vector<Var> vars; Keys online; std::function<void(DialogWindow&)> act; std::string look; } cases[] = {
+  using Act = std::function<void(DialogWindow&)>;
+  const Act online = [](DialogWindow& d) { d.press(kLoadOnline); };
+  auto type = [](int sampler, int type) -> Act {
+    return [=](DialogWindow& d) {
+      if (sampler >= 0) d.selectCombo(kSampler, sampler);
+      d.selectCombo(kType, type);
+    };
+  };
+  struct Case { Keys vars, online; Act act; std::string look; } cases[] = {
       // A RAPS application in use wins over the type; RAPS has its own autosamplers and no pump.
-      {{{"_mpm", 0.6}, {"_optintro", 0}, {"_optals", 5}, {"_MPMFile$", 0, "a.mpu"}, {"_MPMApp$", 0, "X"},
-        {"OPT_PMP2", 1}}, {{"_PPUMP", "1"}}, nullptr, "2/4 2/4 2/3 -0"},
-      {{{"_mpm", 0.4}, {"_optintro", 4.6}, {"_optals", 1}, {"OPT_PMP2", 1}}, {{"_PPUMP", "1"}}, nullptr,
+      {{{"_mpm", "0.6"}, {"_optintro", "0"}, {"_optals", "5"}, {"_MPMFile$", "a.mpu"}, {"_MPMApp$", "X"},
+        {"OPT_PMP2", "1"}}, {{"_PPUMP", "1"}}, nullptr, "2/4 2/4 2/3 -0"},
+      {{{"_mpm", "0.4"}, {"_optintro", "4.6"}, {"_optals", "1"}, {"OPT_PMP2", "1"}}, {{"_PPUMP", "1"}}, nullptr,
        "3/4 2/5 -0/3 1"},
-      {{{"_optintro", 9}, {"_optals", 7}}, {{"_PPUMP", "1"}}, nullptr, "0/4 -1/5 -0/3 0"},
-      {{{"_optintro", 0}, {"OPT_PMP2", 1}}, {{"_PPUMP", "0"}}, nullptr, "1/4 -1/5 -0/3 -0"},
+      {{{"_optintro", "9"}, {"_optals", "7"}}, {{"_PPUMP", "1"}}, nullptr, "0/4 -1/5 -0/3 0"},
+      {{{"_optintro", "0"}, {"OPT_PMP2", "1"}}, {{"_PPUMP", "0"}}, nullptr, "1/4 -1/5 -0/3 -0"},
       // The application by file and name, by name alone, or none; no file: the first.
-      {{{"_mpm", 1}, {"_MPMFile$", 0, "zz"}, {"_MPMApp$", 0, "std2"}}, {}, nullptr, "2/4 -1/4 1/3 -0"},
-      {{{"_mpm", 1}, {"_MPMFile$", 0, "zz"}, {"_MPMApp$", 0, "none"}}, {}, nullptr, "2/4 -1/4 -1/3 -0"},
-      {{{"_mpm", 1}, {"_MPMFile$", 0, ""}, {"_MPMApp$", 0, "X"}}, {}, nullptr, "2/4 -1/4 0/3 -0"},
+      {{{"_mpm", "1"}, {"_MPMFile$", "zz"}, {"_MPMApp$", "std2"}}, {}, nullptr, "2/4 -1/4 1/3 -0"},
+      {{{"_mpm", "1"}, {"_MPMFile$", "zz"}, {"_MPMApp$", "none"}}, {}, nullptr, "2/4 -1/4 -1/3 -0"},
+      {{{"_mpm", "1"}, {"_MPMFile$", ""}, {"_MPMApp$", "X"}}, {}, nullptr, "2/4 -1/4 0/3 -0"},
       // The online settings: an empty autosampler key is the first entry, an unknown one none.
-      {{{"_optintro", 4}}, {{"_INHIBIT", "7 50x 0099 "}, {"_MPM", "1"}, {"_MPMFILE$", "a.mpu"}, {"SI_TYPE", "0"},
+      {{{"_optintro", "4"}}, {{"_INHIBIT", "7 50x 0099 "}, {"_MPM", "1"}, {"_MPMFILE$", "a.mpu"}, {"SI_TYPE", "0"},
         {"ALS_TYPE", ""}, {"_PPUMP", "1"}}, online, "2/4 0/4 2/3 -0 7 50 99"},
-      {{{"_optintro", 4}}, {{"SI_TYPE", "5"}, {"ALS_TYPE", "1"}, {"OPT_PMP2", "1"}, {"_PPUMP", "1"}}, online,
+      {{{"_optintro", "4"}}, {{"SI_TYPE", "5"}, {"ALS_TYPE", "1"}, {"OPT_PMP2", "1"}, {"_PPUMP", "1"}}, online,
        "3/4 2/5 -0/3 1"},
-      {{}, {{"ALS_TYPE", "7"}, {"_PPUMP", "1"}}, online, "0/4 -1/5 -0/3 0"},
-      {{{"_optals", 1}}, {}, online, "0/4 0/5 -0/3 -0"},
+      {{{"_optals", "1"}}, {}, online, "0/4 0/5 -0/3 -0"},
       // Another type: its autosamplers from the first; the same type again keeps the choice.
-      {{{"_optintro", 0}}, {{"_PPUMP", "1"}}, [](DialogWindow& d) { d.selectCombo(kSampler, 3); d.selectCombo(kType, 2); },
-       "2/4 0/4 0/3 -0"},
-      {{{"_optintro", 0}}, {{"_PPUMP", "1"}}, [](DialogWindow& d) { d.selectCombo(kSampler, 3); d.selectCombo(kType, 1); },
-       "1/4 3/5 -0/3 0"},
-      {{{"_optintro", 4}, {"OPT_PMP2", 1}}, {{"_PPUMP", "1"}}, [](DialogWindow& d) { d.selectCombo(kType, 3); },
-       "3/4 0/5 -0/3 0"},
+      {{{"_optintro", "0"}}, {{"_PPUMP", "1"}}, type(3, 2), "2/4 0/4 0/3 -0"},
+      {{{"_optintro", "0"}}, {{"_PPUMP", "1"}}, type(3, 1), "1/4 3/5 -0/3 0"},
+      {{{"_optintro", "4"}, {"OPT_PMP2", "1"}}, {{"_PPUMP", "1"}}, type(-1, 3), "3/4 0/5 -0/3 0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
     for (const char* v : {"_mpm", "_optintro", "_optals", "OPT_PMP2", "_MPMFile$", "_MPMApp$"}) host_->vars().erase(v);
-    for (const Var& v : c.vars) {
-      if (v.text) host_->vars().setString(v.name, v.text);
-      else host_->vars().setNumber(v.name, v.number);
+    for (const auto& [name, value] : c.vars) {
+      if (name.back() == '$') host_->vars().setString(name, value);
+      else host_->vars().setNumber(name, std::stod(value));
     }
     WriteAll(prog_ + "vexmon.ist", Ini(c.online));
-    const std::string type = std::to_string(Num("_optintro"));
+    const std::string type = Vars({"_optintro"});
     Run("OFFLINECFG", {S(settings_)}, {[&](DialogWindow& d) {
       if (c.act) c.act(d);
       EXPECT_EQ(d.state(k355), c.look);
       d.setText(kMass, "7");
       &c - cases < 7 ? d.press(IDCANCEL) : d.key(VK_ESCAPE);
     }});
-    EXPECT_EQ(Num("_BUTTON"), 0);
-    EXPECT_EQ(std::to_string(Num("_optintro")), type);
-    EXPECT_FALSE(TableOf("_INHIBIT"));
+    EXPECT_EQ(Vars({"_BUTTON", "_optintro", "_INHIBIT"}), "0|" + type + "|<missing>");
     EXPECT_EQ(GetFileAttributesA(settings_.c_str()), INVALID_FILE_ATTRIBUTES);
   }
   // The first ten elements of the table, each cut to a whole number.
@@ -601,13 +491,10 @@ TEST_F(Dialogs, OfflineOkStoresTheChoices) {
                     ", application " + std::to_string(app) + "\nmasses shown [" + d.state({110, 111, 112, 113}) + "]\n";
     }});
     transcript += Lf(ReadAll(settings_));
-    for (const char* n : {"_BUTTON", "_MPM", "_OPTALS", "_ALSID", "OPT_PMP2", "_optintro"})
-      transcript += std::string(n) + " " + std::to_string(static_cast<int>(Num(n))) + "\n";
-    std::optional<Table> masses = TableOf("_INHIBIT");
-    transcript += "_MPMApp$ " + U(StrVar(*host_, "_MPMApp$")) + "\n_MPMFile$ " + U(StrVar(*host_, "_MPMFile$")) +
-                  "\n_INHIBIT" + (masses ? "" : " none");
-    for (double m : masses.value_or(Table{})) transcript += " " + std::to_string(static_cast<int>(m));
-    transcript += "\n";
+    for (const char* n : {"_BUTTON", "_MPM", "_OPTALS", "_ALSID", "OPT_PMP2", "_optintro", "_MPMApp$", "_MPMFile$"})
+      transcript += std::string(n) + " " + Vars({n}) + "\n";
+    const std::string masses = Vars({"_INHIBIT"});
+    transcript += "_INHIBIT" + (masses == "<missing>" ? std::string(" none") : masses.empty() ? "" : " " + masses) + "\n";
   }
   EXPECT_EQ(transcript, Golden("offline_ok.txt"));
 
@@ -625,21 +512,18 @@ TEST_F(Dialogs, OfflineOkStoresTheChoices) {
   // Z-QT: a tray lacking a key is written whole with the defaults in the
   // installation's settings; a whole one is left alone.
   const std::string tray = inst_ + "\\icpexe\\vexmon.ist";
-  const Keys keys = {{"TRAY_ID", "2"}, {"MAX_BOTTLE", "60"}, {"RINSE_DEPTH", "1"}, {"SAMPLE_DEPTH", "2"},
-                     {"STD_DEPTH", "3"}, {"ONEBOTTLE_DEPTH", "4"}};
+  Keys keys = {{"TRAY_ID", "2"}, {"MAX_BOTTLE", "60"}, {"RINSE_DEPTH", "1"}, {"SAMPLE_DEPTH", "2"}, {"STD_DEPTH", "3"},
+               {"ONEBOTTLE_DEPTH", "4"}};
   for (bool whole : {false, true}) {
-    Keys present = keys;
-    if (whole) present.push_back({"ESC_MODE", "1"});
-    Snapshot installed = Save(Bytes().put(0, Ini(present).data(), Ini(present).size()), tray);
+    if (whole) keys.push_back({"ESC_MODE", "1"});
+    Snapshot installed = Save(Bytes().put(0, Ini(keys).data(), Ini(keys).size()), tray);
     Run("OFFLINECFG", {S(settings_)}, {[&](DialogWindow& d) {
       d.selectCombo(kType, 1);
       d.selectCombo(kSampler, 4);
       d.press(IDOK);
     }});
     if (whole) ExpectUnchanged(installed);
-    else EXPECT_EQ(ReadAll(tray), Ini({{"TRAY_ID", "1"}, {"MAX_BOTTLE", "89"}, {"RINSE_DEPTH", "280"},
-                                       {"SAMPLE_DEPTH", "440"}, {"STD_DEPTH", "440"}, {"ONEBOTTLE_DEPTH", "440"},
-                                       {"ESC_MODE", "0"}}));
+    else EXPECT_EQ(Lf(ReadAll(tray)), Golden("ztqt_tray.ist"));
     EXPECT_EQ(ReadAll(settings_).find("TRAY_ID"), std::string::npos);
   }
 }
@@ -663,79 +547,39 @@ TEST_F(Dialogs, WithoutAHostWindow) {
   EXPECT_EQ(windowless->vars().find("_BUTTON")->number, 2);
   DialogScript none({});
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.word);
     Outcome o = windowless->call(c.word, c.args);
-    EXPECT_EQ(o.status, c.status);
-    EXPECT_EQ(U(o.error() ? *o.error() : ""), U(c.error));
+    EXPECT_EQ(std::to_string(o.status) + U(o.error() ? *o.error() : ""), std::to_string(c.status) + U(c.error)) << c.word;
   }
   EXPECT_EQ(windowless->vars().find("_BUTTON")->number, 0) << "OFFLINECFG";
 }
 
 // The help file named in the installation's settings; ".chm" goes to HTML
-// Help, in any letter case for 353 and 355, only in lower case for 369.
+// Help, in any letter case for 353 and 355, only in lower case for 369,
+// which without a folder of its own takes the settings file's path itself.
 TEST_F(Dialogs, HelpFollowsTheInstallationsSettings) {
-  const std::string ist = inst_ + "\\icpexe\\vexmon.ist";
+  const std::string ist = inst_ + "\\icpexe\\vexmon.ist", chm = inst_ + "\\icpexe\\ICP-MS.CHM";
   struct Case { int dialog; Keys keys; bool installed; std::string calls; } cases[] = {
-      {353, {}, true, "html 1 0 " + inst_ + "\\icpexe\\ICP-MS.CHM\nhtml 15 353 " + inst_ + "\\icpexe\\ICP-MS.CHM\n"},
+      {353, {}, true, "html 1 0 " + chm + "\nhtml 15 353 " + chm + "\n"},
       {355, {{"_HELPPATH$", "D:\\help"}, {"_HELPFILE$", "Manual.Chm"}}, true,
        "html 1 0 D:\\help\\Manual.Chm\nhtml 15 355 D:\\help\\Manual.Chm\n"},
       {353, {{"_HELPFILE$", "OLD.HLP"}}, true, "winhelp 1 353 " + inst_ + "\\icpexe\\OLD.HLP\n"},
       {369, {{"_HELPPATH$", "C:\\HELP\\"}, {"_HELPFILE$", "ICP-MS.chm"}}, true,
        "html 1 0 C:\\HELP\\ICP-MS.chm\nhtml 15 369 C:\\HELP\\ICP-MS.chm\n"},
-      {369, {{"_HELPPATH$", "C:\\HELP\\"}}, true, "winhelp 1 369 C:\\HELP\\ICP-MS.CHM\n"},
-      // 369 without a folder of its own takes the settings file's path itself.
       {369, {{"_HELPFILE$", "x.chm"}}, true, "html 1 0 " + ist + "x.chm\nhtml 15 369 " + ist + "x.chm\n"},
       {369, {{"_HELPPATH$", "C:\\HELP\\"}}, false, "winhelp 1 369 \\icpexe\\vexmon.istICP-MS.CHM\n"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
     WriteAll(ist, Ini(c.keys));
     key_.Point(c.installed ? std::optional<std::string>(inst_) : std::nullopt);
-    HelpCatcher help;
-    Open(c.dialog, {[&](DialogWindow& d) {
+    const DialogScript::Step helpThenCancel = [](DialogWindow& d) {
       d.press(IDHELP);
       d.press(IDCANCEL);
-    }});
-    EXPECT_EQ(help.calls(host_->window()), c.calls);
-  }
-}
-
-// A right double-click with the left button held, near the client area's
-// corner: within 5 pixels for 369, within the 5 by 5 pixels for 353 and 355.
-// The box is titled with the library's file and owned by the window with the
-// focus (369) or the dialog.
-TEST_F(Dialogs, WindowInformation) {
-  char module[MAX_PATH] = {};
-  GetModuleFileNameA(host_->library(), module, sizeof module);
-  const WPARAM both = MK_LBUTTON | MK_RBUTTON;
-  struct Click { int dialog; WPARAM keys; int x, y; bool shows; } clicks[] = {
-      {369, both, 5, 5, true},  {369, both, 0, 6, false}, {369, both, 6, 0, false}, {369, MK_RBUTTON, 0, 0, false},
-      {353, both, 4, 4, true},  {353, both, 5, 2, false}, {355, both, 4, 4, true},  {355, MK_RBUTTON, 2, 2, false},
-  };
-  for (const Click& c : clicks) {
-    SCOPED_TRACE(std::to_string(c.dialog) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
-    std::string want;
-    HWND owner = nullptr;
-    Steps steps = {[&](DialogWindow& d) {
-      // (The focus is the dialog's unless a suite running beside this one
-      // holds the activation.)
-      HWND focus = GetFocus();
-      owner = c.dialog != 369 ? d.hwnd() : focus ? GetAncestor(focus, GA_ROOT) : nullptr;
-      RECT r{};
-      GetWindowRect(d.hwnd(), &r);
-      char text[200];
-      wsprintfA(text, "Handle:%d\nId:%d\n(%d, %d)-(%d, %d)\nParent:%d", static_cast<int>(INT_PTR(d.hwnd())), c.dialog,
-                r.left, r.top, r.right, r.bottom, static_cast<int>(INT_PTR(host_->window())));
-      want = text;
-      SendMessageA(d.hwnd(), WM_RBUTTONDBLCLK, c.keys, MAKELPARAM(c.x, c.y));
-      d.press(IDCANCEL);
-    }};
-    if (c.shows) steps.push_back([&](DialogWindow& box) {
-      EXPECT_EQ(box.caption(), module);
-      EXPECT_EQ(box.owner(), owner);
-      Box(want, IDI_INFORMATION)(box);
-    });
-    Open(c.dialog, std::move(steps));
+    };
+    EXPECT_EQ(CatchHelp(host_->window(), [&] {
+      if (c.dialog == 369) Run("QCTuneConfig", {}, {helpThenCancel});
+      else if (c.dialog == 353) Run("SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n")}, {helpThenCancel});
+      else Run("OFFLINECFG", {S(settings_)}, {helpThenCancel});
+    }), c.calls) << &c - cases;
   }
 }
 
