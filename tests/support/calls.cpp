@@ -74,14 +74,16 @@ class Line {
     at_ = static_cast<std::size_t>(end - s_.c_str());
     return v;
   }
-  bool atText() { return peek() == '"' || peek() == '<' || word() == "CRLF" || word() == "TAB"; }
+  bool atText() { const std::string w = word(); return peek() == '"' || peek() == '<' || w == "CRLF" || w == "LF" || w == "TAB"; }
   // "a" + "b" * 3 + <00> + CRLF, the bench's places expanded.
   std::string bytes() {
     std::string out;
     do {
       std::string part;
-      if (take("CRLF") || take("TAB")) {
-        part = s_[at_ - 1] == 'B' ? "\t" : "\r\n";
+      if (take("CRLF")) {
+        part = "\r\n";
+      } else if (take("LF") || take("TAB")) {
+        part = s_[at_ - 1] == 'B' ? "\t" : "\n";
       } else if (take("<")) {
         for (; at_ + 1 < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[at_])) &&
                std::isxdigit(static_cast<unsigned char>(s_[at_ + 1])); at_ += 2)
