@@ -45,8 +45,10 @@ class Line {
   }
   // The name at this place, not taken.
   std::string word() {
-    std::size_t end = peek() && (std::isalpha(static_cast<unsigned char>(s_[at_])) || s_[at_] == '_') ? at_ : s_.size();
-    while (end < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[end])) || std::strchr("_$", s_[end]))) ++end;
+    const bool named = peek() && (std::isalpha(static_cast<unsigned char>(s_[at_])) || s_[at_] == '_');
+    std::size_t end = at_;
+    while (named && end < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[end])) || std::strchr("_$", s_[end])))
+      ++end;
     return s_.substr(at_, end - at_);
   }
   bool is(const char* mark) { return s_.compare((peek(), at_), std::strlen(mark), mark) == 0; }
@@ -213,7 +215,8 @@ std::vector<Check> Expectations(Line& l, Bench& bench, const Outcome& o) {
       if (word == "shown") shown += "shown " + U(text) + "\n";
       else error = like ? "<message " + std::to_string(like) + ">" : U(text);
     } else if (word == "kind") {
-      others += "kind " + std::to_string(static_cast<int>(l.number())) + " " + U(l.bytes()) + "\n";
+      const int kind = static_cast<int>(l.number());  // read before the text that follows it
+      others += "kind " + std::to_string(kind) + " " + U(l.bytes()) + "\n";
     } else if (word == "file" || word == "reg") {
       checks.push_back(word == "file" ? FileCheck(l) : RegCheck(l));
     } else {

@@ -32,8 +32,10 @@ LONG Style(HWND w) { return GetWindowLongA(w, GWL_STYLE); }
 // Visible dialogs and message boxes of this thread, topmost first.
 std::vector<HWND> OpenDialogs() {
   std::vector<HWND> found;
-  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, kDialogClass, nullptr));)
-    if (IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) found.push_back(w);
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) -> BOOL {
+    if (IsWindowVisible(w) && IsClass(w, kDialogClass)) reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

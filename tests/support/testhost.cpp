@@ -131,7 +131,8 @@ TempDir::TempDir(const std::string& base) {
 
 TempDir::~TempDir() {
   std::string from = path_ + std::string(1, '\0');
-  SHFILEOPSTRUCTA op{nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT};
+  SHFILEOPSTRUCTA op{nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT,
+                     FALSE, nullptr, nullptr};
   SHFileOperationA(&op);
 }
 

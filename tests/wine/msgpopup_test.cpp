@@ -34,7 +34,9 @@ std::vector<HICON> Frames(HWND popup) {
 
 std::vector<HWND> Popups(HWND host) {
   std::vector<HWND> found;
-  for (HWND c = nullptr; (c = FindWindowExA(host, c, "MsgPopupWndClass", nullptr));) found.push_back(c);
+  char name[64];
+  for (HWND c = GetWindow(host, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (GetClassNameA(c, name, sizeof name) && std::strcmp(name, "MsgPopupWndClass") == 0) found.push_back(c);
   return found;
 }
 HWND OnlyPopup(Host& host) {  // null unless there is exactly one
