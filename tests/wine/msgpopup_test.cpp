@@ -96,8 +96,10 @@ TEST(MsgPopup, WindowLinesAndUpdates) {
   const Bytes record = Record(popup);
   EXPECT_EQ(std::to_string(record.getI32(kAutoClose)) + " " + std::to_string(record.getI32(kRemaining)) + " " + Lines(popup),
             "0 -1 " + x130 + "x|zwei|drei");
+  auto block = reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(popup, sizeof(LONG_PTR)));
   ASSERT_EQ(Popup(*host, N(0.3)).status, 0);
   EXPECT_TRUE(Popups(host->window()).empty());
+  EXPECT_EQ(GlobalSize(block), 0u) << "the record goes with the popup";
   EXPECT_EQ(host->server(8), 0);
   EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
   host->close();
