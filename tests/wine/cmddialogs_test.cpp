@@ -92,6 +92,11 @@ class Dialogs : public InstWords {
     DialogScript script(std::move(steps));
     Ok(host_->call(word, std::move(args)));
   }
+  void Open(int dialog, Steps steps) {
+    if (dialog == 369) Run("QCTuneConfig", {}, std::move(steps));
+    else if (dialog == 353) Run("SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n")}, std::move(steps));
+    else Run("OFFLINECFG", {S(settings_)}, std::move(steps));
+  }
   // Variables as one line: a number whole, a text as it is, a table its numbers.
   std::string Vars(const Strings& names) {
     std::string line;
@@ -571,15 +576,46 @@ TEST_F(Dialogs, HelpFollowsTheInstallationsSettings) {
   for (const Case& c : cases) {
     WriteAll(ist, Ini(c.keys));
     key_.Point(c.installed ? std::optional<std::string>(inst_) : std::nullopt);
-    const DialogScript::Step helpThenCancel = [](DialogWindow& d) {
-      d.press(IDHELP);
-      d.press(IDCANCEL);
-    };
     EXPECT_EQ(CatchHelp(host_->window(), [&] {
-      if (c.dialog == 369) Run("QCTuneConfig", {}, {helpThenCancel});
-      else if (c.dialog == 353) Run("SVMETHCAL", {S("C:\\m"), S("C:\\c"), S("n")}, {helpThenCancel});
-      else Run("OFFLINECFG", {S(settings_)}, {helpThenCancel});
+      Open(c.dialog, {[](DialogWindow& d) {
+        d.press(IDHELP);
+        d.press(IDCANCEL);
+      }});
     }), c.calls) << &c - cases;
+  }
+}
+
+// A right double-click with the left button held, near the client area's
+// corner: within 5 pixels for 369, within the 5 by 5 pixels for 353 and 355.
+// The box is titled with the library's file and owned by the window with the
+// focus (369) or the dialog.
+TEST_F(Dialogs, WindowInformation) {
+  char module[MAX_PATH] = {};
+  GetModuleFileNameA(host_->library(), module, sizeof module);
+  const WPARAM both = MK_LBUTTON | MK_RBUTTON;
+  struct Click { int dialog; WPARAM keys; int x, y; bool shows; } clicks[] = {
+      {369, both, 5, 5, true}, {369, both, 0, 6, false}, {369, MK_RBUTTON, 0, 0, false},
+      {353, both, 4, 4, true}, {353, both, 5, 2, false}, {355, both, 4, 4, true}};
+  for (const Click& c : clicks) {
+    std::string want;
+    HWND owner = nullptr;
+    Steps steps = {[&](DialogWindow& d) {
+      // (The focus is the dialog's unless a suite beside this one holds the activation.)
+      owner = c.dialog != 369 ? d.hwnd() : GetFocus() ? GetAncestor(GetFocus(), GA_ROOT) : nullptr;
+      RECT r{};
+      GetWindowRect(d.hwnd(), &r);
+      char text[200];
+      wsprintfA(text, "Handle:%d\nId:%d\n(%d, %d)-(%d, %d)\nParent:%d", static_cast<int>(INT_PTR(d.hwnd())), c.dialog,
+                r.left, r.top, r.right, r.bottom, static_cast<int>(INT_PTR(host_->window())));
+      want = text;
+      SendMessageA(d.hwnd(), WM_RBUTTONDBLCLK, c.keys, MAKELPARAM(c.x, c.y));
+      d.press(IDCANCEL);
+    }};
+    if (c.shows) steps.push_back([&](DialogWindow& box) {
+      EXPECT_EQ(box.caption() + (box.owner() == owner ? "" : " (another owner)"), module);
+      Box(want, IDI_INFORMATION)(box);
+    });
+    Open(c.dialog, std::move(steps));
   }
 }
 
