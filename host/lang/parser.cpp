@@ -603,11 +603,6 @@ class Parser {
 
 }  // namespace
 
-const std::vector<std::string>& Keywords() {
-  static const std::vector<std::string> words(std::begin(kKeywords), std::end(kKeywords));
-  return words;
-}
-
 ParseResult Parse(std::string_view source, const Codec& codec, int firstLine) {
   ParseResult result;
   try {
