@@ -71,6 +71,7 @@ TEST(HostVariables, NamesIgnoreLetterCaseButNotDoubleByteCharacters) {
   std::uint32_t t = vars.newTable(3);
   vars.setTable("Ta", t);
   (*vars.table(t))[2] = 5;
+  ASSERT_NE(vars.find("tA"), nullptr);
   EXPECT_EQ((*vars.table(vars.find("tA")->table))[2], 5);
   vars.erase("tA");
   EXPECT_EQ(vars.find("Ta"), nullptr);
