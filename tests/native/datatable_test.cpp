@@ -76,7 +76,8 @@ TEST(TableConfig, Layouts) {
                            "HEADER INFO=ON\r\n", "TABLE TYPE=POINT\r\n", "ADDITIONAL=COUNT\r\n", "ADDITIONAL=RSD",
                            "HEADER COLS= 12 \r\n", "HEADER COLS=x\r\n", "HEADER COLS=99999999999\r\n", "HEADER COLS =3\r\n"}) {
     TableSettings s;
-    got.push_back("key line " + Visible(line) + (ApplyKeyLine(s, line) ? ": " : ": no key, ") + Settings(s));
+    const bool key = ApplyKeyLine(s, line);  // before Settings(s) reads it
+    got.push_back("key line " + Visible(line) + (key ? ": " : ": no key, ") + Settings(s));
   }
   const std::string cols = "<HEADER COLS>\r\nA\tB\r\n</HEADER COLS>\r\n";
   for (const std::string& text :
