@@ -62,7 +62,4 @@ std::vector<Finding> Check(std::string_view source, const std::vector<CheckWord>
 // "" when none is close: for "did you mean ...?".
 std::string Nearest(std::string_view name, const std::vector<std::string>& candidates);
 
-// The keywords of the language (lower case).
-const std::vector<std::string>& Keywords();
-
 }  // namespace mcrlang

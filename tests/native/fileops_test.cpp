@@ -23,10 +23,9 @@ TEST(FilePaths, DoubleByteNamesAndRoots) {
   EXPECT_FALSE(mcr::EndsWithSeparator("C:\\" + kHyo));
   EXPECT_FALSE(mcr::UpdateTargetInside("C:\\" + kHyo, "C:\\" + kHyo + "x"));
   EXPECT_TRUE(mcr::UpdateTargetInside("C:\\" + kHyo, "C:\\" + kHyo + "/x"));
-  struct Root { const char* path; bool root; } roots[] = {
-      {"C:\\", true}, {"z:/", true}, {"\\", true}, {"\\\\srv\\share", true}, {"\\\\srv\\share\\", true},
-      {"\\\\srv\\share\\a", false}, {"C:\\a", false}, {"", false}};
-  for (const Root& c : roots) EXPECT_EQ(mcr::IsRootDirectory(c.path), c.root) << c.path;
+  for (const char* root : {"C:\\", "z:/", "\\", "\\\\srv\\share", "\\\\srv\\share\\"})
+    EXPECT_TRUE(mcr::IsRootDirectory(root)) << root;
+  for (const char* path : {"\\\\srv\\share\\a", "C:\\a", ""}) EXPECT_FALSE(mcr::IsRootDirectory(path)) << path;
 }
 
 TEST(FilePaths, RetriesFollowTheScheduleAndTheirRule) {
@@ -43,8 +42,7 @@ TEST(FilePaths, RetriesFollowTheScheduleAndTheirRule) {
     bool exhausted = false;
     unsigned long r = mcr::OpenWithRetries(
         [&] { return opens < static_cast<int>(c.errors.size()) ? c.errors[opens++] : (++opens, 0ul); },
-        [&](unsigned long e) { return c.onlyDenied ? e == 5 : e != 0; }, [&](int ms) { slept += ms; },
-        &exhausted);
+        [&](unsigned long e) { return c.onlyDenied ? e == 5 : e != 0; }, [&](int ms) { slept += ms; }, &exhausted);
     EXPECT_EQ(std::vector<long>({long(r), opens, slept, exhausted}),
               std::vector<long>({long(c.result), c.opens, c.slept, c.exhausted}));
   }

@@ -60,6 +60,7 @@ std::vector<Token> Tokens(const std::string& line, std::string* error) {
       else if (name == "inf") out.push_back({Token::Number, "", HUGE_VAL});
       else if (name == "CRLF") out.push_back({Token::Text, "\r\n"});
       else if (name == "TAB") out.push_back({Token::Text, "\t"});
+      else if (name == "LF") out.push_back({Token::Text, "\n"});
       else out.push_back({Token::Name, name});
       i = end;
     } else if (line.compare(i, 2, "=>") == 0) {
@@ -189,8 +190,10 @@ Expected Expectations(Line& l) {
     if (word == "status") {
       e.status = static_cast<std::uint16_t>(l.number());
     } else if (word == "error" || word == "shown") {
-      std::string text = l.atText() ? l.bytes() : "";
-      if (text.empty()) {
+      std::string text;  // error "" is an empty text
+      if (l.atText()) {
+        text = l.bytes();
+      } else {
         int id = static_cast<int>(l.number());
         if (word == "error" && l.take("(")) {
           if (l.take("*")) {

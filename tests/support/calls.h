@@ -17,7 +17,7 @@
 // A line that starts with blanks goes on with the line before it.
 // Arguments: "text" (UTF-8, "" for a quote, {R} {M} {D} {X} {Q} {W} {K} {H}
 // {P} {I} are the bench's places), "x" * 129 (a repetition), <0d0a> (bytes),
-// CRLF, TAB, joined with +; a number (nan, inf, -inf too; a text for a number
+// CRLF, LF, TAB, joined with +; a number (nan, inf, -inf too; a text for a number
 // parameter is read as one, so "{H}" is the host window); ~ omitted; a bare
 // NAME is the name as a text (for variable parameters).
 // Expectations after =>, separated by commas (none at all: status 0 and
@@ -27,7 +27,8 @@
 //   error ID(INSERTS)      the raised error: the catalogue text ID filled with
 //                          INSERTS (#n the n-th parameter's label, numbers for
 //                          %d, texts for %s); error ID(*) that text with
-//                          anything in its places; error "TEXT" a text of its own
+//                          anything in its places; error "TEXT" a text of its
+//                          own (error "": raised with an empty text)
 //   shown ID(INSERTS)      a text the word showed (message box, dialog, host, notice)
 //   kind N "TEXT"          a text raised with another kind (9: a status text)
 //   NAME = VALUE           a variable afterwards: a text, a number, [1, 2] a

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdlib>
 
 namespace mcrtest {
 
@@ -10,20 +10,17 @@ namespace {
 
 constexpr char kDialogClass[] = "#32770";
 constexpr UINT kTickMs = 25;
-// Window property the automation leaves on a dialog it has acted on: 1 after
-// a step, 2 once the dialog was disabled since (another modal window was on
-// top of it), so that it is due for the next step when enabled again.
+// Left on a window the automation has met: 1, then 2 once it was disabled
+// since (a modal window on top of it), making it due again when enabled.
 constexpr char kActedProperty[] = "mcrtest.dialogscript";
 constexpr UINT_PTR kActed = 1, kActedThenDisabled = 2;
 
 thread_local DialogScript* t_script = nullptr;
 
 std::string WindowText(HWND w) {
-  int n = GetWindowTextLengthA(w);
-  std::string s(static_cast<std::size_t>(n) + 1, '\0');
-  n = GetWindowTextA(w, &s[0], n + 1);
-  s.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-  return s;
+  char text[1024] = {};
+  GetWindowTextA(w, text, sizeof text);
+  return text;
 }
 
 std::string ClassOf(HWND w) {
@@ -32,35 +29,60 @@ std::string ClassOf(HWND w) {
   return name;
 }
 
+bool IsClass(HWND w, const char* name) { return _stricmp(ClassOf(w).c_str(), name) == 0; }
+
 // Visible dialogs and message boxes of this thread, topmost first.
 std::vector<HWND> OpenDialogs() {
   std::vector<HWND> found;
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND w, LPARAM out) -> BOOL {
-        if (IsWindowVisible(w) && ClassOf(w) == kDialogClass)
-          reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+        if (IsWindowVisible(w) && IsClass(w, kDialogClass)) reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
+// The controls of a dialog, in creation order.
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> found;
-  EnumChildWindows(
-      parent,
-      [](HWND w, LPARAM out) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) found.push_back(c);
   return found;
 }
 
-bool IsMultiSelect(HWND list) {
-  return (GetWindowLongA(list, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
+std::vector<std::string> ItemTexts(HWND control, UINT count, UINT length, UINT text) {
+  std::vector<std::string> items;
+  for (LRESULT i = 0, n = SendMessageA(control, count, 0, 0); i < n; ++i) {
+    std::string s(static_cast<std::size_t>(SendMessageA(control, length, i, 0)) + 1, '\0');
+    items.push_back(s.substr(0, SendMessageA(control, text, i, reinterpret_cast<LPARAM>(&s[0]))));
+  }
+  return items;
 }
+
+std::string Quoted(const std::string& text) {
+  std::string q = "\"";
+  for (char c : text) q += c == '\t' ? "\\t" : c == '\n' ? "\\n" : std::string(1, c);
+  return q + "\"";
+}
+
+// Style bits worth naming, by class ("" any control): those where (style &
+// mask) == bits.
+struct Flag { const char* cls; LONG mask, bits; const char* name; };
+const Flag kFlags[] = {
+    {"#32770", DS_MODALFRAME, DS_MODALFRAME, "modalframe"}, {"#32770", DS_CENTER, DS_CENTER, "center"},
+    {"#32770", WS_CAPTION, WS_CAPTION, "caption"}, {"#32770", WS_SYSMENU, WS_SYSMENU, "sysmenu"},
+    {"Button", BS_TYPEMASK, BS_DEFPUSHBUTTON, "default"}, {"Button", BS_TYPEMASK, BS_AUTOCHECKBOX, "autocheckbox"},
+    {"Button", BS_ICON, BS_ICON, "icon"}, {"Static", SS_TYPEMASK, SS_RIGHT, "right"},
+    {"Static", SS_TYPEMASK, SS_ICON, "icon"}, {"Static", SS_SUNKEN, SS_SUNKEN, "sunken"},
+    {"Static", SS_ELLIPSISMASK, SS_PATHELLIPSIS, "pathellipsis"},
+    {"Static", SS_CENTERIMAGE, SS_CENTERIMAGE, "centerimage"}, {"Static", SS_NOPREFIX, SS_NOPREFIX, "noprefix"},
+    {"Edit", ES_AUTOHSCROLL, ES_AUTOHSCROLL, "autohscroll"}, {"Edit", ES_NUMBER, ES_NUMBER, "number"},
+    {"ListBox", LBS_SORT, LBS_SORT, "sort"}, {"ListBox", LBS_NOTIFY, LBS_NOTIFY, "notify"},
+    {"ListBox", LBS_USETABSTOPS, LBS_USETABSTOPS, "tabstops"}, {"ListBox", LBS_EXTENDEDSEL, LBS_EXTENDEDSEL, "extended"},
+    {"ComboBox", 3, CBS_DROPDOWN, "dropdown"}, {"ComboBox", 3, CBS_DROPDOWNLIST, "droplist"},
+    {"ComboBox", CBS_SORT, CBS_SORT, "sort"}, {"", WS_VISIBLE, 0, "hidden"}, {"", WS_DISABLED, WS_DISABLED, "disabled"},
+};
 
 }  // namespace
 
@@ -69,23 +91,17 @@ std::string DialogWindow::caption() const { return WindowText(hwnd_); }
 std::string DialogWindow::text() const {
   std::string joined;
   for (HWND child : Children(hwnd_)) {
-    if (GetParent(child) != hwnd_ || _stricmp(ClassOf(child).c_str(), "Static") != 0) continue;
-    std::string t = WindowText(child);
-    if (t.empty()) continue;
-    if (!joined.empty()) joined += '\n';
-    joined += t;
+    std::string t = IsClass(child, "Static") ? WindowText(child) : "";
+    if (!t.empty()) joined += (joined.empty() ? "" : "\n") + t;
   }
   return joined;
 }
 
-std::string DialogWindow::itemText(int id) const {
-  HWND w = item(id);
-  return w ? WindowText(w) : std::string();
-}
+std::string DialogWindow::itemText(int id) const { return item(id) ? WindowText(item(id)) : std::string(); }
 
 HICON DialogWindow::icon() const {
   for (HWND child : Children(hwnd_))
-    if (_stricmp(ClassOf(child).c_str(), "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+    if (IsClass(child, "Static") && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
       return reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
   return nullptr;
 }
@@ -93,86 +109,102 @@ HICON DialogWindow::icon() const {
 std::vector<int> DialogWindow::buttons() const {
   std::vector<int> ids;
   for (HWND child : Children(hwnd_)) {
-    if (GetParent(child) != hwnd_ || !IsWindowVisible(child) || _stricmp(ClassOf(child).c_str(), "Button") != 0)
-      continue;
     LONG kind = GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
-    if (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON) ids.push_back(GetDlgCtrlID(child));
+    if (IsWindowVisible(child) && IsClass(child, "Button") && (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON))
+      ids.push_back(GetDlgCtrlID(child));
   }
   return ids;
-}
-
-SIZE DialogWindow::clientSize() const {
-  RECT r{};
-  GetClientRect(hwnd_, &r);
-  return {r.right - r.left, r.bottom - r.top};
-}
-
-SIZE DialogWindow::toPixels(int cx, int cy) const {
-  RECT r{0, 0, cx, cy};
-  MapDialogRect(hwnd_, &r);
-  return {r.right, r.bottom};
-}
-
-std::string DialogWindow::fontFace() const {
-  auto font = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
-  LOGFONTA lf{};
-  if (!font || !GetObjectA(font, sizeof lf, &lf)) return {};
-  return lf.lfFaceName;
-}
-
-namespace {
-
-// The texts of a combo box's or list box's items, through its own messages.
-std::vector<std::string> ItemTexts(HWND control, UINT count, UINT length, UINT text) {
-  std::vector<std::string> items;
-  LRESULT n = SendMessageA(control, count, 0, 0);
-  for (LRESULT i = 0; i < n; ++i) {
-    LRESULT len = SendMessageA(control, length, static_cast<WPARAM>(i), 0);
-    std::string s(static_cast<std::size_t>(len > 0 ? len : 0) + 1, '\0');
-    SendMessageA(control, text, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s[0]));
-    s.resize(static_cast<std::size_t>(len > 0 ? len : 0));
-    items.push_back(s);
-  }
-  return items;
-}
-
-}  // namespace
-
-std::vector<std::string> DialogWindow::comboItems(int id) const {
-  return ItemTexts(item(id), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-}
-
-int DialogWindow::comboSelection(int id) const {
-  return static_cast<int>(SendMessageA(item(id), CB_GETCURSEL, 0, 0));
-}
-
-void DialogWindow::selectCombo(int id, int index) const {
-  HWND combo = item(id);
-  SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
 
 std::vector<std::string> DialogWindow::listItems(int id) const {
   return ItemTexts(item(id), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
-void DialogWindow::selectList(int id, const std::vector<int>& indexes) const {
-  HWND list = item(id);
-  if (IsMultiSelect(list)) {
-    SendMessageA(list, LB_SETSEL, FALSE, -1);
-    for (int i : indexes) SendMessageA(list, LB_SETSEL, TRUE, i);
-  } else {
-    SendMessageA(list, LB_SETCURSEL, indexes.empty() ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(indexes[0]), 0);
+std::string DialogWindow::dump() const {
+  RECT base{0, 0, 4, 8};  // the dialog's base units
+  MapDialogRect(hwnd_, &base);
+  // Two pixel lengths in the dialog units that map to them, else in pixels.
+  auto units = [&](LONG x, LONG y, const char* between) {
+    LONG u[2], px[2] = {x, y}, per[2] = {base.right, base.bottom}, of[2] = {4, 8};
+    bool exact = true;
+    for (int i = 0; i < 2; ++i) {
+      for (u[i] = px[i] * of[i] / per[i] + 1; u[i] > px[i] * of[i] / per[i] - 1 && MulDiv(u[i], per[i], of[i]) != px[i];)
+        --u[i];
+      exact = exact && MulDiv(u[i], per[i], of[i]) == px[i];
+    }
+    return std::to_string(exact ? u[0] : x) + between + std::to_string(exact ? u[1] : y) + (exact ? "" : "px");
+  };
+  auto place = [&](const RECT& r, bool list) {
+    std::string s = units(r.left, r.top, ",") + " " + units(r.right - r.left, r.bottom - r.top, "x");
+    return list ? s.substr(0, s.rfind('x') + 1) + "*" : s;  // a list's height is the platform's: whole items
+  };
+  auto flags = [&](HWND w, const std::string& cls) {
+    std::string s;
+    for (const Flag& f : kFlags)
+      if ((!*f.cls || _stricmp(f.cls, cls.c_str()) == 0) && (GetWindowLongA(w, GWL_STYLE) & f.mask) == f.bits)
+        s += std::string(" ") + f.name;
+    return s;
+  };
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)), sizeof font, &font);
+  HDC screen = GetDC(nullptr);
+  const int points = MulDiv(std::abs(font.lfHeight), 72, GetDeviceCaps(screen, LOGPIXELSY));
+  ReleaseDC(nullptr, screen);
+  std::string out = "dialog " + Quoted(caption()) + " " + place(client, false) + " " + Quoted(font.lfFaceName) + " " +
+                    std::to_string(points) + "pt" + flags(hwnd_, kDialogClass) + "\n";
+  for (HWND c : Children(hwnd_)) {
+    const std::string cls = ClassOf(c);
+    const bool combo = IsClass(c, "ComboBox"), list = IsClass(c, "ListBox");
+    RECT r{};
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    out += std::to_string(static_cast<short>(GetDlgCtrlID(c))) + " " + cls + " " + Quoted(WindowText(c)) + " " +
+           place(r, combo || list) + flags(c, cls);
+    if (combo) out += " sel " + std::to_string(SendMessageA(c, CB_GETCURSEL, 0, 0));
+    if (IsClass(c, "Edit") && SendMessageA(c, EM_GETLIMITTEXT, 0, 0) < 30000)
+      out += " limit " + std::to_string(SendMessageA(c, EM_GETLIMITTEXT, 0, 0));
+    if (IsClass(c, "Button") && SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED) out += " checked";
+    if (IsClass(c, "Button") && SendMessageA(c, BM_GETIMAGE, IMAGE_ICON, 0)) out += " image";
+    for (const std::string& item : combo  ? ItemTexts(c, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT)
+                                   : list ? ItemTexts(c, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT)
+                                          : std::vector<std::string>())
+      out += " " + Quoted(item);
+    out += "\n";
   }
-  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  return out;
 }
 
-void DialogWindow::setText(int id, const std::string& text) const {
-  SetDlgItemTextA(hwnd_, id, text.c_str());
+std::string DialogWindow::state(const std::vector<int>& ids) const {
+  std::string s;
+  for (int id : ids) {
+    HWND c = item(id);
+    s += IsWindowEnabled(c) ? " " : " -";
+    if (IsClass(c, "ComboBox"))
+      s += std::to_string(SendMessageA(c, CB_GETCURSEL, 0, 0)) + "/" + std::to_string(SendMessageA(c, CB_GETCOUNT, 0, 0));
+    else if (IsClass(c, "Button"))
+      s += std::to_string(SendMessageA(c, BM_GETCHECK, 0, 0));
+    else
+      s += WindowText(c);
+  }
+  const std::size_t end = s.find_last_not_of(' ');
+  return end == std::string::npos ? "" : s.substr(1, end);
 }
 
-void DialogWindow::press(int id) const {
-  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item(id)));
+void DialogWindow::selectCombo(int id, int index) const {
+  SendMessageA(item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  notify(id, CBN_SELCHANGE);
+}
+
+void DialogWindow::selectList(int id, const std::vector<int>& indexes) const {
+  SendMessageA(item(id), LB_SETSEL, FALSE, -1);
+  for (int i : indexes) SendMessageA(item(id), LB_SETSEL, TRUE, i);
+  notify(id, LBN_SELCHANGE);
+}
+
+void DialogWindow::notify(int id, WORD code) const {
+  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(item(id)));
 }
 
 void DialogWindow::key(UINT virtualKey) const {
@@ -182,138 +214,93 @@ void DialogWindow::key(UINT virtualKey) const {
   PostMessageA(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
 }
 
-DialogScript::DialogScript(std::vector<Step> steps, DWORD timeoutMs)
-    : steps_(std::move(steps)), timeout_(timeoutMs), lastProgress_(GetTickCount()) {
-  if (t_script) ADD_FAILURE() << "a dialog script is already running on this thread";
+DialogScript::DialogScript(std::vector<Step> steps, DWORD timeoutMs, int answer)
+    : steps_(std::move(steps)), timeout_(timeoutMs), lastProgress_(GetTickCount()), answer_(answer), outer_(t_script) {
   t_script = this;
   timer_ = SetTimer(nullptr, 0, kTickMs, &DialogScript::Tick);
-  if (!timer_) ADD_FAILURE() << "dialog automation: no timer";
+  hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, &DialogScript::Hook, nullptr, GetCurrentThreadId());
+  if (!timer_ || !hook_) ADD_FAILURE() << "dialog automation: no timer or no hook";
 }
-
-DialogScript::~DialogScript() { finish(); }
 
 void DialogScript::finish() {
   if (finished_) return;
   finished_ = true;
   if (timer_) KillTimer(nullptr, timer_);
-  if (t_script == this) t_script = nullptr;
-  if (!failed_ && seen_.size() < steps_.size())
-    ADD_FAILURE() << "dialog automation: expected " << steps_.size() << " dialog(s), saw "
-                  << seen_.size();
+  if (hook_) UnhookWindowsHookEx(hook_);
+  if (t_script == this) t_script = outer_;
+  if (!failed_ && next_ < steps_.size())
+    ADD_FAILURE() << "dialog automation: expected " << steps_.size() << " dialog(s), saw " << next_;
+}
+
+std::vector<DialogScript::Seen> DialogScript::take() {
+  std::vector<Seen> out;
+  out.swap(seen_);
+  return out;
 }
 
 void CALLBACK DialogScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
   if (t_script) t_script->tick();
 }
 
-void DialogScript::abandon(const char* why) {
+// A window met: recorded, marked, and answered when the steps are done.
+void DialogScript::meet(HWND w) {
+  SetPropA(w, kActedProperty, reinterpret_cast<HANDLE>(kActed));
+  DialogWindow d(w);
+  seen_.push_back({w, d.caption(), d.text(), d.owner()});
+  lastProgress_ = GetTickCount();
+  if (next_ < steps_.size()) steps_[next_++](d);
+  else PostMessageA(w, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED), reinterpret_cast<LPARAM>(d.item(answer_)));
+  lastProgress_ = GetTickCount();
+}
+
+LRESULT CALLBACK DialogScript::Hook(int code, WPARAM wp, LPARAM lp) {
+  auto* ret = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+  DialogScript* self = t_script;
+  if (code == HC_ACTION && self && !self->finished_ && self->answer_ && self->next_ >= self->steps_.size() &&
+      ret->message == WM_INITDIALOG && IsClass(ret->hwnd, kDialogClass) && !GetPropA(ret->hwnd, kActedProperty))
+    self->meet(ret->hwnd);
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+void DialogScript::abandon(const std::string& why) {
   failed_ = true;
-  ADD_FAILURE() << "dialog automation: " << why << " (after " << seen_.size() << " of "
-                << steps_.size() << " step(s))";
-  for (HWND w : OpenDialogs()) EndDialog(w, IDCANCEL);
+  ADD_FAILURE() << "dialog automation: " << why << " (after " << next_ << " of " << steps_.size() << " step(s))";
 }
 
 void DialogScript::tick() {
   if (finished_) return;
-  std::vector<HWND> open = OpenDialogs();
-  HWND due = nullptr;
-  for (HWND w : open) {
-    auto mark = reinterpret_cast<UINT_PTR>(GetPropA(w, kActedProperty));
-    if (!IsWindowEnabled(w)) {
-      if (mark == kActed) SetPropA(w, kActedProperty, reinterpret_cast<HANDLE>(kActedThenDisabled));
-      continue;
-    }
-    if (!due && mark != kActed) due = w;
-  }
+  const std::vector<HWND> open = OpenDialogs();
   if (failed_) {
     // After a failure nothing more is answered: whatever opens is cancelled.
     for (HWND w : open) EndDialog(w, IDCANCEL);
     return;
   }
-  if (!due) {
-    if (!open.empty() && GetTickCount() - lastProgress_ > timeout_)
-      abandon(seen_.size() < steps_.size() ? "timed out waiting for the next dialog"
-                                           : "a dialog was left open");
-    return;
+  HWND due = nullptr;
+  for (HWND w : open) {
+    auto mark = reinterpret_cast<UINT_PTR>(GetPropA(w, kActedProperty));
+    if (!IsWindowEnabled(w)) {
+      if (mark == kActed) SetPropA(w, kActedProperty, reinterpret_cast<HANDLE>(kActedThenDisabled));
+    } else if (!due && (next_ < steps_.size() ? mark != kActed : !mark)) {
+      due = w;
+    }
   }
-  if (seen_.size() >= steps_.size()) {
-    std::string caption = WindowText(due);
-    abandon(("unexpected dialog \"" + caption + "\"").c_str());
-    return;
+  if (due && (next_ < steps_.size() || answer_)) return meet(due);
+  if (due) return abandon("unexpected dialog \"" + WindowText(due) + "\"");
+  if (open.empty() || GetTickCount() - lastProgress_ <= timeout_) return;
+  if (next_ < steps_.size() || !answer_) return abandon("a dialog was left open, or the next never came");
+  for (HWND w : open) {
+    Seen* s = nullptr;
+    for (Seen& x : seen_)
+      if (x.hwnd == w) s = &x;
+    if (!s) s = &seen_.emplace_back(Seen{w, WindowText(w), DialogWindow(w).text(), GetWindow(w, GW_OWNER)});
+    s->stuck = true;
+    EndDialog(w, IDCANCEL);
   }
-  SetPropA(due, kActedProperty, reinterpret_cast<HANDLE>(kActed));
-  DialogWindow window(due);
-  seen_.push_back({due, window.caption(), window.text(), window.owner()});
-  std::size_t step = seen_.size() - 1;
-  lastProgress_ = GetTickCount();
-  steps_[step](window);
   lastProgress_ = GetTickCount();
 }
 
 DialogScript::Step Press(int id) {
   return [id](DialogWindow& d) { d.press(id); };
-}
-
-namespace {
-thread_local DialogWatchdog* t_watchdog = nullptr;
-}  // namespace
-
-DialogWatchdog::DialogWatchdog(DWORD timeoutMs) : timeout_(timeoutMs) {
-  if (t_watchdog) ADD_FAILURE() << "a dialog watchdog is already running on this thread";
-  t_watchdog = this;
-  hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, &DialogWatchdog::Hook, nullptr, GetCurrentThreadId());
-  timer_ = SetTimer(nullptr, 0, 100, &DialogWatchdog::Tick);
-  if (!hook_ || !timer_) ADD_FAILURE() << "dialog watchdog: no hook or no timer";
-}
-
-DialogWatchdog::~DialogWatchdog() {
-  if (hook_) UnhookWindowsHookEx(hook_);
-  if (timer_) KillTimer(nullptr, timer_);
-  if (t_watchdog == this) t_watchdog = nullptr;
-}
-
-std::vector<DialogWatchdog::Seen> DialogWatchdog::take() {
-  open_.erase(std::remove_if(open_.begin(), open_.end(), [](const Open& o) { return !IsWindow(o.hwnd); }),
-              open_.end());
-  std::vector<Seen> out;
-  out.swap(seen_);
-  // Windows still open keep their record at the front of the new list.
-  for (Open& o : open_) {
-    seen_.push_back(out[o.seen]);
-    o.seen = seen_.size() - 1;
-  }
-  return out;
-}
-
-LRESULT CALLBACK DialogWatchdog::Hook(int code, WPARAM wp, LPARAM lp) {
-  auto* ret = reinterpret_cast<const CWPRETSTRUCT*>(lp);
-  DialogWatchdog* self = t_watchdog;
-  if (code == HC_ACTION && self && ret->message == WM_INITDIALOG && ClassOf(ret->hwnd) == kDialogClass) {
-    DialogWindow d(ret->hwnd);
-    self->seen_.push_back({d.caption(), d.text(), false});
-    self->open_.push_back({ret->hwnd, GetTickCount(), self->seen_.size() - 1});
-    PostMessageA(ret->hwnd, WM_COMMAND, MAKEWPARAM(self->answer_, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(d.item(self->answer_)));
-  }
-  return CallNextHookEx(nullptr, code, wp, lp);
-}
-
-void CALLBACK DialogWatchdog::Tick(HWND, UINT, UINT_PTR, DWORD) {
-  DialogWatchdog* self = t_watchdog;
-  if (!self) return;
-  auto& open = self->open_;
-  for (std::size_t i = 0; i < open.size();) {
-    if (!IsWindow(open[i].hwnd)) {
-      open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
-      continue;
-    }
-    if (GetTickCount() - open[i].answeredAt > self->timeout_ && IsWindowEnabled(open[i].hwnd)) {
-      self->seen_[open[i].seen].stuck = true;
-      EndDialog(open[i].hwnd, IDCANCEL);
-      open[i].answeredAt = GetTickCount();
-    }
-    ++i;
-  }
 }
 
 }  // namespace mcrtest

@@ -1,16 +1,10 @@
 #include "filestate.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace mcrtest {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 void Walk(const std::string& root, const std::string& rel, const std::vector<std::string>& skip,
           std::map<std::string, FolderState::Entry>& out) {
@@ -21,7 +15,8 @@ void Walk(const std::string& root, const std::string& rel, const std::vector<std
     std::string name = d.cFileName;
     if (name == "." || name == "..") continue;
     std::string path = rel + "\\" + name;
-    if (std::find(skip.begin(), skip.end(), Lower(path)) != skip.end()) continue;
+    if (std::any_of(skip.begin(), skip.end(), [&](const std::string& s) { return !_stricmp(s.c_str(), path.c_str()); }))
+      continue;
     FolderState::Entry e;
     e.folder = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     e.size = (static_cast<std::uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
@@ -38,9 +33,7 @@ void Walk(const std::string& root, const std::string& rel, const std::vector<std
 FolderState FolderState::Take(const std::string& root, const std::vector<std::string>& skip) {
   FolderState s;
   s.root_ = root;
-  std::vector<std::string> lowered;
-  for (const std::string& p : skip) lowered.push_back(Lower(p));
-  Walk(root, "", lowered, s.entries_);
+  Walk(root, "", skip, s.entries_);
   return s;
 }
 

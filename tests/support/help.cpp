@@ -2,66 +2,52 @@
 
 #include <gtest/gtest.h>
 
-#include "../helprec/helprec.h"
 #include "bytes.h"
 
 namespace mcrtest {
 
 namespace {
-
 constexpr char kControlKey[] = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
-constexpr char kRecorder[] = "helprec.dll";
 constexpr char kViewerClass[] = "MS_WINHELP";
 constexpr ULONG_PTR kViewerMagic = 0xA1DE505;  // marks a request of WinHelp
-
-template <typename Fn>
-Fn RecorderEntry(const char* name) {
-  HMODULE recorder = GetModuleHandleA(kRecorder);
-  return recorder ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(recorder, name))) : nullptr;
-}
-
-int RecordedCount() {
-  auto count = RecorderEntry<RecordedHelpCountFn>("RecordedHelpCount");
-  return count ? count() : 0;
-}
-
 }  // namespace
 
-HelpCatcher::HelpCatcher() : before_(RecordedCount()) {
-  char old[MAX_PATH + 1] = {};
+HelpCatcher::HelpCatcher() {
+  char old[MAX_PATH + 1] = {}, path[MAX_PATH] = {};
   DWORD size = sizeof old;
   had_ = RegGetValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, RRF_RT_REG_SZ, nullptr, old, &size) == ERROR_SUCCESS;
   old_ = old;
-  char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, sizeof path);
   std::string recorder = path;
-  recorder = recorder.substr(0, recorder.find_last_of('\\') + 1) + kRecorder;
-  EXPECT_EQ(RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, recorder.c_str(),
-                            DWORD(recorder.size() + 1)),
+  recorder = recorder.substr(0, recorder.find_last_of('\\') + 1) + "helprec.dll";
+  EXPECT_EQ(RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, recorder.c_str(), DWORD(recorder.size() + 1)),
             ERROR_SUCCESS);
+  // The library loads the same module: its records are these.
+  recorder_ = LoadLibraryA(recorder.c_str());
+  count_ = reinterpret_cast<RecordedHelpCountFn>(reinterpret_cast<void*>(GetProcAddress(recorder_, "RecordedHelpCount")));
+  at_ = reinterpret_cast<RecordedHelpCallFn>(reinterpret_cast<void*>(GetProcAddress(recorder_, "RecordedHelpAt")));
+  EXPECT_TRUE(count_ && at_) << recorder;
+  before_ = count_ ? count_() : 0;
   WNDCLASSA wc{};
   wc.lpfnWndProc = Proc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kViewerClass;
   RegisterClassA(&wc);
   window_ = CreateWindowA(kViewerClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-  EXPECT_NE(window_, nullptr);
   SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 HelpCatcher::~HelpCatcher() {
-  if (window_) DestroyWindow(window_);
-  if (had_)
-    RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, old_.c_str(), DWORD(old_.size() + 1));
-  else
-    RegDeleteKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr);
+  DestroyWindow(window_);
+  if (recorder_) FreeLibrary(recorder_);
+  if (had_) RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr, REG_SZ, old_.c_str(), DWORD(old_.size() + 1));
+  else RegDeleteKeyValueA(HKEY_CLASSES_ROOT, kControlKey, nullptr);
 }
 
 std::string HelpCatcher::calls(HWND owner) const {
   std::string lines;
-  auto at = RecorderEntry<RecordedHelpCallFn>("RecordedHelpAt");
-  for (int i = before_; at && i < RecordedCount(); ++i) {
-    const RecordedHelpCall* c = at(i);
+  for (int i = before_; count_ && i < count_(); ++i) {
+    const RecordedHelpCall* c = at_(i);
     lines += (c->window == GetDesktopWindow() ? "html " : "html owned ") + std::to_string(c->command) + " " +
              std::to_string(c->data) + " " + c->file + "\n";
   }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "../helprec/helprec.h"
+
 namespace mcrtest {
 
 class HelpCatcher {
@@ -30,6 +32,9 @@ class HelpCatcher {
   static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp);
   std::string old_;
   bool had_ = false;
+  HMODULE recorder_ = nullptr;
+  RecordedHelpCountFn count_ = nullptr;
+  RecordedHelpCallFn at_ = nullptr;
   int before_ = 0;
   HWND window_ = nullptr;
   struct Request { HWND owner; std::string line; };

@@ -7,17 +7,6 @@ namespace mcrtest {
 
 namespace {
 
-BOOL CALLBACK CountWindow(HWND, LPARAM count) {
-  ++*reinterpret_cast<std::size_t*>(count);
-  return TRUE;
-}
-
-BOOL CALLBACK CountWithChildren(HWND window, LPARAM count) {
-  ++*reinterpret_cast<std::size_t*>(count);
-  EnumChildWindows(window, CountWindow, count);
-  return TRUE;
-}
-
 // The layout of the system's handle list (information class 16).
 struct HandleEntry {
   ULONG processId;
@@ -39,7 +28,12 @@ constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
 std::size_t ThreadWindowCount() {
   std::size_t count = 0;
-  EnumThreadWindows(GetCurrentThreadId(), CountWithChildren, reinterpret_cast<LPARAM>(&count));
+  static const WNDENUMPROC one = [](HWND, LPARAM n) -> BOOL { return ++*reinterpret_cast<std::size_t*>(n), TRUE; };
+  static const WNDENUMPROC withChildren = [](HWND w, LPARAM n) -> BOOL {
+    EnumChildWindows(w, one, n);
+    return one(w, n);
+  };
+  EnumThreadWindows(GetCurrentThreadId(), withChildren, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 

@@ -4,8 +4,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -113,7 +111,7 @@ const WordPlan kPlans[] = {
     {"SeqFindKwd", kReadsOnly, "{Q}|qc|1|row", "", "", "1:1008 1:1007=255 2:1008 3:1008 3:1010=#3,1 4:1008 1:1002 1:1019",
      "{W}\\text.txt|qc|1|row"},
     {"DispQCInfo", kAsks | kReadsOnly, ""},
-    {"EX_DELETE", kWritesFiles | kAsks, "{W}\\victim.txt|DONTASK|~", "1", "", "1:1008"},
+    {"EX_DELETE", kWritesFiles | kAsks, "{W}\\victim.txt|DONTASK|~", "1", "", "1:1008", "{W}\\keep|DONTASK|~"},
     {"GETMETHHDRINF", kReadsOnly, "numrepeat|{M}|nr", "", "", "1:1008 2:1019 3:1008 2:1002 1:1017", "bogus|{M}|nr"},
     {"SETCURTIMESTAMP", kWritesFiles, "{W}\\text.txt", "1", "", "1:1008 1:1007=128 1:1019"},
     {"QCUNREPELEM", kAsks | kReadsOnly, ""},
@@ -122,8 +120,8 @@ const WordPlan kPlans[] = {
     {"SENDMESSAGE", kSendsMessages, "{H}|0|0|0", "1", "", "1:1026 1:1030 2:1027 2:1031 3:1028 4:1029"},
     {"POSTMESSAGE", kSendsMessages, "{H}|0|0|0", "1", "", "1:1026 1:1030 2:1027 2:1031 3:1028 4:1029"},
     {"BRINGWINDOWTOTOP", kSendsMessages | kSlow, "{H}|~|~", "1"},
-    {"COPY", kWritesFiles | kAsks | kSlow, "{W}\\copy.src|{W}\\copy.dst|DONTASK", "12", "", "", "", IDCANCEL,
-     {5004, 5007, 6023}},
+    {"COPY", kWritesFiles | kAsks | kSlow, "{W}\\copy.src|{W}\\copy.dst|DONTASK", "12", "", "",
+     "{W}\\tree|{W}\\clash|DONTASK", IDCANCEL, {5004, 5007, 6023}},
     {"SelectTuneStep", kAsks, ""},
     {"WinRestorePos", kReadsOnly, ""},
     {"SaveLastTask", kWritesFiles, ""},
@@ -143,7 +141,8 @@ const WordPlan kPlans[] = {
     {"SETICON", 0, "{I}|0", "", "", "1:1008"},
     {"DATATABLE", kWritesFiles, "CREATE|{W}\\table.txt|{X}dataview.cfg", "2", "", "1:1008 1:1047 2:1008",
      "APPEND|{W}\\text.txt|{D}"},
-    {"UPDATE", kWritesFiles | kForeignTexts, "{W}\\copy.src|{W}\\update.dst|~", "12", "", "1:1007=259 2:1007=259"},
+    {"UPDATE", kWritesFiles | kForeignTexts, "{W}\\copy.src|{W}\\update.dst|~", "12", "", "1:1007=259 2:1007=259",
+     "{W}\\tree|{W}\\clash|~"},
     {"QCTuneConfig", kAsks | kReadsOnly, ""},
     {"BatchAnalyze", kSimulated | kAsks | kForeignTexts, "{W}\\batch|GEN|0", "", "", "1:1008 2:1007=263", "{W}\\other|GEN|0"},
     {"BatchAdd", kSimulated | kAsks | kForeignTexts, "{D}|GEN|1", "", "", "1:1008 1:1007=261 2:1007=263",
@@ -162,19 +161,10 @@ const WordPlan kPlans[] = {
     {"BringDAToTop", kSimulated, ""},
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // The "NAME = value" lines of the sample's start-up macro (UTF-8).
 std::vector<std::pair<std::string, Value>> StartupVariables(const std::string& macro) {
   std::vector<std::pair<std::string, Value>> vars;
-  std::istringstream in(ReadFile(macro));
+  std::istringstream in(ReadAll(macro));
   for (std::string line; std::getline(in, line);) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     std::size_t eq = line.find(" = ");
@@ -242,11 +232,12 @@ void Bench::PrepareAnalysis() {
     Outcome o = host_->call(name, Args(*word, fields));
     EXPECT_EQ(o.status, 0) << name << " preparing the simulated batch: " << (o.error() ? U(*o.error()) : "");
   }
-  analysisState_ = ReadFile(state);
+  analysisState_ = ReadAll(state);
 }
 
 Bench::~Bench() {
   host_.reset();
+  SetFileAttributesA((work() + "\\keep\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
   SystemParametersInfoA(SPI_SETLISTBOXSMOOTHSCROLLING, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(smoothScrolling_)),
                         SPIF_UPDATEINIFILE);
   RegDeleteTreeA(HKEY_CURRENT_USER, kOwnKey);
@@ -337,18 +328,25 @@ void Bench::ResetVariables() {
 }
 
 void Bench::RefreshWork() {
-  CreateDirectoryA(work().c_str(), nullptr);
   const std::string w = work() + "\\";
-  auto ensure = [&](const std::string& name, const std::string& bytes) {
-    if (GetFileAttributesA((w + name).c_str()) == INVALID_FILE_ATTRIBUTES) WriteFile(w + name, bytes);
-  };
-  ensure("text.txt", "text\r\n");
-  ensure("victim.txt", "delete me\r\n");
-  ensure("copy.src", std::string(40000, 'c'));
-  ensure("tour.ini", "[Tour]\r\nOperator=Sato\r\n");
-  ensure("names.ini", "[SampleName]\r\nRunType1=Blank\r\n");
-  ensure("hubex.ini", ReadFile(sample() + "\\icpexe\\hubex.ini"));
-  ensure("demo.seq", ReadFile(sample() + "\\seq\\demo.seq"));
+  CreateDirectoryA(w.c_str(), nullptr);
+  // The trees of the late failures: the copy words meet a file where the
+  // source has a folder two levels down (clash\sub\deep), and the tree
+  // delete a read-only file two levels down.
+  const std::pair<const char*, std::string> files[] = {
+      {"text.txt", "text\r\n"}, {"victim.txt", "delete me\r\n"}, {"copy.src", std::string(40000, 'c')},
+      {"tour.ini", "[Tour]\r\nOperator=Sato\r\n"}, {"names.ini", "[SampleName]\r\nRunType1=Blank\r\n"},
+      {"tree\\a.txt", "a"}, {"tree\\sub\\deep\\d.txt", "d"}, {"clash\\sub\\deep", "a file"}, {"keep\\sub\\ro.txt", "ro"}};
+  for (const auto& [name, bytes] : files) {
+    const std::string path = w + name;
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+    for (std::size_t s = path.find('\\', w.size()); s != std::string::npos; s = path.find('\\', s + 1))
+      CreateDirectoryA(path.substr(0, s).c_str(), nullptr);
+    WriteAll(path, bytes);
+  }
+  SetFileAttributesA((w + "keep\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  CopyFileA((sample() + "\\icpexe\\hubex.ini").c_str(), (w + "hubex.ini").c_str(), TRUE);
+  CopyFileA((sample() + "\\seq\\demo.seq").c_str(), (w + "demo.seq").c_str(), TRUE);
 }
 
 Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement,
@@ -358,10 +356,10 @@ Outcome Bench::Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endSt
   ResetVariables();
   if (plan.flags & kWritesFiles) RefreshWork();
   if ((plan.flags & kSimulated) && !analysisState_.empty()) {
-    WriteFile(sample() + "\\analysis\\state.ini", analysisState_);
+    WriteAll(sample() + "\\analysis\\state.ini", analysisState_);
     DeleteFileA((sample() + "\\analysis\\journal.txt").c_str());
   }
-  watchdog_.setAnswer(plan.answer);
+  watchdog_.answer(plan.answer);
   for (Arg& a : args) {
     if (!a || a->isString || a->number != kFreshFindHandle) continue;
     WIN32_FIND_DATAA d;

@@ -103,9 +103,9 @@ class Bench {
   // closed and posted messages dispatched.
   void EndStatement();
   // The button that answers the dialogs of the calls made through host().
-  void Answer(int id) { watchdog_.setAnswer(id); }
+  void Answer(int id) { watchdog_.answer(id); }
   // The dialogs the last calls opened.
-  std::vector<DialogWatchdog::Seen> Dialogs() { return watchdog_.take(); }
+  std::vector<DialogScript::Seen> Dialogs() { return watchdog_.take(); }
 
  private:
   // The working folder for whatever the words write.
@@ -120,7 +120,7 @@ class Bench {
   TempDir dir_;
   WorkstationKey key_;
   std::unique_ptr<Host> host_;
-  DialogWatchdog watchdog_;
+  DialogScript watchdog_{{}, 3000, IDCANCEL};
   std::vector<std::pair<std::string, Value>> startup_;
   std::uint32_t table_ = 0;
   std::string analysisState_;

@@ -1,6 +1,6 @@
 // The mass-list, tune-step and QC information words called as a macro would,
-// on fixture files of a method directory, and the two windows they open.
-#include "dialogs.h"
+// on fixture files of a method directory (the windows they open are the
+// dialogs suite's).
 #include "instwords.h"
 #include "qcfixtures.h"
 
@@ -199,73 +199,6 @@ TEST_F(QcWords, RunTypesDefinedForQc) {
   Run({{"QueryQC", {S("TN")}, -1}});
   station.Point(std::nullopt);
   Run({{"QueryQC", {S("QC")}, -1}});
-}
-
-constexpr int kStepList = 1001;
-
-TEST_F(QcWords, TuneStepDialogLooksAsDesigned) {
-  DialogScript script({[&](DialogWindow& d) {
-    EXPECT_EQ(d.caption(), A("ﾁｭｰﾝｽﾃｯﾌﾟ選択"));
-    EXPECT_EQ(d.text(), A("使用するﾁｭｰﾝｽﾃｯﾌﾟを選択して下さい。"));
-    EXPECT_EQ(d.owner(), host_->window());
-    EXPECT_EQ(d.fontFace(), A("ＭＳ ゴシック"));
-    SIZE want = d.toPixels(170, 54), got = d.clientSize();
-    EXPECT_EQ(std::pair(got.cx, got.cy), std::pair(want.cx, want.cy));
-    EXPECT_EQ(d.buttons(), std::vector<int>{IDOK});
-    EXPECT_EQ(GetWindowLongA(d.item(IDOK), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(GetWindowLongA(d.item(kStepList), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
-    EXPECT_EQ(d.comboItems(kStepList), (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
-    EXPECT_EQ(d.comboSelection(kStepList), 0);
-    EXPECT_EQ(GetPropA(d.hwnd(), "srvPasskey"), host_->context());
-    d.press(IDOK);
-    // The dialog has ended but not yet gone: its property is already removed.
-    EXPECT_TRUE(d.exists());
-    EXPECT_EQ(GetPropA(d.hwnd(), "srvPasskey"), nullptr);
-  }});
-  Outcome o = host_->call("SelectTuneStep", {});
-  script.finish();
-  Ok(o);
-  EXPECT_EQ(Num("SelectedTuneStep"), 1.0);
-}
-
-TEST_F(QcWords, TuneStepDialogAnswers) {
-  // OK's command with a notification other than a click is not a choice.
-  struct Way { int choose, button; WORD notification; double step; } ways[] = {
-      {3, IDOK, 0, 4}, {-1, IDOK, 0, 1}, {4, IDCANCEL, 0, 1}, {2, IDOK, 1, 1}};
-  for (const Way& w : ways) {
-    SCOPED_TRACE(&w - ways);
-    host_->vars().setNumber("SelectedTuneStep", 99);
-    DialogScript script({[&](DialogWindow& d) {
-      if (w.choose >= 0) d.selectCombo(kStepList, w.choose);
-      if (w.notification) SendMessageA(d.hwnd(), WM_COMMAND, MAKEWPARAM(w.button, w.notification), 0);
-      else d.press(w.button);
-    }});
-    EXPECT_EQ(host_->call("SelectTuneStep", {}).status, 0);
-    script.finish();
-    EXPECT_EQ(Num("SelectedTuneStep"), w.step);
-  }
-}
-
-TEST_F(QcWords, QcInformationBox) {
-  for (bool file : {false, true}) {  // without the file both lines show "---"
-    std::string path = file ? "C:\\ICPMS\\QCMODE\\" : "---", name = file ? "GENERAL.QCC" : "---";
-    if (file) {
-      WritePrivateProfileStringA("QCINFO", "OrgPath", path.c_str(), dir_.file("qcinfo.ini").c_str());
-      WritePrivateProfileStringA("QCINFO", "OrgFile", name.c_str(), dir_.file("qcinfo.ini").c_str());
-    }
-    SetFocus(host_->window());
-    DialogScript script({[&](DialogWindow& d) {
-      EXPECT_EQ(d.buttons(), std::vector<int>{IDOK});
-      d.press(IDOK);
-    }});
-    Outcome o = host_->call("DispQCInfo", {});
-    script.finish();
-    Ok(o);
-    ASSERT_EQ(script.seen().size(), 1u);
-    EXPECT_EQ(script.seen()[0].caption, A("QC情報"));
-    EXPECT_EQ(script.seen()[0].text, Msg(1233, path.c_str(), name.c_str()));
-    EXPECT_EQ(script.seen()[0].owner, host_->window());
-  }
 }
 
 }  // namespace
