@@ -99,8 +99,9 @@ const mcrlang::NameSet& SampleStartup() {
 mcrlang::NameSet Preset(const std::vector<std::string>& args, const fs::path& folder, std::string* macro,
                         mcrlang::NameSet names = HostSets()) {
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--startup" && i + 1 < args.size()) names = mcrlang::Assigned(Read(folder / args[++i]), Words(), names);
-    else if (args[i] == "--set" && i + 1 < args.size()) names.add(args[++i].substr(0, args[i].find('=')));
+    if (args[i] == "--startup" && i + 1 < args.size() && args[i + 1].rfind("{SAMPLE}", 0) == 0) ++i, names = SampleStartup();
+    else if (args[i] == "--startup" && i + 1 < args.size()) names = mcrlang::Assigned(Read(folder / args[++i]), Words(), names);
+    else if (args[i] == "--set" && i + 1 < args.size()) ++i, names.add(args[i].substr(0, args[i].find('=')));
     else if (args[i] == "--tasks" && i + 1 < args.size() && ++i)  // the task windows, as mcrhost --check takes them
       for (std::string task : {"da", "acq", "tune", "gen"}) names.add("TaskWin_" + task);
     else if (args[i].rfind("--", 0) == 0 && args[i] != "--trace") ++i;
@@ -296,10 +297,12 @@ TEST(CheckFacts, HelpTellsOptionsFromVariables) {
   mcrref::Catalogue catalogue;
   for (const mcrref::Reference& r : mcrref::Join(Entries(), catalogue, &problems)) {
     std::string text = mcrref::Plain(r, catalogue);
-    if (r.word->name == std::string("COPY"))
+    if (r.word->name == std::string("COPY")) {
       EXPECT_NE(text.find("  option       V  an option, a word written bare: DONTASK (any letter case)\n"), std::string::npos) << text;
-    if (r.word->name == std::string("SplitPath"))
+    }
+    if (r.word->name == std::string("SplitPath")) {
       EXPECT_NE(text.find("  drive var  V  a variable's name written bare, not its value\n"), std::string::npos) << text;
+    }
   }
 }
 

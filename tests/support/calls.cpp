@@ -60,6 +60,7 @@ std::vector<Token> Tokens(const std::string& line, std::string* error) {
       else if (name == "inf") out.push_back({Token::Number, "", HUGE_VAL});
       else if (name == "CRLF") out.push_back({Token::Text, "\r\n"});
       else if (name == "TAB") out.push_back({Token::Text, "\t"});
+      else if (name == "LF") out.push_back({Token::Text, "\n"});
       else out.push_back({Token::Name, name});
       i = end;
     } else if (line.compare(i, 2, "=>") == 0) {

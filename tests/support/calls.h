@@ -17,7 +17,7 @@
 // A line that starts with blanks goes on with the line before it.
 // Arguments: "text" (UTF-8, "" for a quote, {R} {M} {D} {X} {Q} {W} {K} {H}
 // {P} {I} are the bench's places), "x" * 129 (a repetition), <0d0a> (bytes),
-// CRLF, TAB, joined with +; a number (nan, inf, -inf too; a text for a number
+// CRLF, LF, TAB, joined with +; a number (nan, inf, -inf too; a text for a number
 // parameter is read as one, so "{H}" is the host window); ~ omitted; a bare
 // NAME is the name as a text (for variable parameters).
 // Expectations after =>, separated by commas (none at all: status 0 and
