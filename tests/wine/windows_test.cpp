@@ -136,7 +136,6 @@ TEST_F(Tasks, SaveLastTaskRewritesTheRecordWhole) {
     SetVar(*host_, "_TNTASK_MODE", c.mode);
     Quiet(*host_, "SaveLastTask");
     EXPECT_EQ(LastTasks(), c.record) << "row " << &c - cases;
-    printf("ROW[%s]\n", ReadAll(file_).c_str());
   }
 }
 
