@@ -10,6 +10,8 @@
 #                      workstation and save them as docs/pictures/*.png
 #   ./mcr docs         write docs/words.md from the word table and docs/src/words.txt
 #   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip and check it
+#   ./mcr faults [ID]  build, then plant each fault of tools/faults.txt (or those
+#                      named) in turn and say which the tests catch
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
 #   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
 # MCR_BUILD chooses the build folder (default: build/ beside this script).
@@ -169,6 +171,10 @@ case ${1:-help} in
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/x64/CMakeCache.txt")
     python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
     python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip" ;;
+  faults)
+    shift
+    setup; build; wine_start
+    MCR_BUILD="$BUILD" MCR_JOBS="$JOBS" python3 "$ROOT/tools/plant.py" run "$@" ;;
   pictures)
     setup; build; wine_start
     rm -rf "$BUILD/pictures"
@@ -183,6 +189,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac
