@@ -22,7 +22,10 @@ BUILD = os.environ.get("MCR_BUILD") or os.path.join(ROOT, "build")
 OUT = os.path.join(BUILD, "faults")
 SAVED = os.path.join(OUT, "saved")  # originals while a fault is planted
 JOBS = os.environ.get("MCR_JOBS", "2")
-SLOW = 3.0  # seconds: a suite slower than this runs after the quick ones
+# The Wine suites that take ten seconds and more, quickest first: they run
+# after all the others, one at a time.
+SLOW = ["sweep_test", "msgpopup_test", "mcrhost_test", "release_test", "cmddialogs_test", "fileops_test",
+        "resources_test", "reference_test"]
 
 
 class Fault:
@@ -119,18 +122,11 @@ def run(cmd, log, cwd=ROOT):
 
 def suites(folder):
     """The suites of a build folder: the quick ones, then the rest (the fuzz
-    runs, and the suites that ctest has seen take more than SLOW seconds)."""
+    runs and the slow Wine suites, quickest first)."""
     out = subprocess.run(["ctest", "-N"], cwd=folder, capture_output=True, text=True).stdout
     names = re.findall(r"Test\s+#\d+: (\S+)", out)
-    cost = {}
-    costs = os.path.join(folder, "Testing", "Temporary", "CTestCostData.txt")
-    if os.path.exists(costs):
-        with open(costs) as f:
-            for line in f:
-                parts = line.split()
-                if len(parts) == 3:
-                    cost[parts[0]] = float(parts[2])
-    slow = [n for n in names if n.endswith("_fuzz") or cost.get(n, 0) >= SLOW]
+    wine = os.path.basename(folder) == "x64"
+    slow = [n for n in names if n.endswith("_fuzz")] + [n for n in SLOW if wine and n in names]
     return [n for n in names if n not in slow], slow
 
 
@@ -187,7 +183,8 @@ def try_fault(fault, log):
         return "does not build", "i686"
     nq, nr = suites(os.path.join(BUILD, "native"))
     xq, xr = suites(os.path.join(BUILD, "x64")) if x64 else ([], [])
-    phases = [("native", nq), ("x64", xq), ("native", nr if relinked else []), ("x64", xr)]
+    # The slow suites one by one, quickest first, so that a catch ends the try soon.
+    phases = [("native", nq), ("x64", xq), ("native", nr if relinked else [])] + [("x64", [n]) for n in xr]
     if i686:
         phases.append(("i686", sum(suites(os.path.join(BUILD, "i686")), [])))
     for folder, names in phases:
