@@ -174,9 +174,9 @@ def try_fault(fault, log):
     size = os.path.getsize(log)
     if not build("native", log):
         return "does not build", "native"
-    with open(log, errors="replace") as f:  # did the native build change a program? then fuzz it
+    with open(log, errors="replace") as f:  # was a fuzz target built anew? then fuzz it
         f.seek(size)
-        relinked = "Linking" in f.read()
+        relinked = re.search(r"Linking .*_fuzz$", f.read(), re.M) is not None
     if x64 and not build("x64", log):
         return "does not build", "x64"
     if i686 and not build("i686", log):
