@@ -249,10 +249,11 @@ def main(argv):
     idents = [f.ident for f in faults]
     if len(set(idents)) != len(idents):
         sys.exit("a fault id is used twice")
-    chosen = [f for f in faults if len(argv) <= 2 or f.ident in argv[2:]]
     unknown = set(argv[2:]) - set(idents)
     if unknown:
         sys.exit("no such fault: " + " ".join(sorted(unknown)))
+    # The faults named, in the order named; or all of them.
+    chosen = [faults[idents.index(i)] for i in dict.fromkeys(argv[2:])] if argv[2:] else faults
     if command == "list":
         for f in chosen:
             print("%s  %-28s %s" % (f.ident, ", ".join(f.files()), f.title))
