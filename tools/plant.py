@@ -24,7 +24,7 @@ SAVED = os.path.join(OUT, "saved")  # originals while a fault is planted
 JOBS = os.environ.get("MCR_JOBS", "2")
 # The Wine suites that take ten seconds and more, quickest first: they run
 # after all the others, one at a time.
-SLOW = ["sweep_test", "msgpopup_test", "mcrhost_test", "release_test", "cmddialogs_test", "fileops_test",
+SLOW = ["sweep_test", "msgpopup_test", "mcrhost_test", "cmddialogs_test", "fileops_test",
         "resources_test", "reference_test"]
 
 
@@ -177,6 +177,10 @@ def try_fault(fault, log):
     with open(log, errors="replace") as f:  # was a fuzz target built anew? then fuzz it
         f.seek(size)
         relinked = re.search(r"Linking .*_fuzz$", f.read(), re.M) is not None
+    # The numeric code as the 32-bit library computes it, on the x87 unit.
+    x87 = os.path.isdir(os.path.join(BUILD, "x87"))
+    if x87 and not build("x87", log):
+        return "does not build", "x87"
     if x64 and not build("x64", log):
         return "does not build", "x64"
     if i686 and not build("i686", log):
@@ -184,7 +188,7 @@ def try_fault(fault, log):
     nq, nr = suites(os.path.join(BUILD, "native"))
     xq, xr = suites(os.path.join(BUILD, "x64")) if x64 else ([], [])
     # The slow suites one by one, quickest first, so that a catch ends the try soon.
-    phases = [("native", nq), ("x64", xq), ("native", nr if relinked else [])] + [("x64", [n]) for n in xr]
+    phases = [("native", nq)] + ([("x87", sum(suites(os.path.join(BUILD, "x87")), []))] if x87 else []) + [("x64", xq), ("native", nr if relinked else [])] + [("x64", [n]) for n in xr]
     if i686:
         phases.append(("i686", sum(suites(os.path.join(BUILD, "i686")), [])))
     for folder, names in phases:
