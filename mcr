@@ -13,6 +13,8 @@
 #   ./mcr testratio    lines of tests against lines of code
 #   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip and check it
 #                      (it holds the editor extension, editors/mcrpak-macros-VERSION.vsix)
+#   ./mcr faults [ID]  build, then plant each fault of tools/faults.txt (or those
+#                      named) in turn and say which the tests catch
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
 #   ./mcr wine CMD...  run CMD with the test environment (WINEPREFIX and friends)
 # MCR_BUILD chooses the build folder (default: build/ beside this script).
@@ -245,6 +247,10 @@ case ${1:-help} in
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/x64/CMakeCache.txt")
     python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
     python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip" ;;
+  faults)
+    shift
+    setup; build; wine_start
+    MCR_BUILD="$BUILD" MCR_JOBS="$JOBS" python3 "$ROOT/tools/plant.py" run "$@" ;;
   pictures)
     if [[ ${2:-} == editor ]]; then
       setup; configure_native
@@ -272,6 +278,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac

@@ -40,25 +40,17 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1], out = argv[2];
   const std::string version = argv[3];
-  std::string entriesText, rcText;
-  if (!ReadFile(root / "docs/src/words.txt", &entriesText) ||
-      !ReadFile(root / "mcrpak/resources/strings.rc", &rcText)) {
-    std::fprintf(stderr, "editorgen: cannot read docs/src/words.txt or mcrpak/resources/strings.rc\n");
-    return 1;
-  }
-  std::vector<std::string> problems;
-  std::vector<mcrref::Entry> entries = mcrref::ParseEntries(entriesText, &problems);
-  mcrref::Catalogue catalogue = mcrref::ParseCatalogue(rcText);
-  std::vector<mcrref::Reference> refs = mcrref::Join(entries, catalogue, &problems);
-  for (const std::string& p : problems) std::fprintf(stderr, "%s\n", p.c_str());
+  mcrref::SourceTree tree;
+  mcrref::ReadSourceTree(root.string(), &tree);
+  for (const std::string& p : tree.problems) std::fprintf(stderr, "%s\n", p.c_str());
   fs::remove_all(out);
-  if (!problems.empty()) return 1;
+  if (!tree.problems.empty()) return 1;
 
   mcrref::Language language;
   language.keywords = mcrlang::Keywords();
   for (const mcrlang::Builtin& b : mcrlang::Builtins()) language.builtins.push_back({b.name, b.usage, b.summary});
   bool ok = true;
-  for (const auto& [name, text] : mcrref::EditorFiles(refs, catalogue, language)) ok &= WriteFile(out / name, text);
+  for (const auto& [name, text] : mcrref::EditorFiles(tree.refs, tree.catalogue, language)) ok &= WriteFile(out / name, text);
 
   const fs::path source = root / "editors/vscode";
   for (const fs::directory_entry& e : fs::recursive_directory_iterator(source)) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 namespace mcrref {
@@ -233,6 +235,20 @@ std::vector<Entry> ParseEntries(std::string_view text, std::vector<std::string>*
   if (block)
     while (!block->empty() && Trimmed(block->back()).empty()) block->pop_back();
   return entries;
+}
+
+void ReadSourceTree(const std::string& root, SourceTree* tree) {
+  std::string texts[2];
+  const char* names[2] = {"docs/src/words.txt", "mcrpak/resources/strings.rc"};
+  for (int i = 0; i < 2; ++i) {
+    std::ifstream in(root + "/" + names[i], std::ios::binary);
+    if (!in) tree->problems.push_back("cannot read " + root + "/" + names[i]);
+    texts[i].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  if (!tree->problems.empty()) return;
+  tree->entries = ParseEntries(texts[0], &tree->problems);
+  tree->catalogue = ParseCatalogue(texts[1]);
+  tree->refs = Join(tree->entries, tree->catalogue, &tree->problems);
 }
 
 Catalogue ParseCatalogue(std::string_view rcText) {

@@ -68,6 +68,18 @@ Catalogue ParseCatalogue(std::string_view rcText);
 std::vector<Reference> Join(const std::vector<Entry>& entries, const Catalogue& catalogue,
                             std::vector<std::string>* problems);
 
+// The reference of a source tree as the tools read it: docs/src/words.txt
+// and the catalogue's resource script under root, joined with the word
+// table; problems has what is unreadable, missing or wrong. refs point into
+// entries, so a tree stays where it was read.
+struct SourceTree {
+  std::vector<Entry> entries;
+  Catalogue catalogue;
+  std::vector<Reference> refs;
+  std::vector<std::string> problems;
+};
+void ReadSourceTree(const std::string& root, SourceTree* tree);
+
 // The whole reference as Markdown (docs/words.md).
 std::string Markdown(const std::vector<Reference>& refs, const Catalogue& catalogue);
 // One entry as plain text (mcrhost --help WORD); without an entry, only

@@ -9,11 +9,7 @@ namespace {
 const std::string kSo = "\x83\x5C";
 
 TEST(BatchText, ImportSourceFromSettings) {
-  struct Case {
-    std::string doImport, methodOnly, path, xml;
-    std::string source;
-    bool import, methodAndData;
-  } cases[] = {
+  struct Case { std::string doImport, methodOnly, path, xml, source; bool import, methodAndData; } cases[] = {
       {"1", "0", "C:\\b", "run.batch.xml", "C:\\b\\QuantResults\\run.batch.xml", true, true},
       {"1", "1", "C:\\b\\", "RUN.BATCH.XML", "C:\\b\\QuantResults\\RUN.BATCH.XML", true, false},
       {"", "", "", "x.batch.xml", "\\QuantResults\\x.batch.xml", true, false},  // "" is not "0"
@@ -34,11 +30,7 @@ TEST(BatchText, ImportSourceFromSettings) {
 }
 
 TEST(BatchText, QcRequest) {
-  struct Case {
-    std::string dir, result, check;
-    std::vector<std::string> names;
-    std::string text;
-  } cases[] = {
+  struct Case { std::string dir, result, check; std::vector<std::string> names; std::string text; } cases[] = {
       {"C:\\b", "run.batch.xml", "QC", {"s1", "s2"}, "C:\\b\\QuantResults\\run.qc.xml\tQC\ts1\ts2"},
       {"C:\\b\\", "RUN.Batch.XML", "", {"s1"}, "C:\\b\\QuantResults\\RUN.qc.xml\t\ts1"},
       {kSo, ".batch.xml", "QC", {kSo}, kSo + "\\QuantResults\\.qc.xml\tQC\t" + kSo},
@@ -49,12 +41,8 @@ TEST(BatchText, QcRequest) {
 }
 
 TEST(BatchText, CommandTextsJoinSkippingEmptyOnes) {
-  struct Case {
-    std::vector<std::string_view> texts;
-    std::string joined;
-  } cases[] = {
-      {{"A", "", "B", "", ""}, "A\tB"},
-      {{"", "", "", "", "E"}, "E"},
+  struct Case { std::vector<std::string_view> texts; std::string joined; } cases[] = {
+      {{"A", "", "B", "", ""}, "A\tB"}, {{"", "", "", "", "E"}, "E"},
       {{" ", "", "\t"}, " \t\t"},  // blanks and tabs are texts like any other
   };
   for (const Case& c : cases) EXPECT_EQ(mcr::JoinNonEmpty(c.texts), c.joined) << c.joined;

@@ -1,6 +1,5 @@
-// The rules of the method and calibration file-name dialog and of the offline
-// configuration dialog on texts in memory: reserved extensions, file names,
-// choice lists, the application tables and the inhibited masses.
+// The rules of the method and calibration file-name dialog and of the offline configuration dialog on texts in
+// memory: reserved extensions, file names, choice lists, the application tables and the inhibited masses.
 #include <gtest/gtest.h>
 
 #include "dialogs/offlinecfg.h"
@@ -13,13 +12,12 @@ using namespace mcr;
 using Strings = std::vector<std::string>;
 using Masses = std::vector<std::int32_t>;
 
-const std::string kSo = "\x83\x5C";    // a double-byte character whose second byte is '\'
-const std::string kWave = "\x81\x60";  // one whose second byte is '`'
-const std::string kZen = "\x82\x60";   // a double-byte letter
+// Double-byte characters whose second byte is '\', whose second byte is '`', and a letter.
+const std::string kSo = "\x83\x5C", kWave = "\x81\x60", kZen = "\x82\x60";
 
 MemorySource Text(const std::string& s) { return MemorySource(std::vector<std::uint8_t>(s.begin(), s.end())); }
 
-TEST(MethCalRules, ReservedExtensions) {
+TEST(MethCalRules, ReservedExtensionsAndFileNames) {
   const std::string x254(254, 'x'), x255(255, 'x');
   struct Case { std::string list; std::optional<Strings> entries; } cases[] = {
       {"M:C", Strings{".M\\", ".C\\"}}, {".M\\:C\\", Strings{".M\\", ".C\\"}}, {"::m::", Strings{".m\\"}},
@@ -28,13 +26,9 @@ TEST(MethCalRules, ReservedExtensions) {
   for (const Case& c : cases) EXPECT_EQ(ReservedExtensions(c.list), c.entries) << c.list;
   EXPECT_EQ(ReservedExtensions("a:b:c:d:e:f:g:h:" + x255)->size(), 8u);  // a ninth entry is not looked at
   const Strings entries{".C\\", ".M\\"};
-  EXPECT_EQ(*FindReservedExtension("C:\\Work\\A.m\\x\\", entries), ".M\\");
-  EXPECT_EQ(FindReservedExtension("C:\\Work\\A.Mx\\B.C", entries), nullptr);
-  EXPECT_EQ(FolderForm(""), "");
-  EXPECT_EQ(FolderForm("C:\\" + kSo), "C:\\" + kSo + "\\");
-}
-
-TEST(MethCalRules, FileNames) {
+  EXPECT_TRUE(FindReservedExtension("C:\\Work\\A.Mx\\B.C", entries) == nullptr &&
+              *FindReservedExtension("C:\\Work\\A.m\\x\\", entries) == ".M\\");
+  EXPECT_EQ(FolderForm("") + "|" + FolderForm("C:\\" + kSo), "|C:\\" + kSo + "\\");
   struct Part { std::string path, name; } parts[] = {
       {"D:\\x\\NAME.M", "NAME"}, {"abc.def.ghi", "abc.def"}, {"C:name", "name"}, {"dir/", ""}, {".m", ""},
       {"x\\" + kSo + ".M", kSo}, {"a" + kSo, "a" + kSo}};
@@ -48,14 +42,12 @@ TEST(MethCalRules, FileNames) {
   for (char c : std::string(" ,\"'*;\t`?")) EXPECT_EQ(FileNameMessage(std::string("ab") + c), 1039) << c;
 }
 
-TEST(OfflineCfgRules, ChoiceLists) {
+TEST(OfflineCfgRules, ChoiceListsTablesAndMasses) {
   struct Case { std::string bytes; std::vector<std::pair<std::string, int>> choices; } cases[] = {
       {std::string("\x82\xc8\x82\xb5:-1\0RAPS:4\0\0", 15), {{"\x82\xc8\x82\xb5", -1}, {"RAPS", 4}}},
-      {std::string("A:1\0\0B:2\0", 9), {{"A", 1}}},
-      {std::string("A:1\0B:2", 7), {{"A", 1}, {"B", 2}}},
+      {std::string("A:1\0\0B:2\0", 9), {{"A", 1}}}, {std::string("A:1\0B:2", 7), {{"A", 1}, {"B", 2}}},
       {std::string("NoColon\0X:abc\0a:5:6\0", 20), {{"NoColon", 0}, {"X", 0}, {"a", 5}}},
-      {"Big:99999999999", {{"Big", 2147483647}}},
-      {"Neg:-99999999999", {{"Neg", -2147483647 - 1}}}};
+      {"Big:99999999999", {{"Big", 2147483647}}}, {"Neg:-99999999999", {{"Neg", -2147483647 - 1}}}};
   for (const Case& c : cases) {
     std::vector<std::pair<std::string, int>> got;
     for (const Choice& ch : ParseChoiceList(c.bytes.data(), c.bytes.size())) got.push_back({ch.name, ch.value});
@@ -65,23 +57,15 @@ TEST(OfflineCfgRules, ChoiceLists) {
   for (int i = 0; i < 11; ++i) eleven += std::to_string(i) + ":" + std::to_string(i) + '\0';
   EXPECT_EQ(ParseChoiceList(eleven.data(), eleven.size()).size(), 10u);
   EXPECT_TRUE(ParseChoiceList(nullptr, 5).empty());
-}
-
-TEST(OfflineCfgRules, ApplicationTables) {
   const std::string n127(127, 'n'), n126(126, 'n');
   MemorySource table = Text("Std\tx.mpm\ty.mpm\r\n#std_beg  \r\nStd1\tstd1a.mpu\tstd1.mpm\r\n\r\nOnly\r\n" + n127 +
                             "more\tz\r\n" + n126 + kZen + "\r\n#STD_END\r\nAfter\ta\tb\r\n#STD_BEG\nLast\tl\tm");
-  std::vector<StandardApplication> apps = ReadStandardApplications(table);
   Strings got;
-  for (const auto& a : apps) got.push_back(a.name + "|" + a.fileWithSampler + "|" + a.fileWithout);
+  for (const auto& a : ReadStandardApplications(table)) got.push_back(a.name + "|" + a.fileWithSampler + "|" + a.fileWithout);
   EXPECT_EQ(got, (Strings{"Std1|std1a.mpu|std1.mpm", "Only||", n127 + "||", n126 + "||", "Last|l|m"}));
-  MemorySource app = Text("AppName\tBefore\n#APP_BEG\r\nKey\t1\r\nappname\tCell Mode\r\nAppName\tLater\r\n#APP_END");
-  EXPECT_EQ(ReadApplicationName(app), "Cell Mode");
-  MemorySource none = Text("#APP_BEG\r\n#APP_END\r\nAppName\tOutside\r\n");
-  EXPECT_EQ(ReadApplicationName(none), "");
-}
-
-TEST(OfflineCfgRules, InhibitedMasses) {
+  MemorySource app = Text("AppName\tBefore\n#APP_BEG\r\nKey\t1\r\nappname\tCell Mode\r\nAppName\tLater\r\n#APP_END"),
+               none = Text("#APP_BEG\r\n#APP_END\r\nAppName\tOutside\r\n");
+  EXPECT_EQ(ReadApplicationName(app) + "|" + ReadApplicationName(none), "Cell Mode|");
   // (The dialogs suite reads and writes the usual ones.)
   EXPECT_EQ(MassesFromKey("1 2 3 4 5 6 7 8 9 10 11"), (Masses{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_EQ(MassesFromKey("99999999999"), (Masses{2147483647}));
@@ -89,10 +73,8 @@ TEST(OfflineCfgRules, InhibitedMasses) {
   InhibitedMasses b = CheckMassFields({"260", "2", "1", "261", "0002", "-5", "1a", "0000000009", "000", "4"});
   EXPECT_EQ(Strings(b.fields.begin(), b.fields.end()), (Strings{"260", "2", "", "", "", "", "", "9", "", "4"}));
   EXPECT_EQ(b.masses, (Masses{2, 4, 9, 260}));
-  EXPECT_EQ(InhibitKeyText({7, 50}), "7 50 ");
-  EXPECT_EQ(InhibitKeyText({}), "");
-  EXPECT_EQ(SettingNumber("-1"), -1);
-  EXPECT_EQ(SettingNumber("4x"), 4);
+  EXPECT_EQ(InhibitKeyText({7, 50}) + "|" + InhibitKeyText({}), "7 50 |");
+  EXPECT_EQ(std::pair(SettingNumber("-1"), SettingNumber("4x")), std::pair(std::optional(-1), std::optional(4)));
   for (const char* none : {"", "NO_PARAM", "-", " 4"}) EXPECT_EQ(SettingNumber(none), std::nullopt) << none;
 }
 

@@ -14,9 +14,7 @@ namespace {
 
 using mcr::SignificantFormat;
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kMax = std::numeric_limits<double>::max();
+constexpr double kInf = std::numeric_limits<double>::infinity(), kMax = std::numeric_limits<double>::max();
 constexpr SignificantFormat kHeader = mcr::kHeaderNumberFormat;
 
 // Limits far apart, fixed notation from 0.1 up to 1000 unless said otherwise.
@@ -36,9 +34,7 @@ TEST(FormatSignificant, FixedAndExponentNotation) {
       {1.45, Wide(2, 2, 0, 10), "1.5"},  // 1.45 is below 1.45 in binary: the text decides
       {1.2345649, Wide(6, 2, 0, 10), "1.23457"},  // the 7th digit of "%E" already rounded
       // Exact binary ties print away from zero, whatever the C runtime does.
-      {0.25, Wide(2, 2, 0, 1), "0.3"}, {0.125, Wide(3, 2, 0, 1), "0.13"},
-      {1000004.5, Wide(6, 2, 0, 10), "1.00001E+06"},
-      // Exponent notation.
+      {0.25, Wide(2, 2, 0, 1), "0.3"}, {0.125, Wide(3, 2, 0, 1), "0.13"}, {1000004.5, Wide(6, 2, 0, 10), "1.00001E+06"},
       {123.456, Wide(3, 2, 0.1, 100), "1.23E+02"}, {9.96, Exp(2, 2), "1.0E+01"}, {9.5, Exp(1, 2), "1E+01"},
       {0.5, Exp(1, 2), "5E-01"}, {0.96, Exp(1, 2), "1E+00"}, {0.125, Exp(2, 2), "1.3E-01"},
       {1.2349999999, Exp(3, 2), "1.24E+00"}, {-9.9999, Exp(2, 2), "-1.0E+01"}, {0, Exp(3, 2), "0.00E+00"},
@@ -52,54 +48,37 @@ TEST(FormatSignificant, FixedAndExponentNotation) {
       {99.96, {3, 2, -1e30, 100, 0, 1000}, "100."},  // rounds up onto the upper limit
       {-kInf, Exp(2, 2), "-1.0E+300"}, {kMax, {6, 2, -1e30, kMax, 0, 1}, "1.79769E+308"},
       // Empty ranges, digits the formatter does not know, and no finite value give "".
-      {1, {3, 2, 5, 5, 0, 10}, ""}, {1, {3, 2, -1e30, 1e30, 10, 10}, ""}, {1, Wide(0, 2), ""},
-      {1, Wide(7, 2), ""}, {kNaN, Wide(3, 2), ""}, {kInf, {3, 2, -kInf, kInf, 0, 10}, ""},
-      {kMax, {2, 2, -1e30, kMax, 0, 1}, ""},  // the carry overflows
+      {1, {3, 2, 5, 5, 0, 10}, ""}, {1, {3, 2, -1e30, 1e30, 10, 10}, ""}, {1, Wide(0, 2), ""}, {1, Wide(7, 2), ""},
+      {NAN, Wide(3, 2), ""}, {kInf, {3, 2, -kInf, kInf, 0, 10}, ""}, {kMax, {2, 2, -1e30, kMax, 0, 1}, ""},
       // The data table's header numbers: 4 digits, fixed from 1 up to 1000, single-precision limits.
       {12.35, kHeader, "12.35"}, {1, kHeader, "1.000"}, {123.4, kHeader, "123.4"}, {0.99996, kHeader, "1.000"},
       {999.96, kHeader, "1.000E+03"}, {0.5, kHeader, "5.000E-01"}, {12345, kHeader, "1.235E+04"},
       {0, kHeader, "1.175E-38"}, {1e39, kHeader, "3.403E+38"},
   };
-  for (const auto& c : cases) {
-    const SignificantFormat& f = c.format;
-    EXPECT_EQ(mcr::FormatSignificant(c.value, f), c.text)
-        << c.value << " digits " << f.digits << " exp " << f.exponentDigits << " limits "
-        << f.lower << ".." << f.upper << " fixed " << f.fixedFrom << ".." << f.fixedBelow;
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(mcr::FormatSignificant(c.value, c.format), c.text) << c.value << " digits " << c.format.digits;
 }
 
-// Values where a shortcut in the rounding would show: decimal ties and
-// their neighbours, exact binary ties, runs of nines, subnormal and extreme
-// magnitudes, and anything at all.
+// Values where a shortcut in the rounding would show: any bit pattern,
+// decimals ending in 5 and their neighbours, short binary fractions, runs of
+// nines, subnormal and extreme magnitudes.
 double Tricky(std::mt19937_64& random) {
   auto pick = [&](std::uint64_t n) { return random() % n; };
-  double v;
+  auto bits = [](std::uint64_t b) { double v; std::memcpy(&v, &b, sizeof v); return v; };
+  double v = 0, digits = static_cast<double>(pick(8));
   switch (pick(5)) {
-    case 0: {  // any bit pattern that is a number
-      std::uint64_t bits = random();
-      std::memcpy(&v, &bits, sizeof v);
-      return std::isfinite(v) ? v : 0.0;
-    }
-    case 1: {  // a decimal of up to 8 digits ending in 5, or a neighbour of it
-      double digits = static_cast<double>(pick(8));
-      double mantissa = (static_cast<double>(pick(static_cast<std::uint64_t>(std::pow(10.0, digits)))) * 10 + 5) /
-                        std::pow(10.0, digits + 1);
-      v = mantissa * std::pow(10.0, static_cast<int>(pick(640)) - 325);
+    case 0: v = bits(random()); return std::isfinite(v) ? v : 0.0;
+    case 1:
+      v = (static_cast<double>(pick(static_cast<std::uint64_t>(std::pow(10.0, digits)))) * 10 + 5) *
+          std::pow(10.0, static_cast<int>(pick(640)) - 326 - digits);
       for (std::uint64_t steps = pick(3); steps > 0; --steps) v = std::nextafter(v, pick(2) ? kInf : -kInf);
       break;
-    }
-    case 2:  // a ratio with a short binary expansion: 2.5, 0.125, 1000004.5
-      v = std::ldexp(static_cast<double>(pick(1u << 24)), -static_cast<int>(pick(24)));
-      break;
-    case 3:  // nines up to a digit, then anything
+    case 2: v = std::ldexp(static_cast<double>(pick(1u << 24)), -static_cast<int>(pick(24))); break;
+    case 3:
       v = (1.0 - std::pow(10.0, -static_cast<double>(1 + pick(9)))) * std::pow(10.0, static_cast<int>(pick(40)) - 20);
       v = std::nextafter(v, pick(2) ? kInf : -kInf);
       break;
-    default: {  // a subnormal, or near the largest double
-      std::uint64_t bits = pick(2) ? random() % (1ull << 52) : 0x7FE0000000000000ull | random() % (1ull << 52);
-      std::memcpy(&v, &bits, sizeof v);
-      break;
-    }
+    default: v = bits(pick(2) ? random() % (1ull << 52) : 0x7FE0000000000000ull | random() % (1ull << 52));
   }
   return pick(2) ? -v : v;
 }
@@ -115,39 +94,28 @@ TEST(FormatSignificant, GuardDigitsAgreeWithTheFullExpansion) {
   for (unsigned long long i = 0; i < count; ++i) {
     double v = Tricky(random);
     const auto& fixed = fixedRanges[random() % 5];
-    // Limits far away, or close around the value so that holding it at one shows.
-    bool near = random() % 4 == 0;
+    bool near = random() % 4 == 0;  // limits close around the value, so that holding it at one shows
     SignificantFormat f{static_cast<int>(random() % 6) + 1, static_cast<int>(random() % 3) + 1,
                         near ? v - std::fabs(v) / 1e5 : -kMax, near ? v + std::fabs(v) / 1e5 : kMax, fixed.from,
                         fixed.below};
     ASSERT_EQ(mcr::FormatSignificant(v, f), mcr::FormatSignificantExact(v, f))
-        << std::hexfloat << v << " digits " << f.digits << " limits " << f.lower << ".." << f.upper << " fixed "
-        << f.fixedFrom << ".." << f.fixedBelow;
+        << std::hexfloat << v << " digits " << f.digits << " limits " << f.lower << ".." << f.upper;
   }
 }
 
-TEST(ReadDecimal, LeadingNumberOnly) {
-  const struct { const char* text; double value; } cases[] = {
-      {"  -3e2x", -300}, {"+.5", 0.5}, {"5.", 5}, {"1e+", 1}, {"2E-3", 0.002}, {"1,5", 1},
-      {"", 0}, {".", 0}, {"-", 0}, {"0x10", 0}, {"inf", 0}, {"-1e999", -kInf},
-      {"1000e306", kInf}, {"100e306", 1e308}, {"0.001e-321", 0}, {"0.0001e310", 1e306},
-      {"1e99999999999999", kInf},
-  };
-  for (const auto& c : cases) EXPECT_EQ(mcr::ReadDecimal(c.text), c.value) << '"' << c.text << '"';
-}
-
-TEST(HexConversions, BothDirections) {
+TEST(NumberTexts, DecimalAndHexadecimal) {
+  const struct { const char* text; double value; } decimals[] = {
+      {"  -3e2x", -300}, {"+.5", 0.5}, {"5.", 5}, {"1e+", 1}, {"2E-3", 0.002}, {"1,5", 1}, {"", 0}, {".", 0},
+      {"-", 0}, {"0x10", 0}, {"inf", 0}, {"-1e999", -kInf}, {"1000e306", kInf}, {"100e306", 1e308},
+      {"0.001e-321", 0}, {"0.0001e310", 1e306}, {"1e99999999999999", kInf}};
+  for (const auto& c : decimals) EXPECT_EQ(mcr::ReadDecimal(c.text), c.value) << '"' << c.text << '"';
   const struct { double value; const char* hex; } toHex[] = {
-      {255, "ff"}, {-1, "ffffffff"}, {0.5, "0"}, {-1.9, "ffffffff"}, {15.99, "f"},
-      {4294967297.9, "1"}, {1099511630524.0, "abc"}, {-2147483648.0, "80000000"},
-      {1e19, "0"}, {-1e19, "0"}, {kNaN, "0"},
-  };
+      {255, "ff"}, {-1, "ffffffff"}, {0.5, "0"}, {-1.9, "ffffffff"}, {15.99, "f"}, {4294967297.9, "1"},
+      {1099511630524.0, "abc"}, {-2147483648.0, "80000000"}, {1e19, "0"}, {-1e19, "0"}, {NAN, "0"}};
   for (const auto& c : toHex) EXPECT_EQ(mcr::HexOfNumber(c.value), c.hex) << c.value;
-
   const struct { const char* text; std::int32_t value; } fromHex[] = {
-      {"ffffffff", -1}, {"\n\t FF", 255}, {"0x1A", 26}, {"1g", 1}, {"g", 0}, {"", 0}, {"-1", -1},
-      {"+7f", 127}, {"0xg", 0}, {"123456789", 0x23456789}, {"80000000", INT32_MIN},
-  };
+      {"\n\t FF", 255}, {"0x1A", 26}, {"1g", 1}, {"g", 0}, {"", 0}, {"-1", -1}, {"+7f", 127}, {"0xg", 0},
+      {"123456789", 0x23456789}, {"80000000", INT32_MIN}};
   for (const auto& c : fromHex) EXPECT_EQ(mcr::NumberOfHex(c.text), c.value) << '"' << c.text << '"';
 }
 

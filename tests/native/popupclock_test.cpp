@@ -3,30 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 
 #include "windows/msgpopupclock.h"
 
 namespace {
 
-constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-
 TEST(PopupCountDown, SubtractsTheTicksSinceThePreviousEvent) {
   const struct { std::int32_t remaining; std::uint32_t last, now; std::int32_t left; } cases[] = {
-      {2000, 1000, 1250, 1750},
-      {2000, 1000, 1000, 2000},
-      {1, 1000, 1001, 0},
+      {2000, 1000, 1250, 1750}, {2000, 1000, 1000, 2000}, {1, 1000, 1001, 0},
       {1000, 5000, 9000, -3000},  // a late host: all the time counts at once
       {500, 0xFFFFFFF0u, 0xFFFFFFFFu, 485},
       // After a wrap only the ticks since zero count (here 16 of the real 272).
-      {250, 0xFFFFFF00u, 0x10u, 234},
-      {250, 0xFFFFFF00u, 0, 250},
-      // However long the host stayed away, the popup is still due to close.
-      {3600000, 0, 0xFFFFFFFFu, kMin},
-  };
+      {250, 0xFFFFFF00u, 0x10u, 234}, {250, 0xFFFFFF00u, 0, 250},
+      {3600000, 0, 0xFFFFFFFFu, INT32_MIN}};  // however long the host stayed away, still due to close
   for (const auto& c : cases)
-    EXPECT_EQ(mcr::CountDown(c.remaining, c.last, c.now), c.left)
-        << c.remaining << " " << c.last << " -> " << c.now;
+    EXPECT_EQ(mcr::CountDown(c.remaining, c.last, c.now), c.left) << c.remaining << " " << c.last << " -> " << c.now;
 }
 
 }  // namespace

@@ -1,57 +1,34 @@
 #include "leaks.h"
 
 #include <algorithm>
-#include <vector>
+#include <cstdint>
+#include <cstring>
 
 namespace mcrtest {
-
-namespace {
-
-// The layout of the system's handle list (information class 16).
-struct HandleEntry {
-  ULONG processId;
-  UCHAR objectType;
-  UCHAR attributes;
-  USHORT value;
-  PVOID object;
-  ULONG access;
-};
-struct HandleList {
-  ULONG count;
-  HandleEntry entries[1];
-};
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-
-}  // namespace
 
 std::size_t ThreadWindowCount() {
   std::size_t count = 0;
   static const WNDENUMPROC one = [](HWND, LPARAM n) -> BOOL { return ++*reinterpret_cast<std::size_t*>(n), TRUE; };
-  static const WNDENUMPROC withChildren = [](HWND w, LPARAM n) -> BOOL {
-    EnumChildWindows(w, one, n);
-    return one(w, n);
-  };
+  static const WNDENUMPROC withChildren = [](HWND w, LPARAM n) -> BOOL { return EnumChildWindows(w, one, n), one(w, n); };
   EnumThreadWindows(GetCurrentThreadId(), withChildren, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
+// Counted in the system's handle list (information class 16): a count, then
+// one entry per handle that starts with the owner's process id.
 std::size_t ProcessHandleCount() {
-  auto query = reinterpret_cast<QuerySystemInformation>(
+  struct Entry { ULONG process; UCHAR type, attributes; USHORT value; PVOID object; ULONG access; };
+  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<Query>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return 0;
   std::vector<unsigned char> buffer(1 << 16);
   LONG status;
-  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                         nullptr)) == kInfoLengthMismatch)
+  while ((status = query(16, buffer.data(), ULONG(buffer.size()), nullptr)) == LONG(0xC0000004))  // too small
     buffer.resize(buffer.size() * 2);
   if (status != 0) return 0;
-  const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
-  std::size_t count = 0;
-  for (ULONG i = 0; i < list->count; ++i)
-    if (list->entries[i].processId == GetCurrentProcessId()) ++count;
-  return count;
+  const auto* first = reinterpret_cast<const Entry*>(buffer.data() + alignof(Entry));
+  return std::count_if(first, first + *reinterpret_cast<const ULONG*>(buffer.data()),
+                       [](const Entry& e) { return e.process == GetCurrentProcessId(); });
 }
 
 bool IconAlive(HICON icon) {
@@ -64,16 +41,63 @@ bool IconAlive(HICON icon) {
 
 std::size_t HeapBlockCount() {
   std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
-  heaps.resize(std::min<std::size_t>(heaps.size(), GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data())));
+  heaps.resize(std::min<std::size_t>(heaps.size(), GetProcessHeaps(DWORD(heaps.size()), heaps.data())));
   std::size_t count = 0;
   for (HANDLE heap : heaps) {
     if (!HeapLock(heap)) continue;
     PROCESS_HEAP_ENTRY entry{};
-    while (HeapWalk(heap, &entry))
-      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++count;
+    while (HeapWalk(heap, &entry)) count += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
     HeapUnlock(heap);
   }
   return count;
+}
+
+bool OpensExclusively(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+}
+
+FolderState FolderState::Take(const std::string& root, const std::vector<std::string>& skip) {
+  FolderState s;
+  s.root_ = root;
+  std::vector<std::string> folders = {""};
+  while (!folders.empty()) {
+    const std::string rel = folders.back();
+    folders.pop_back();
+    WIN32_FIND_DATAA d;
+    HANDLE find = FindFirstFileA((root + rel + "\\*").c_str(), &d);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &d)) {
+      const std::string path = rel + "\\" + d.cFileName;
+      if (!std::strcmp(d.cFileName, ".") || !std::strcmp(d.cFileName, "..") ||
+          std::any_of(skip.begin(), skip.end(), [&](const std::string& x) { return !_stricmp(x.c_str(), path.c_str()); }))
+        continue;
+      const FILETIME& t = d.ftLastWriteTime;
+      const bool folder = d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+      s.entries_[path] = folder ? "" : std::to_string((std::uint64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow) + "@" +
+                                           std::to_string((std::uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+      // Links (Wine's "My Documents" and the like) are not followed.
+      if (folder && !(d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) folders.push_back(path);
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  }
+  return s;
+}
+
+std::vector<std::string> FolderState::ChangesSince(const FolderState& before) const {
+  std::vector<std::string> changes;
+  for (const auto& [path, e] : entries_)
+    if (!before.entries_.count(path)) changes.push_back("created " + root_ + path);
+    else if (before.entries_.at(path) != e) changes.push_back("changed " + root_ + path);
+  for (const auto& [path, e] : before.entries_)
+    if (!entries_.count(path)) changes.push_back("removed " + root_ + path);
+  return changes;
+}
+
+std::vector<std::string> FolderState::Files() const {
+  std::vector<std::string> files;
+  for (const auto& [path, e] : entries_)
+    if (!e.empty()) files.push_back(root_ + path);
+  return files;
 }
 
 }  // namespace mcrtest

@@ -1,15 +1,11 @@
 // Calling any word of the vocabulary safely, for the tests that go through
-// all of them: what each word needs to be called without harm (its plan),
-// a call of it that succeeds, and a bench to run the calls on: a sample
-// workstation in a folder of the test's own, a host with the library, and a
-// working folder for whatever the words write.
+// all of them: each word's plan (what it needs to be called without harm, a
+// call of it that succeeds), and a bench to call it on: a sample workstation
+// in a folder of the test's own, a host with the library, a working folder.
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "bridge/wordtable.h"
 #include "dialogs.h"
@@ -30,16 +26,14 @@ enum WordFlag : unsigned {
   kSimulated = 1u << 8,      // talks to the simulated data-analysis task, reset before each call
 };
 
-// How a word is called by the tests that sweep the whole vocabulary. Argument
-// lists are texts with one field per parameter separated by '|': "~" for an
-// omitted argument, a number for N, a text or a name for S and V, with the
-// bench's places written in braces (Bench::Expand).
+// How the tests that sweep the whole vocabulary call a word. Argument lists
+// are texts with one field per parameter separated by '|': "~" omitted, a
+// number for N, a text or a name for S and V, with the bench's places in
+// braces (Bench::Expand).
 struct WordPlan {
   const char* word;
   unsigned flags;
   const char* valid;        // a call that succeeds on the bench
-  const char* guarded = ""; // positions (digits) of the parameters the flags guard
-  const char* reals = "";   // number parameters used as they are, not made whole
   // The argument checks in the order the word makes them: "position:id" for
   // "this parameter fails with message id", with "/classes" when only some
   // kinds of bad value reach that check there (o omitted, e empty, l long,
@@ -51,15 +45,14 @@ struct WordPlan {
   // (opened a file, a key or a window, allocated): the resource loop repeats
   // it as it repeats the valid call.
   const char* late = "";
+  const char* guarded = ""; // positions (digits) of the parameters the flags guard
+  const char* reals = "";   // number parameters used as they are, not made whole
   int answer = IDCANCEL;                 // the button the watchdog presses
   std::vector<std::uint16_t> bare = {};  // statuses returned bare besides 0 and 1
-  // Text parameters whose lengths count together against one limit:
-  // "positions:limit".
-  const char* sharedLimit = "";
+  const char* sharedLimit = "";          // "positions:limit": texts whose lengths count together
 };
 
-// The plan of a word; a word without one reads as no flags and no valid call
-// known (valid is null).
+// The plan of a word (without one: no flags, valid null).
 const WordPlan& PlanFor(const std::string& word);
 // The word of that name when it is available, else null.
 const mcr::WordInfo* ReadyWord(const std::string& name);
@@ -69,61 +62,45 @@ class Bench {
   Bench();
   ~Bench();
   Bench(const Bench&) = delete;
-  Bench& operator=(const Bench&) = delete;
 
   Host& host() { return *host_; }
-  // The sample workstation in the test's folder (everything the words may
-  // change lies in that folder).
+  // The sample workstation; everything the words may change lies in its folder.
   std::string sample() const { return dir_.path() + "\\sample"; }
-  // The bench's own registry key under HKEY_CURRENT_USER.
-  static constexpr char kOwnKey[] = "Software\\MCRPAK robustness";
+  static constexpr char kOwnKey[] = "Software\\MCRPAK robustness";  // under HKEY_CURRENT_USER
 
   // {R} sample root, {M} method folder, {D} data folder, {X} program folder
   // (ending with a backslash), {Q} sequence file, {W} working folder, {K}
   // the bench's key, {H} host window, {P} this process id, {I} a file with
-  // icons, {F} a search handle opened for the call (kFreshFindHandle).
+  // icons, {F} a search handle opened for the call.
   std::string Expand(const std::string& text) const;
-  // The arguments of a call from its fields ("a|{W}\\b|~"), one per
-  // parameter of the word (a missing field reads as empty).
+  // The arguments of a call from its fields ("a|{W}\\b|~"; a missing field reads as empty).
   std::vector<Arg> Args(const mcr::WordInfo& word, const std::string& fields) const;
   // The word's valid call, or plain arguments of each kind when it has none.
   std::vector<Arg> Baseline(const mcr::WordInfo& word) const;
-  // The prefix that keeps a guarded text parameter inside the bench.
-  std::string GuardPrefix(const mcr::WordInfo& word) const;
+  std::string GuardPrefix(const mcr::WordInfo& word) const;  // keeps a guarded text in the bench
 
-  // Calls the word as a macro would, on a fresh set of variables (and, for a
-  // word that writes files, a complete working folder), answering its
-  // dialogs; afterwards, unless the call is one of a macro's many, the
-  // statement ends (EndStatement). What it showed stays in host().shown().
-  // A call that crashes the process or takes 30 s is reported on stderr with
+  // Calls the word as a macro would, on fresh variables (and, for a word
+  // that writes files, a complete working folder), answering its dialogs;
+  // then, unless the call is one of a macro's many, the statement ends. A
+  // call that crashes the process or takes 30 s is reported on stderr with
   // the word and what, and ends the process.
   Outcome Call(const mcr::WordInfo& word, std::vector<Arg> args, bool endStatement = true,
                const std::string& what = "its valid call");
-  // What the host does after every statement: the connection's popups are
-  // closed and posted messages dispatched.
-  void EndStatement();
-  // The button that answers the dialogs of the calls made through host().
-  void Answer(int id) { watchdog_.answer(id); }
-  // The dialogs the last calls opened.
-  std::vector<DialogScript::Seen> Dialogs() { return watchdog_.take(); }
+  void EndStatement();  // as the host after every statement: popups closed, posted messages dispatched
+  void Answer(int id) { watchdog_.answer(id); }  // the button for the dialogs of host()'s calls
+  std::vector<DialogScript::Seen> Dialogs() { return watchdog_.take(); }  // opened since last asked
 
  private:
-  // The working folder for whatever the words write.
   std::string work() const { return dir_.path() + "\\work"; }
-  // Variables as the sample's start-up macro and the bench set them.
-  void ResetVariables();
-  // The working folder with its fixture files (recreated when a word removed them).
-  void RefreshWork();
-  // The simulated data-analysis task with a batch in the working folder that
-  // holds one data file and has been analysed; kept to be put back.
-  void PrepareAnalysis();
+  void ResetVariables();  // as the sample's start-up macro and the bench set them
+  void RefreshWork();     // the working folder's fixture files, made again where a word removed them
   TempDir dir_;
   WorkstationKey key_;
   std::unique_ptr<Host> host_;
   DialogScript watchdog_{{}, 3000, IDCANCEL};
   std::vector<std::pair<std::string, Value>> startup_;
   std::uint32_t table_ = 0;
-  std::string analysisState_;
+  std::string analysisState_;  // the simulated task with one analysed batch, put back before each call
   char oldDirectory_[MAX_PATH] = {};
   std::string oldTemp_;
   BOOL smoothScrolling_ = FALSE;

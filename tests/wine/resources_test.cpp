@@ -1,12 +1,10 @@
 // What repeated and damaged use leaves behind. Every available word, called
-// two thousand times as it is meant to be called (fewer where one call is
-// slow), and as often with its plan's late failure (a call that fails after
-// the word has taken what it must give back), ends with the process holding
-// as many kernel handles, windows and heap blocks as before. Every word
-// that only reads files, given the sample workstation with its files
-// damaged in the ways real disks and crashed writers damage them, changes no
-// byte and no time stamp of them, and leaves each of them free to be opened
-// exclusively right after it returns.
+// two thousand times as it is meant to be (fewer where a call is slow), and as
+// often with its plan's late failure (after it has taken what it must give
+// back), ends with as many kernel handles, windows and heap blocks as before.
+// Every word that only reads files, given the sample's files damaged the ways
+// disks and crashed writers damage them, changes no byte or time stamp of
+// them and leaves each free to be opened exclusively right after it returns.
 // (The bench points the WorkstationKey at its own sample, so the suite takes
 // its turn with the others that do.)
 #include <windows.h>
@@ -15,10 +13,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <map>
 
 #include "bytes.h"
-#include "filestate.h"
 #include "leaks.h"
 #include "wordcalls.h"
 
@@ -28,82 +24,64 @@ namespace {
 using mcr::kWords;
 using mcr::WordInfo;
 
-constexpr int kCallsPerWord = 2000;
-// A word whose calls are slow gets this much time and at least kMinCalls
-// calls: a leak of one object per call still shows as a dozen.
+// A slow word gets kBudgetMs and at least kMinCalls calls: a leak of one
+// object per call still shows as a dozen.
+constexpr int kCallsPerWord = 2000, kMinCalls = 12;
 constexpr DWORD kBudgetMs = 100;
-constexpr int kMinCalls = 12;
-constexpr int kWarmUpCalls = 3;
 
 // Wine 8's list box keeps the tab-stop array of a destroyed list, one heap
 // block that is not the library's for every list with tab stops a dialog
 // shows. The blocks one such list leaves are measured here, so that a
 // platform without the fault allows nothing.
 const std::map<std::string, int> kListsWithTabStops = {{"QCUNREPELEM", 2}};
-
 std::size_t BlocksLeftByATabbedList() {
-  constexpr int kLists = 20;
   const std::size_t before = HeapBlockCount();
-  for (int i = 0; i < kLists; ++i) {
+  for (int i = 0; i < 20; ++i) {
     HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_USETABSTOPS, 0, 0, 50, 50, GetDesktopWindow(),
                                 nullptr, nullptr, nullptr);
     int tabs[] = {16, 60};
     SendMessageA(list, LB_SETTABSTOPS, 2, reinterpret_cast<LPARAM>(tabs));
     DestroyWindow(list);
   }
-  return (HeapBlockCount() - before + kLists / 2) / kLists;
+  return (HeapBlockCount() - before + 10) / 20;
 }
 
-// Calls the word with args as one macro's statements (after a few calls to
-// warm up) and checks that the process holds what it held before; returns
-// the number of calls.
-int RepeatLeavesNothing(Bench& bench, const WordInfo& w, const std::vector<Arg>& args, std::size_t tabbedList) {
-  for (int i = 0; i < kWarmUpCalls; ++i) bench.Call(w, args);
-  bench.Dialogs();
-  const std::size_t handles = ProcessHandleCount(), windows = ThreadWindowCount(), blocks = HeapBlockCount();
-  DWORD t0 = GetTickCount();
-  int n = 0;
-  // The calls of one macro: the statement ends after the last of them.
-  while (n < kCallsPerWord && (n < kMinCalls || GetTickCount() - t0 < kBudgetMs)) {
-    bench.Call(w, args, false);
-    for (const DialogWatchdog::Seen& d : bench.Dialogs()) EXPECT_FALSE(d.stuck) << U(d.caption);
-    ++n;
-  }
-  bench.EndStatement();
-  EXPECT_EQ(ProcessHandleCount(), handles) << "kernel handles after " << n << " calls";
-  EXPECT_EQ(ThreadWindowCount(), windows) << "windows after " << n << " calls";
-  auto lists = kListsWithTabStops.find(w.name);
-  std::size_t platform = lists == kListsWithTabStops.end() ? 0 : tabbedList * lists->second * n;
-  EXPECT_LE(HeapBlockCount(), blocks + platform + std::max(4, n / 8)) << "heap blocks after " << n << " calls";
-  return n;
-}
-
-// The valid call of every word, and its late failure where the plan has one.
+// The valid call of every word, and its late failure where the plan has one:
+// after three calls to warm up, the calls of one macro (the statement ends
+// after the last), and the process holds what it held before.
 TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
   Bench bench;
   const std::size_t tabbedList = BlocksLeftByATabbedList();
   std::size_t total = 0, words = 0, lates = 0;
   std::string shortened;
-  DWORD start = GetTickCount();
+  const DWORD start = GetTickCount();
   for (const WordInfo& w : kWords) {
-    if (!w.ready) continue;
-    SCOPED_TRACE(w.name);
     const WordPlan& plan = PlanFor(w.name);
-    if (*w.params && !plan.valid) {
-      ADD_FAILURE() << "an available word with parameters needs a valid call in the plans (wordcalls.cpp)";
-      continue;
-    }
-    for (int pass = 0; pass < (*plan.late ? 2 : 1); ++pass) {
-      const bool late = pass == 1;
+    SCOPED_TRACE(w.name);
+    if (*w.params && !plan.valid) ADD_FAILURE() << "an available word with parameters needs a valid call in the plans";
+    for (int late = 0; w.ready && (plan.valid || !*w.params) && late < (*plan.late ? 2 : 1); ++late) {
       SCOPED_TRACE(late ? std::string("its late failure ") + plan.late : "its valid call");
-      std::vector<Arg> args = late ? bench.Args(w, plan.late) : bench.Baseline(w);
+      const std::vector<Arg> args = late ? bench.Args(w, plan.late) : bench.Baseline(w);
       Outcome first = bench.Call(w, args, true, late ? "its late failure" : "its valid call");
       const bool ok = first.status == 0 && !first.error();
       EXPECT_TRUE(late ? !ok || !bench.host().shown().empty() : ok)
           << (late ? "the late call succeeds" : "the valid call fails: ") << (first.error() ? U(*first.error()) : "");
-      const int n = RepeatLeavesNothing(bench, w, args, tabbedList);
-      total += static_cast<std::size_t>(n);
-      ++(late ? lates : words);
+      for (int i = 0; i < 3; ++i) bench.Call(w, args);
+      bench.Dialogs();
+      const std::size_t handles = ProcessHandleCount(), windows = ThreadWindowCount(), blocks = HeapBlockCount();
+      const DWORD t0 = GetTickCount();
+      int n = 0;
+      for (; n < kCallsPerWord && (n < kMinCalls || GetTickCount() - t0 < kBudgetMs); ++n) {
+        bench.Call(w, args, false);
+        for (const DialogWatchdog::Seen& d : bench.Dialogs()) EXPECT_FALSE(d.stuck) << U(d.caption);
+      }
+      bench.EndStatement();
+      EXPECT_EQ(ProcessHandleCount(), handles) << "kernel handles after " << n << " calls";
+      EXPECT_EQ(ThreadWindowCount(), windows) << "windows after " << n << " calls";
+      auto lists = kListsWithTabStops.find(w.name);
+      const std::size_t platform = lists == kListsWithTabStops.end() ? 0 : tabbedList * lists->second * n;
+      EXPECT_LE(HeapBlockCount(), blocks + platform + std::max(4, n / 8)) << "heap blocks after " << n << " calls";
+      total += n, ++(late ? lates : words);
       if (n < kCallsPerWord && !late) shortened += " " + std::string(w.name) + "(" + std::to_string(n) + ")";
     }
   }
@@ -111,22 +89,11 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
               total, GetTickCount() - start, shortened.empty() ? " none" : shortened.c_str());
 }
 
-// --- damaged files ---------------------------------------------------------------
-
-enum class Damage { Empty, OneByteShort, CountsMax, CountsMinusOne, OffsetsPastEnd, NoTerminators };
-
-// A count or offset field of the instrument files, as the file layouts
-// place it: in the files whose lower-case names start with prefix and end
-// with suffix, at a fixed place or, with via, that far past where the 32-bit
-// offset at via points.
-struct Field {
-  const char* prefix;
-  const char* suffix;
-  std::size_t at;
-  int width;  // 2 or 4
-  char kind;  // c a count, o a file offset, w an offset counted in 16-bit words from 1
-  std::size_t via = SIZE_MAX;
-};
+// A count or offset field where the file layouts place it: in the files whose
+// lower-case names start with prefix and end with suffix, at a fixed place or,
+// with via, that far past where the 32-bit offset at via points. kind: c a
+// count, o a file offset, w an offset counted in 16-bit words from 1.
+struct Field { const char *prefix, *suffix; std::size_t at; int width; char kind; std::size_t via = SIZE_MAX; };
 const Field kFields[] = {
     {"", ".seq", 614, 4, 'c'},          {"", ".seq", 618, 4, 'o'},           {"", ".seq", 1625, 4, 'c', 618},
     {"data0", ".icp", 306, 2, 'c'},     {"data0", ".icp", 308, 4, 'w'},      {"data0", ".icp", 264, 4, 'w'},
@@ -153,21 +120,17 @@ std::vector<Field> FieldsOf(const std::string& name, const Bytes& b) {
   return fields;
 }
 
-Bytes Damaged(Damage d, const std::string& name, Bytes b) {
-  switch (d) {
-    case Damage::Empty: return Bytes();
-    case Damage::OneByteShort: return b.resize(b.size() ? b.size() - 1 : 0), b;
-    case Damage::NoTerminators: {
-      Bytes out(b.size());
-      for (std::size_t i = 0; i < b.size(); ++i) out.u8(i, b.data()[i] ? b.data()[i] : 'A');
-      return out;
-    }
-    default: break;
-  }
+const char* const kDamages[] = {"empty", "one byte short", "counts 0x7FFFFFFF", "counts -1", "offsets past the end",
+                                "texts without a terminator"};
+
+Bytes Damaged(int damage, const std::string& name, Bytes b) {
+  if (damage == 0) return Bytes();
+  if (damage == 1) return b.resize(b.size() ? b.size() - 1 : 0), b;
+  for (std::size_t i = 0; damage == 5 && i < b.size(); ++i)
+    if (!b.data()[i]) b.u8(i, 'A');
   for (const Field& f : FieldsOf(name, b)) {
-    if ((f.kind == 'c') != (d != Damage::OffsetsPastEnd)) continue;
-    std::int64_t v = d == Damage::CountsMinusOne ? -1 : d == Damage::CountsMax ? (f.width == 2 ? 0x7FFF : 0x7FFFFFFF)
-                                                                              : static_cast<std::int64_t>(b.size()) + 4096;
+    if (damage == 5 || (f.kind == 'c') != (damage != 4)) continue;
+    auto v = damage == 3 ? -1 : damage == 4 ? std::int64_t(b.size()) + 4096 : f.width == 2 ? 0x7FFF : 0x7FFFFFFF;
     if (f.kind == 'w') v = v / 2 + 1;
     if (f.width == 2) b.i16(f.at, static_cast<std::int16_t>(v));
     else b.i32(f.at, static_cast<std::int32_t>(v));
@@ -176,23 +139,18 @@ Bytes Damaged(Damage d, const std::string& name, Bytes b) {
 }
 
 TEST(Readers, DamagedFilesAreNeverWritten) {
-  const struct { Damage damage; const char* name; } kinds[] = {
-      {Damage::Empty, "empty"}, {Damage::OneByteShort, "one byte short"}, {Damage::CountsMax, "counts 0x7FFFFFFF"},
-      {Damage::CountsMinusOne, "counts -1"}, {Damage::OffsetsPastEnd, "offsets past the end"},
-      {Damage::NoTerminators, "texts without a terminator"}};
-  // One bench: each kind of damage is made from the original bytes.
-  Bench bench;
+  Bench bench;  // each kind of damage is made from the original bytes
   std::map<std::string, Bytes> originals;
   for (const std::string& path : FolderState::Take(bench.sample()).Files()) originals[path] = Bytes::Load(path);
   std::size_t calls = 0, fields = 0;
-  for (const auto& kind : kinds) {
-    SCOPED_TRACE(kind.name);
+  for (int damage = 0; damage < int(std::size(kDamages)); ++damage) {
+    SCOPED_TRACE(kDamages[damage]);
     std::map<std::string, Snapshot> before;
     for (const auto& [path, original] : originals) {
       std::string name = path.substr(path.find_last_of('\\') + 1);
       std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
       fields += FieldsOf(name, original).size();
-      before[path] = Save(Damaged(kind.damage, name, original), path);
+      before[path] = Save(Damaged(damage, name, original), path);
     }
     const FolderState damaged = FolderState::Take(bench.sample());
     for (const WordInfo& w : kWords) {
@@ -208,7 +166,7 @@ TEST(Readers, DamagedFilesAreNeverWritten) {
     }
   }
   std::printf("readers: %zu calls on %zu damaged files (%zu count and offset fields) in %zu ways\n", calls,
-              originals.size(), fields / std::size(kinds), std::size(kinds));
+              originals.size(), fields / std::size(kDamages), std::size(kDamages));
 }
 
 }  // namespace

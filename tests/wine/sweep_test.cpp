@@ -1,31 +1,24 @@
-// Every word of the vocabulary called as a careless or hostile macro would
-// call it: each parameter in turn omitted, empty, 64 KiB long, a number that
-// is no number or lies outside every range, the name of a missing variable
-// or of a table, while the other arguments stay those of a call that works.
-// Whatever comes in, the process survives, the word answers with status 0
-// or 1 (or a bare result of its own), every text it raises is a catalogue
-// text with its places filled, no string handed to the host is longer than
-// the host takes, and nothing outside the test's folder changes. The probes
-// then show the words' limits, which are checked at exactly the limit and one
-// past it, and which message comes first when two arguments are bad at once.
-// Texts one word writes and another reads back keep the widths the layouts
-// give them.
-// (The bench points the WorkstationKey at its own sample, so the suite takes
-// its turn with the others that do.)
+// Every word called as a careless or hostile macro would: each parameter in
+// turn omitted, empty, 64 KiB long, no number or out of every range, a missing
+// variable or a table, the others as in a call that works. The process lives,
+// what the host gets stays what it takes, nothing outside the test's folder
+// changes; the probes then show the limits (held exactly) and which message
+// comes first when two arguments are bad. Texts written by one word and read
+// by another keep their layouts' widths. (The bench points the WorkstationKey
+// at its own sample, so the suite takes its turn with the others that do.)
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <map>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 
 #include "bridge/rounding.h"
-#include "filestate.h"
+#include "leaks.h"
 #include "util/sjistext.h"
 #include "wordcalls.h"
 
@@ -38,135 +31,90 @@ using mcr::WordInfo;
 // The longest string the host takes from the library as a result or as a
 // variable's value: the platform formatter's 1 KiB less the terminator.
 constexpr std::size_t kHostStringMax = 1023;
-const char kNotAvailable[] = "This word is not available in this build of MCRPAK.";
 
-// --- catalogue texts ---------------------------------------------------------
-
-// The catalogue id of a raised text (-1 for a text a word builds around its
-// own), 0 when it is none of them (or longer than any text may be); values
-// gets what fills its places. The texts: the messages of the catalogue; an
-// error-number text, ": " and a name (the file-error reporters); and the
-// few texts of particular words.
+// The catalogue id of a raised text (-1: a word's text of its own; 0: none, or
+// too long), values what fills its places. The texts: the catalogue's, an
+// error-number text + ": " + a name (the file-error reporters), a few words' own.
 int IdOf(const std::string& text, std::vector<std::string>* values = nullptr, const std::string& word = "") {
-  using Formats = std::vector<std::pair<int, std::regex>>;
-  static const Formats catalogue = [] {
-    Formats f;
+  struct Format { std::string word; int id; std::regex pattern; };  // word: "" for any
+  static const std::vector<Format> formats = [] {
+    std::vector<Format> f;
     for (int id : CatalogueIds()) {
-      f.push_back({id, TextPattern(A(CatalogueText(id)))});
-      if (id >= 1405) f.push_back({id, TextPattern(A(CatalogueText(id)) + ": %s")});
+      f.push_back({"", id, TextPattern(A(CatalogueText(id)))});
+      if (id >= 1405) f.push_back({"", id, TextPattern(A(CatalogueText(id)) + ": %s")});
     }
-    f.push_back({5020, TextPattern(": %s")});
+    f.push_back({"", 5020, TextPattern(": %s")});
+    for (const char* t : {"", " ", "SRC:%s : Retry %d", "DST:%s : Retry %d"}) f.push_back({"COPY", -1, TextPattern(t)});
+    for (int id : {1239, 1241}) f.push_back({"EX_DELETE", -1, TextPattern("%s" + A(CatalogueText(id)))});
     return f;
   }();
-  static const Formats none;
-  static const std::map<std::string, Formats> own = [] {
-    std::map<std::string, Formats> m;
-    for (const char* t : {"", " ", "SRC:%s : Retry %d", "DST:%s : Retry %d"}) m["COPY"].push_back({-1, TextPattern(t)});
-    for (int id : {1239, 1241}) m["EX_DELETE"].push_back({-1, TextPattern("%s" + A(CatalogueText(id)))});
-    return m;
-  }();
-  if (text.size() > kHostStringMax) return 0;
   std::smatch m;
-  for (const Formats* list : {&catalogue, own.count(word) ? &own.at(word) : &none})
-    for (const auto& [id, pattern] : *list)
-      if (std::regex_match(text, m, pattern)) {
-        if (values) values->assign(m.begin() + 1, m.end());
-        return id;
-      }
+  for (const Format& f : formats)
+    if ((f.word.empty() || f.word == word) && text.size() <= kHostStringMax && std::regex_match(text, m, f.pattern)) {
+      if (values) values->assign(m.begin() + 1, m.end());
+      return f.id;
+    }
   return 0;
 }
 
-std::string Shown(std::string text) {
-  if (text.size() > 120) text = text.substr(0, 100) + "...(" + std::to_string(text.size()) + " bytes)";
-  return U(text);
+std::string Shown(const std::string& text) {
+  return U(text.size() > 120 ? text.substr(0, 100) + "...(" + std::to_string(text.size()) + " bytes)" : text);
 }
 
-// --- probes ------------------------------------------------------------------
-
-struct Probe {
-  std::string name;
-  char cls;  // o omitted, e empty, l long, n number, w destroyed window, m missing variable or table
-  Arg arg;
-};
-
-std::string Repeat(const std::string& unit, std::size_t bytes) {
-  std::string s;
-  while (s.size() < bytes) s += unit;
-  return s.substr(0, bytes);
-}
+// cls: o omitted, e empty, l long, n number, w destroyed window, m missing variable or table.
+struct Probe { std::string name; char cls; Arg arg; };
 
 const std::vector<Probe>& ProbesFor(char kind) {
+  static const std::string marks = std::regex_replace(std::string(4096, '.'), std::regex("."), "\\/,;:= \t|[]*?\"<>");
+  // The odd run of lead bytes leaves the last without its trail byte.
   static const std::vector<Probe> texts = {
-      {"omitted", 'o', Omit()},
-      {"empty", 'e', Value::Str("")},
+      {"omitted", 'o', Omit()}, {"empty", 'e', Value::Str("")},
       {"64 KiB of letters", 'l', Value::Str(std::string(65536, 'A'))},
-      // An odd run: the last lead byte has no trail byte.
       {"64 KiB of lead bytes", 'l', Value::Str(std::string(65535, '\x81'))},
-      {"64 KiB of separators", 'l', Value::Str(Repeat("\\/,;:= \t|[]*?\"<>", 65536))},
-  };
+      {"64 KiB of separators", 'l', Value::Str(marks)}};
   static const std::vector<Probe> names = [] {
     std::vector<Probe> p = texts;
-    p.push_back({"a missing variable", 'm', Value::Str("SweepMissing")});
-    p.push_back({"a table", 'm', Value::Str("SweepTable")});
-    p.push_back({"a 300-byte name", 'l', Value::Str(std::string(300, 'V'))});
-    return p;
+    for (auto [name, var] : {std::pair{"a missing variable", "SweepMissing"}, {"a table", "SweepTable"}})
+      p.push_back({name, 'm', Value::Str(var)});
+    return p.push_back({"a 300-byte name", 'l', Value::Str(std::string(300, 'V'))}), p;
   }();
   // The handle of a window that no longer exists: refused like any other
   // number, and the one bad handle a word that sends messages may be given.
   static const double deadWindow = [] {
     HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    DestroyWindow(w);
-    return static_cast<double>(reinterpret_cast<std::uintptr_t>(w));
+    return DestroyWindow(w), static_cast<double>(reinterpret_cast<std::uintptr_t>(w));
   }();
   // NaN is followed by the number it must count as.
   static const std::vector<Probe> numbers = {
-      {"omitted", 'o', Omit()},          {"a destroyed window", 'w', N(deadWindow)},
-      {"NaN", 'n', N(std::nan(""))},     {"-2^31", 'n', N(-2147483648.0)},
-      {"+inf", 'n', N(HUGE_VAL)},        {"-inf", 'n', N(-HUGE_VAL)},
-      {"1e308", 'n', N(1e308)},          {"-1e308", 'n', N(-1e308)},
-      {"-0.0", 'n', N(-0.0)},            {"2^31", 'n', N(2147483648.0)},
-      {"-2^31-1", 'n', N(-2147483649.0)}, {"2^32", 'n', N(4294967296.0)},
-  };
+      {"omitted", 'o', Omit()},   {"a destroyed window", 'w', N(deadWindow)}, {"NaN", 'n', N(std::nan(""))},
+      {"-2^31", 'n', N(-2147483648.0)}, {"+inf", 'n', N(HUGE_VAL)}, {"-inf", 'n', N(-HUGE_VAL)},
+      {"1e308", 'n', N(1e308)},   {"-1e308", 'n', N(-1e308)}, {"-0.0", 'n', N(-0.0)},
+      {"2^31", 'n', N(2147483648.0)}, {"-2^31-1", 'n', N(-2147483649.0)}, {"2^32", 'n', N(4294967296.0)}};
   return kind == 'N' ? numbers : kind == 'S' ? texts : names;
 }
 
-// --- the sweep ---------------------------------------------------------------
+struct Single { std::size_t param; const Probe* probe; Outcome outcome; };  // param from 0
 
-struct Single {
-  std::size_t param;  // from 0
-  std::size_t probe;
-  Outcome outcome;
-};
-
-// The checks a word makes, in its own order: "position:id[/classes][=inserts]".
-struct Check {
-  std::size_t param;
-  int id;
-  std::string classes;
-  std::optional<std::string> text;  // the whole message, when the plan gives its inserts
-  bool covers(std::size_t p, int i, char cls) const {
-    return param == p && id == i && (classes.empty() || classes.find(cls) != std::string::npos);
-  }
-};
+// A check a word makes ("position:id[/classes][=inserts]" in its plan's order),
+// with the whole message when the plan gives its inserts.
+struct Check { std::size_t param; int id; std::string classes; std::optional<std::string> text; };
 
 std::vector<Check> OrderOf(const WordInfo& w) {
   std::vector<Check> order;
   std::istringstream items(PlanFor(w.name).order);
   for (std::string item; items >> item;) {
-    unsigned param = 0;
-    int id = 0;
+    unsigned param = 0, id = 0;
     char classes[16] = {};
     const std::size_t equals = item.find('=');
-    std::sscanf(item.substr(0, equals).c_str(), "%u:%d/%15s", &param, &id, classes);
-    std::optional<std::string> text;
-    if (equals != std::string::npos) {
-      // "#n" is the n-th parameter's label, anything else stands as written.
-      std::vector<std::string> inserts;
-      std::istringstream list(item.substr(equals + 1));
-      for (std::string v; std::getline(list, v, ',');) inserts.push_back(v[0] == '#' ? A(Label(std::stoi(v.substr(1)))) : v);
-      text = MsgWith(id, inserts);
-    }
-    order.push_back({param - 1, id, classes, text});
+    std::sscanf(item.substr(0, equals).c_str(), "%u:%u/%15s", &param, &id, classes);
+    order.push_back({param - 1, int(id), classes, std::nullopt});
+    if (equals == std::string::npos) continue;
+    // "#n" is the n-th parameter's label, anything else stands as written.
+    std::vector<std::string> inserts;
+    std::istringstream list(item.substr(equals + 1));
+    for (std::string v; std::getline(list, v, ',');)
+      inserts.push_back(v[0] == '#' ? A(Label(std::stoi(v.substr(1)))) : v);
+    order.back().text = MsgWith(id, inserts);
   }
   return order;
 }
@@ -175,46 +123,36 @@ std::vector<Check> OrderOf(const WordInfo& w) {
 // name, unknown), as opposed to what the word met doing its work: two of
 // them never combine into a third message.
 bool ArgumentCheck(int id) {
-  static const std::set<int> ids = {1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1017, 1023,
-                                    1025, 1026, 1027, 1028, 1029, 1031, 1032, 1033};
-  return ids.count(id) != 0;
+  return std::set<int>{1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1017, 1023, 1025, 1026, 1027, 1028, 1029,
+                       1031, 1032, 1033}.count(id);
 }
 
 class Sweep : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char temp[MAX_PATH], user[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    DWORD size = sizeof user;
-    GetUserNameA(user, &size);
     // The system drive, but not the temporary folder where the other suites
     // work at the same time, nor the user folders Wine links to the home
-    // folder of the machine.
-    outsideSkip_ = {std::string(temp + 2, temp + std::strlen(temp) - 1)};
+    // folder of the machine (the paths without their drive).
+    const std::string temp = std::getenv("TEMP"), profile = std::getenv("USERPROFILE");
+    std::vector<std::string> skip = {temp.substr(2, temp.find_last_not_of('\\') - 1)};
     for (const char* link : {"Desktop", "Documents", "Downloads", "Music", "Pictures", "Videos"})
-      outsideSkip_.push_back(std::string("\\users\\") + user + "\\" + link);
-    outside_ = FolderState::Take("C:", outsideSkip_);
-    programFolder_ = LibraryPath().substr(0, LibraryPath().find_last_of('\\'));
-    program_ = FolderState::Take(programFolder_);
+      skip.push_back(profile.substr(2) + "\\" + link);
+    watched_ = {{"C:", skip}, {LibraryPath().substr(0, LibraryPath().find_last_of('\\')), {}}};
+    for (const auto& [root, skipped] : watched_) before_.push_back(FolderState::Take(root, skipped));
     bench_ = new Bench;
   }
-  static void TearDownTestSuite() {
-    delete bench_;
-    bench_ = nullptr;
-  }
+  static void TearDownTestSuite() { delete bench_; }
 
   static bool Listed(const char* list, std::size_t param) { return std::strchr(list, static_cast<char>('1' + param)); }
   static bool Guarded(const WordInfo& w, std::size_t param) { return Listed(PlanFor(w.name).guarded, param); }
 
-  // The probe as this word may receive it: guarded texts stay inside the
-  // bench, guarded window handles are the host's window, a destroyed one or
-  // nothing.
+  // The probe as the word may receive it: guarded texts stay inside the bench,
+  // guarded window handles are the host's window, a destroyed one or nothing.
   static std::optional<Arg> ProbeArg(const WordInfo& w, std::size_t param, const Probe& p) {
     if (!Guarded(w, param) || !p.arg) return p.arg;
     if (w.params[param] == 'N') return p.cls == 'w' ? std::optional<Arg>(p.arg) : std::nullopt;
     return Arg(Value::Str(bench_->GuardPrefix(w) + p.arg->text));
   }
-
   static std::string Describe(const WordInfo& w, std::size_t param, const std::string& probe) {
     return "parameter " + std::to_string(param + 1) + " (" + w.params[param] + ") " + probe;
   }
@@ -222,38 +160,28 @@ class Sweep : public ::testing::Test {
   // One call with every check that holds for any call.
   static Outcome Call(const WordInfo& w, const std::vector<Arg>& args, const std::string& what) {
     SCOPED_TRACE(std::string(w.name) + " with " + what);
-    const unsigned flags = PlanFor(w.name).flags;
+    const WordPlan& plan = PlanFor(w.name);
     Outcome o = bench_->Call(w, args, true, what);
     ++calls_;
-
-    if (!w.ready) {
-      EXPECT_EQ(o.status, 1);
-      EXPECT_TRUE(o.error() && *o.error() == kNotAvailable) << (o.error() ? Shown(*o.error()) : "no text");
-    } else {
-      const std::vector<std::uint16_t>& bare = PlanFor(w.name).bare;
-      EXPECT_TRUE(o.status <= 1 || std::count(bare.begin(), bare.end(), o.status)) << "status " << o.status;
-    }
+    EXPECT_TRUE(o.status <= 1 || std::count(plan.bare.begin(), plan.bare.end(), o.status)) << "status " << o.status;
     for (const mcrhost::Raised& r : o.raised) {
-      ++texts_;
       EXPECT_LE(r.text.size(), kHostStringMax) << Shown(r.text);
       EXPECT_EQ(mcr::WholeCharacters(r.text).size(), r.text.size()) << "a lone lead byte: " << Shown(r.text);
       EXPECT_FALSE(std::regex_search(r.text, std::regex("%[sd]"))) << "unfilled: " << Shown(r.text);
-      if (w.ready && !(flags & kForeignTexts)) {
-        EXPECT_NE(IdOf(r.text, nullptr, w.name), 0) << "kind " << r.kind << " text not in the catalogue: " << Shown(r.text);
-      }
+      EXPECT_TRUE((plan.flags & kForeignTexts) || IdOf(r.text, nullptr, w.name))
+          << "kind " << r.kind << " text not in the catalogue: " << Shown(r.text);
     }
     EXPECT_LE(o.result ? o.result->text.size() : 0, kHostStringMax) << "the result";
     for (const auto& [name, v] : bench_->host().vars().all())
       EXPECT_LE(v.text.size(), kHostStringMax) << "variable " << Shown(name);
     for (const DialogWatchdog::Seen& d : bench_->Dialogs()) {
-      EXPECT_TRUE(flags & kAsks) << "opened a dialog: " << U(d.caption) << " / " << U(d.text);
+      EXPECT_TRUE(plan.flags & kAsks) << "opened a dialog: " << U(d.caption) << " / " << U(d.text);
       EXPECT_FALSE(d.stuck) << "a dialog did not close when answered: " << U(d.caption);
     }
     return o;
   }
 
-  // The call of a ready word with the arguments of its valid call, one of
-  // them replaced.
+  // The valid call of a ready word with one argument replaced.
   static Outcome CallWith(const WordInfo& w, std::size_t param, const Arg& arg, const std::string& what) {
     std::vector<Arg> args = bench_->Baseline(w);
     args[param] = arg;
@@ -265,28 +193,25 @@ class Sweep : public ::testing::Test {
   static const std::map<std::string, std::vector<Single>>& Singles() {
     static std::map<std::string, std::vector<Single>> singles;
     if (!singles.empty()) return singles;
-    DWORD start = GetTickCount();
-    std::size_t probes = 0;
+    const DWORD start = GetTickCount();
     for (const WordInfo& w : kWords) {
       Call(w, bench_->Baseline(w), "its valid call");
       std::vector<Single>& mine = singles[w.name];
       for (std::size_t p = 0; p < std::strlen(w.params); ++p)
-        for (std::size_t k = 0; k < ProbesFor(w.params[p]).size(); ++k)
-          if (std::optional<Arg> arg = ProbeArg(w, p, ProbesFor(w.params[p])[k])) {
-            ++probes;
-            mine.push_back({p, k, CallWith(w, p, *arg, ProbesFor(w.params[p])[k].name)});
-          }
+        for (const Probe& probe : ProbesFor(w.params[p]))
+          if (std::optional<Arg> arg = ProbeArg(w, p, probe))
+            mine.push_back({p, &probe, CallWith(w, p, *arg, probe.name)});
     }
-    std::printf("sweep: %zu words, %zu probes, %zu calls, %zu texts checked, %lu ms\n", std::size(kWords), probes,
-                calls_, texts_, GetTickCount() - start);
+    std::printf("sweep: %zu words, %zu probes, %lu ms\n", std::size(kWords), calls_ - std::size(kWords),
+                GetTickCount() - start);
     return singles;
   }
 
   static inline Bench* bench_ = nullptr;
-  static inline std::size_t calls_ = 0, texts_ = 0;
-  static inline FolderState outside_, program_;
-  static inline std::vector<std::string> outsideSkip_;
-  static inline std::string programFolder_;
+  static inline std::size_t calls_ = 0;
+  // The system drive (but for the folders it skips) and the program folder, as they were.
+  static inline std::vector<std::pair<std::string, std::vector<std::string>>> watched_;
+  static inline std::vector<FolderState> before_;
 };
 
 TEST_F(Sweep, EveryWordSurvivesEveryProbe) { Singles(); }
@@ -303,10 +228,9 @@ TEST_F(Sweep, NotANumberCountsAsTheLowestWholeNumber) {
   std::size_t compared = 0;
   for (const WordInfo& w : kWords) {
     const std::vector<Single>& singles = Singles().at(w.name);
-    for (std::size_t i = 0; w.ready && i + 1 < singles.size(); ++i) {
+    for (std::size_t i = 0; i + 1 < singles.size(); ++i) {
       const Single &nan = singles[i], &low = singles[i + 1];
-      if (w.params[nan.param] != 'N' || ProbesFor('N')[nan.probe].name != "NaN" || Listed(PlanFor(w.name).reals, nan.param))
-        continue;
+      if (nan.probe->name != "NaN" || Listed(PlanFor(w.name).reals, nan.param)) continue;
       ++compared;
       EXPECT_EQ(answer(nan.outcome), answer(low.outcome)) << w.name << " parameter " << nan.param + 1;
     }
@@ -320,41 +244,36 @@ TEST_F(Sweep, NotANumberCountsAsTheLowestWholeNumber) {
 TEST_F(Sweep, TwoBadArgumentsRaiseTheFirstCheck) {
   std::size_t pairs = 0, ordered = 0;
   for (const WordInfo& w : kWords) {
-    if (!w.ready) continue;
     SCOPED_TRACE(w.name);
     const std::vector<Check> order = OrderOf(w);
     // Per parameter, the first probe that fails with each message.
-    struct Bad { std::size_t param, probe; int id; std::string text; std::size_t rank; };
+    struct Bad { const Single* s; int id; std::string text; std::size_t rank; Arg arg; std::string what; };
     std::vector<Bad> bad;
     std::vector<bool> met(order.size());
     for (const Single& s : Singles().at(w.name)) {
       const std::string* e = s.outcome.error();
-      int id = e ? IdOf(*e) : 0;
+      const int id = e ? IdOf(*e) : 0;
       if (!id) continue;
-      char cls = ProbesFor(w.params[s.param])[s.probe].cls;
-      auto check = std::find_if(order.begin(), order.end(), [&](const Check& c) { return c.covers(s.param, id, cls); });
+      auto check = std::find_if(order.begin(), order.end(), [&](const Check& c) {
+        return c.param == s.param && c.id == id && (c.classes.empty() || std::strchr(c.classes.c_str(), s.probe->cls));
+      });
       const std::size_t rank = check - order.begin();
       if (rank < order.size()) met[rank] = true;
-      if (rank < order.size() && check->text) {
-        EXPECT_EQ(Shown(*e), Shown(*check->text)) << "parameter " << s.param + 1 << " "
-                                                   << ProbesFor(w.params[s.param])[s.probe].name;
-      }
-      if (std::none_of(bad.begin(), bad.end(), [&](const Bad& b) { return b.param == s.param && b.id == id; }))
-        bad.push_back({s.param, s.probe, id, *e, rank});
+      EXPECT_EQ(Shown(*e), Shown(rank < order.size() && check->text ? *check->text : *e))
+          << "parameter " << s.param + 1 << " " << s.probe->name;
+      if (std::none_of(bad.begin(), bad.end(), [&](const Bad& b) { return b.s->param == s.param && b.id == id; }))
+        bad.push_back({&s, id, *e, rank, *ProbeArg(w, s.param, *s.probe), Describe(w, s.param, s.probe->name)});
     }
     for (std::size_t i = 0; i < order.size(); ++i)
-      EXPECT_TRUE(met[i] || !ArgumentCheck(order[i].id))
-          << "no probe met the check " << order[i].param + 1 << ":" << order[i].id;
+      EXPECT_TRUE(met[i] || !ArgumentCheck(order[i].id)) << "no probe met the check " << order[i].param + 1 << ":"
+                                                         << order[i].id;
     if (PlanFor(w.name).flags & kSlow) continue;
     for (const Bad& x : bad)
       for (const Bad& y : bad) {
-        if (x.param >= y.param || x.text == y.text) continue;
-        const Probe& px = ProbesFor(w.params[x.param])[x.probe];
-        const Probe& py = ProbesFor(w.params[y.param])[y.probe];
+        if (x.s->param >= y.s->param || x.text == y.text) continue;
         std::vector<Arg> args = bench_->Baseline(w);
-        args[x.param] = *ProbeArg(w, x.param, px);
-        args[y.param] = *ProbeArg(w, y.param, py);
-        std::string what = Describe(w, x.param, px.name) + " and " + Describe(w, y.param, py.name);
+        args[x.s->param] = x.arg, args[y.s->param] = y.arg;
+        const std::string what = x.what + " and " + y.what;
         Outcome o = Call(w, args, what);
         ++pairs;
         SCOPED_TRACE(what);
@@ -376,31 +295,29 @@ TEST_F(Sweep, TwoBadArgumentsRaiseTheFirstCheck) {
 TEST_F(Sweep, LimitsHoldExactlyAtTheirValue) {
   std::size_t limits = 0;
   for (const WordInfo& w : kWords) {
-    if (!w.ready) continue;
     const std::vector<Arg> base = bench_->Baseline(w);
     std::set<std::string> tried;
     for (const Single& s : Singles().at(w.name)) {
       const std::string* e = s.outcome.error();
       std::vector<std::string> values;
-      int id = e ? IdOf(*e, &values) : 0;
+      const int id = e ? IdOf(*e, &values) : 0;
       const char kind = w.params[s.param];
       Arg at, past;  // the argument exactly at the limit and one past it
       if (id == 1007 && kind != 'N') {
         std::size_t limit = std::stoul(values.back());
         // Parameters whose lengths count together ("positions:limit") leave
         // this one the rest.
-        std::string shared = PlanFor(w.name).sharedLimit;
-        std::string together = shared.substr(0, shared.find(':'));
+        const std::string shared = PlanFor(w.name).sharedLimit, together = shared.substr(0, shared.find(':'));
         if (Listed(together.c_str(), s.param) && std::to_string(limit) == shared.substr(shared.find(':') + 1))
           for (char c : together)
             if (static_cast<std::size_t>(c - '1') != s.param && base[c - '1'])
               limit -= std::min(limit, base[c - '1']->text.size());
-        std::string prefix = Guarded(w, s.param) ? bench_->GuardPrefix(w) : "";
+        const std::string prefix = Guarded(w, s.param) ? bench_->GuardPrefix(w) : "";
         if (prefix.size() > limit) continue;
         at = Value::Str(prefix + std::string(limit - prefix.size(), 'a'));
         past = Value::Str(at->text + "a");
       } else if ((id == 1010 || id == 1011) && kind == 'N') {
-        const bool below = mcr::RoundToInt(ProbesFor('N')[s.probe].arg->number) < std::stoi(values[1]);
+        const bool below = mcr::RoundToInt(s.probe->arg->number) < std::stoi(values[1]);
         const double edge = std::stoi(below ? values[1] : values.back());
         at = N(edge);
         past = N(below ? edge - 1 : edge + 1);
@@ -411,7 +328,7 @@ TEST_F(Sweep, LimitsHoldExactlyAtTheirValue) {
         continue;
       ++limits;
       auto what = [](const Arg& a) {
-        return a->isString ? std::to_string(a->text.size()) + " bytes long" : std::to_string(a->number);
+        return a->isString ? std::to_string(a->text.size()) + " bytes" : std::to_string(a->number);
       };
       Outcome inside = CallWith(w, s.param, at, what(at)), outside = CallWith(w, s.param, past, what(past));
       EXPECT_TRUE(!inside.error() || *inside.error() != *e) << w.name << " at " << what(at) << ": " << Shown(*e);
@@ -426,42 +343,34 @@ TEST_F(Sweep, LimitsHoldExactlyAtTheirValue) {
 // whole, one byte more cut to the width (or, where a value must fit whole,
 // not read back at all), and never half of a double-byte character.
 TEST_F(Sweep, WrittenTextsReadBackCutAtTheirWidth) {
-  struct Trip {
-    std::string set, setArgs;  // {v}: the value
-    std::string get, getArgs;
-    std::string out;     // the variable the getter sets
-    std::string viaVar;  // the setter reads the value from this variable instead
-    std::size_t width;
-    bool whole = false;
-  };
-  std::vector<Trip> trips;
-  for (auto [field, width] :
-       {std::pair{"Comment", 45}, {"Operator", 29}, {"DataPath", 260}, {"PreSeq", 132}, {"PostSeq", 132}})
-    trips.push_back({"SetSeqHdStr", std::string("{W}\\demo.seq|") + field + "|{v}", "GetSeqHdStr",
-                     std::string("{W}\\demo.seq|") + field + "|r$", "r$", "", static_cast<std::size_t>(width)});
-  for (auto [var, width] : {std::pair{"_OPERATOR$", 28}, {"_DATANAME$", 60}, {"_MISCINFO$", 60}})
-    trips.push_back({"WriteHdr2Data", std::string("|") + var, "GetHdrFromData", std::string("|") + var, var, var,
-                     static_cast<std::size_t>(width)});
-  trips.push_back({"WriteProfile", "Trip|Key|{v}|{W}\\trip.ini", "GetProfile", "Trip|Key||r$|{W}\\trip.ini", "r$", "", 126});
-  // The platform stores a text's terminator even when the count leaves it
-  // out, so the reader's 260-byte buffer takes 259 bytes.
-  trips.push_back(
-      {"REGSET", "HKEY_CURRENT_USER|{K}|Trip|REG_SZ|v$", "REGGET", "HKEY_CURRENT_USER|{K}|Trip|r$", "r$", "v$", 259, true});
+  // A setter that reads the value from a variable (via) and its getter set that variable; {v} stands for the value.
+  struct Trip { const char *set, *get; std::size_t width; const char* via = ""; bool whole = false; } trips[] = {
+      {"SetSeqHdStr {W}\\demo.seq|Comment|{v}", "GetSeqHdStr {W}\\demo.seq|Comment|r$", 45},
+      {"SetSeqHdStr {W}\\demo.seq|Operator|{v}", "GetSeqHdStr {W}\\demo.seq|Operator|r$", 29},
+      {"SetSeqHdStr {W}\\demo.seq|DataPath|{v}", "GetSeqHdStr {W}\\demo.seq|DataPath|r$", 260},
+      {"SetSeqHdStr {W}\\demo.seq|PreSeq|{v}", "GetSeqHdStr {W}\\demo.seq|PreSeq|r$", 132},
+      {"SetSeqHdStr {W}\\demo.seq|PostSeq|{v}", "GetSeqHdStr {W}\\demo.seq|PostSeq|r$", 132},
+      {"WriteHdr2Data |_OPERATOR$", "GetHdrFromData |_OPERATOR$", 28, "_OPERATOR$"},
+      {"WriteHdr2Data |_DATANAME$", "GetHdrFromData |_DATANAME$", 60, "_DATANAME$"},
+      {"WriteHdr2Data |_MISCINFO$", "GetHdrFromData |_MISCINFO$", 60, "_MISCINFO$"},
+      {"WriteProfile Trip|Key|{v}|{W}\\trip.ini", "GetProfile Trip|Key||r$|{W}\\trip.ini", 126},
+      // The platform stores a text's terminator even when the count leaves
+      // it out, so the reader's 260-byte buffer takes 259 bytes.
+      {"REGSET HKEY_CURRENT_USER|{K}|Trip|REG_SZ|r$", "REGGET HKEY_CURRENT_USER|{K}|Trip|r$", 259, "r$", true}};
   for (const Trip& t : trips) {
-    const WordInfo* set = ReadyWord(t.set);
-    const WordInfo* get = ReadyWord(t.get);
-    if (!set || !get) continue;
-    SCOPED_TRACE(t.set + " " + t.setArgs);
-    // Writes the value (through a variable: set after the bench's reset) and reads it back.
+    SCOPED_TRACE(t.set);
+    auto call = [](std::string line, const std::string& value, bool checked) {
+      if (std::size_t v = line.find("{v}"); v != std::string::npos) line.replace(v, 3, value);
+      const WordInfo& w = *ReadyWord(line.substr(0, line.find(' ')));
+      const std::vector<Arg> args = bench_->Args(w, line.substr(line.find(' ') + 1));
+      return checked ? Call(w, args, "reading back") : bench_->host().call(w.name, args);
+    };
     auto trip = [&](const std::string& value) -> std::string {
-      std::vector<Arg> setArgs = bench_->Args(*set, t.setArgs);
-      for (Arg& a : setArgs)
-        if (a && a->text == "{v}") a = Value::Str(value);
-      if (!t.viaVar.empty()) bench_->host().vars().setString(t.viaVar, value);
-      Outcome w = bench_->host().call(set->name, setArgs);
-      if (w.status != 0 || w.error()) return "<refused>";
-      Call(*get, bench_->Args(*get, t.getArgs), "reading back");
-      std::string read = StrVar(bench_->host(), t.out);
+      if (*t.via) bench_->host().vars().setString(t.via, value);  // after the bench's reset
+      Outcome set = call(t.set, value, false);
+      if (set.status != 0 || set.error()) return "<refused>";
+      call(t.get, value, true);
+      const std::string read = StrVar(bench_->host(), *t.via ? t.via : "r$");
       return read == "<missing>" ? "" : read;
     };
     auto as = [](std::size_t n) { return std::string(n, 'a'); };
@@ -477,11 +386,11 @@ TEST_F(Sweep, WrittenTextsReadBackCutAtTheirWidth) {
 // folder was created, changed or removed.
 TEST_F(Sweep, NothingOutsideTheTestFolderChanged) {
   Singles();
-  for (const std::string& change : FolderState::Take("C:", outsideSkip_).ChangesSince(outside_))
-    ADD_FAILURE() << change;
-  for (const std::string& change : FolderState::Take(programFolder_).ChangesSince(program_)) ADD_FAILURE() << change;
-  std::printf("%zu entries of the system drive and %zu of the program folder unchanged\n", outside_.size(),
-              program_.size());
+  for (std::size_t i = 0; i < watched_.size(); ++i)
+    for (const std::string& change : FolderState::Take(watched_[i].first, watched_[i].second).ChangesSince(before_[i]))
+      ADD_FAILURE() << change;
+  std::printf("%zu entries of the system drive and %zu of the program folder unchanged\n", before_[0].size(),
+              before_[1].size());
 }
 
 }  // namespace
