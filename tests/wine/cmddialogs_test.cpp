@@ -4,6 +4,8 @@
 // they show, each way out, the files and variables afterwards, their help
 // and window information. (Calls that show nothing: tests/calls/dialogs.calls.)
 #include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -23,7 +25,7 @@ using Steps = std::vector<DialogScript::Step>;
 constexpr int kMeasured = 1001, kAdd = 1002, kDelete = 1003, kUnreported = 1004;                  // 265
 constexpr int kStepList = 1001;                                                                   // 319
 constexpr int kAbort = 1000, kContinue = 1001, kBack = 1002;                                      // 325
-constexpr int kMethod = 102, kCalib = 105, kName = 108;                                            // 353
+constexpr int kMethod = 102, kMethodBrowse = 103, kCalib = 105, kCalibBrowse = 106, kName = 108;  // 353
 constexpr int kType = 103, kPump = 104, kApp = 106, kSampler = 108, kMass = 110, kLoadOnline = 120;  // 355
 constexpr int kSelect = 1001, kFailAction = 1201, kMethodEdit = 1400, kPercent = 1407;            // 369
 
@@ -408,6 +410,55 @@ TEST_F(Dialogs, MethCalBuffersAreBounded) {
   script.finish();
   EXPECT_EQ((Strings{out[0], out[1], out[2]}), (Strings{f256, "C:\\c\\", "nm"}));
   EXPECT_EQ(out[0][257], 'Q');
+}
+
+// The folders the browser is asked to select (BFFM_SETSELECTIONA), seen
+// through a hook on the messages sent to this thread's windows.
+Strings g_selections;
+LRESULT CALLBACK SeeSelections(int code, WPARAM wp, LPARAM lp) {
+  auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+  if (code == HC_ACTION && m->message == BFFM_SETSELECTIONA)
+    g_selections.push_back(m->wParam ? reinterpret_cast<const char*>(m->lParam) : "(an item list)");
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+TEST_F(Dialogs, MethCalFolderBrowser) {
+  // This Wine's browser cannot walk to a folder under the user's profile,
+  // where the temporary folder is: these folders live under C:\.
+  TempDir root("C:\\");
+  const std::string meth = root.file("A.m") + "\\", cal = root.file("cal") + "\\", capitals = root.file("CAL") + "\\";
+  CreateDirectoryA(meth.c_str(), nullptr);
+  CreateDirectoryA(cal.c_str(), nullptr);
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, SeeSelections, nullptr, GetCurrentThreadId());
+  // On opening, the callback asks the browser to select the folder shown,
+  // under the title 1244 and without a New Folder button. (Wine's walk to it
+  // now and then stops short; the test then asks again.)
+  auto browser = [&](std::string shown, const char* name, int button) {
+    return [=](DialogWindow& d) {
+      EXPECT_EQ(g_selections, Strings{shown});
+      EXPECT_NE(d.text().find(Msg(1244)), std::string::npos);
+      EXPECT_EQ(d.buttons(), (std::vector<int>{IDOK, IDCANCEL}));
+      HWND tree = FindWindowExA(d.hwnd(), nullptr, WC_TREEVIEWA, nullptr);
+      char text[MAX_PATH] = {};
+      TVITEMA item{TVIF_TEXT, nullptr, 0, 0, text, MAX_PATH, 0, 0, 0, 0};
+      for (int i = 0; i < 5 && (i == 0 || std::strcmp(text, name) != 0); ++i) {
+        if (i) SendMessageA(d.hwnd(), BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(shown.c_str()));
+        item.hItem = TreeView_GetSelection(tree);
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      }
+      EXPECT_STREQ(text, name);
+      g_selections.clear();
+      d.press(button);
+    };
+  };
+  // A folder carrying a reserved extension is refused. The calibration folder
+  // is given in capitals: the control then shows the browser's answer, in the
+  // folder's own spelling.
+  Run("SVMETHCAL", {S(meth), S(capitals), S("n"), S("C:M"), Omit(), S("m$"), S("c$")},
+      {Press(kMethodBrowse), browser(meth, "A.m", IDOK), Box(Msg(1037, ".M"), IDI_HAND), Press(kCalibBrowse),
+       browser(capitals, "cal", IDOK), Press(kMethodBrowse), browser(meth, "A.m", IDCANCEL), Press(IDOK)});
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(Vars({"m$", "c$"}), meth + "|" + cal);
 }
 
 // Dialog 355 in one line: type, autosampler, application, pump, the masses.
