@@ -48,11 +48,11 @@ TEST(ReadAhead, SeesWhatADirectReadSees) {
     mcr::MemorySource direct(file.bytes);
     for (std::size_t i = 0; i < cases[k].size(); ++i) {
       const Step& s = cases[k][i];
-      if (s.seek != kStay) ASSERT_TRUE(buffered.Seek(s.seek) && (direct.Seek(s.seek), true)) << k << " step " << i;
+      if (s.seek != kStay) { ASSERT_TRUE(buffered.Seek(s.seek) && (direct.Seek(s.seek), true)) << k << " step " << i; }
       std::vector<std::uint8_t> got(s.read + 1, 0xEE), want(s.read + 1, 0xEE);
       std::size_t wanted = direct.Read(want.data(), s.read);
       const std::uint8_t* view = s.view ? buffered.ReadView(s.read) : nullptr;
-      if (s.view) ASSERT_EQ(view != nullptr, wanted == s.read) << k << " step " << i;
+      if (s.view) { ASSERT_EQ(view != nullptr, wanted == s.read) << k << " step " << i; }
       if (view) std::memcpy(got.data(), view, s.read);
       else if (s.view) got = want;  // a view that is not there shows nothing
       else ASSERT_EQ(buffered.Read(got.data(), s.read), wanted) << k << " step " << i;
@@ -88,7 +88,7 @@ TEST(ReadAhead, FailedReadReadsNothing) {
     file.failAt = c.failAt;
     ReadAheadSource source(file.ReadAt());
     std::vector<std::uint8_t> buffer(c.read);
-    if (c.warm != kStay) ASSERT_TRUE(source.Seek(c.warm) && source.Read(buffer.data(), 1) == 1) << c.failAt;
+    if (c.warm != kStay) { ASSERT_TRUE(source.Seek(c.warm) && source.Read(buffer.data(), 1) == 1) << c.failAt; }
     ASSERT_TRUE(source.Seek(c.seek));
     EXPECT_TRUE(c.view ? source.ReadView(c.read) == nullptr : source.Read(buffer.data(), c.read) == 0) << c.failAt;
     EXPECT_TRUE(source.Position() == c.seek && source.Failed()) << c.failAt;

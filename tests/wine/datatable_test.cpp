@@ -16,7 +16,7 @@ TEST_F(DataTable, CreateAndAppend) {
   auto put = [&gone](const std::string& file, const std::string& text, DWORD attributes) {
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(file.c_str());
-    if (text != gone) EXPECT_TRUE(Bytes(0).put(0, text.data(), text.size()).save(file)) << file;
+    if (text != gone) { EXPECT_TRUE(Bytes(0).put(0, text.data(), text.size()).save(file)) << file; }
     SetFileAttributesA(file.c_str(), attributes);
   };
   auto dir = [&](const std::string& name, const std::vector<std::pair<std::string, Bytes>>& files) {
@@ -78,7 +78,7 @@ TEST_F(DataTable, CreateAndAppend) {
     const Bytes b = Bytes::Load(path);
     DWORD a = GetFileAttributesA(path.c_str());
     EXPECT_EQ(a == INVALID_FILE_ATTRIBUTES ? gone : std::string(b.data().begin(), b.data().end()), c.after);
-    if (c.after != gone) EXPECT_EQ((a & FILE_ATTRIBUTE_READONLY) != 0, c.readOnly);
+    if (c.after != gone) { EXPECT_EQ((a & FILE_ATTRIBUTE_READONLY) != 0, c.readOnly); }
   }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
