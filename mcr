@@ -150,7 +150,7 @@ wine_prefix() {
 # One persistent wineserver for the whole run keeps each test process cheap.
 wine_start() {
   wine_prefix
-  wineserver -p
+  wineserver -p 2>/dev/null || true  # one may already serve this prefix
   wine wineboot >/dev/null 2>&1 || true
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }
