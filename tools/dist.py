@@ -20,6 +20,7 @@ import hashlib
 import io
 import json
 import os
+import posixpath
 import re
 import subprocess
 import sys
@@ -244,6 +245,12 @@ def check_archive(root, build, target, problems):
             for line in z.read("SHA256SUMS").decode().splitlines():
                 digest, _, name = line.partition("  ")
                 sums[name] = digest
+        # What a shipped document links to is shipped too.
+        for name in sorted(n for n in listed if n.endswith(".md")):
+            for link in re.findall(r"\]\(([^)#\s]+)[^)]*\)", z.read(name).decode("utf-8", "replace")):
+                if not re.match(r"[a-z]+:", link) and \
+                        posixpath.normpath(posixpath.join(posixpath.dirname(name), link)) not in listed:
+                    problems.append("%s links to %s, which the archive does not hold" % (name, link))
         version = project_version(build)
         for name in sorted(listed - {"SHA256SUMS"}):
             data = z.read(name)
