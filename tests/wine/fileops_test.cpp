@@ -111,6 +111,19 @@ TEST_F(FileWords, CopyTreeSkipsDotNamesAndKeepsBytesAndTimes) {
   EXPECT_FALSE(ReadOnly(at("dst\\ro.txt")));
 }
 
+// Full paths on either side of what the open-file record keeps (127 bytes)
+// copy alike.
+TEST_F(FileWords, CopyFullPathsOnEitherSideOfTheOpenFileRecord) {
+  for (std::size_t length : {127u, 128u}) {
+    const std::string src = at(std::string(length - root_.size() - 5, 's') + ".txt"),
+                      dst = at(std::string(length - root_.size() - 5, 'd') + ".txt");
+    ASSERT_EQ(src.size(), length);
+    WriteAll(src, "record");
+    EXPECT_EQ(Copy(src, dst).status, 0) << length;
+    EXPECT_EQ(ReadAll(dst), "record") << length;
+  }
+}
+
 // A file is asked about with the host window as the owner; a tree once,
 // before anything is written, read-only files in it or not.
 TEST_F(FileWords, CopyAsksTheHostWindowOnceBeforeOverwriting) {

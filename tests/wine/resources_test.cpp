@@ -89,6 +89,21 @@ TEST(Resources, TwoThousandCallsLeaveNothingBehind) {
               total, GetTickCount() - start, shortened.empty() ? " none" : shortened.c_str());
 }
 
+// Without the workstation key's Path (a broken installation) every look-up
+// of the installation takes its failure path, which gives the key back too.
+TEST(Resources, ABrokenInstallationLeavesNoKeyOpen) {
+  Bench bench;
+  WorkstationKey station;
+  station.Point(std::nullopt);
+  const WordInfo& w = *std::find_if(std::begin(kWords), std::end(kWords),
+                                    [](const WordInfo& x) { return std::strcmp(x.name, "GetRuntypePrm") == 0; });
+  const std::vector<Arg> args = bench.Baseline(w);
+  bench.Call(w, args);
+  const std::size_t handles = ProcessHandleCount();
+  for (int i = 0; i < 50; ++i) bench.Call(w, args);
+  EXPECT_EQ(ProcessHandleCount(), handles);
+}
+
 // A count or offset field where the file layouts place it: in the files whose
 // lower-case names start with prefix and end with suffix, at a fixed place or,
 // with via, that far past where the 32-bit offset at via points. kind: c a
