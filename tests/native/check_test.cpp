@@ -17,6 +17,7 @@
 #include "ast.h"
 #include "check.h"
 #include "wordref.h"
+#include "langexamples.h"
 
 namespace {
 
@@ -164,42 +165,20 @@ TEST(CheckRunningMacros, WordExamplesAreClean) {
   }
 }
 
-// The examples of docs/language.md that end with status 0, read as the
-// reference suite reads them.
+// The examples of docs/language.md that end with status 0.
 TEST(CheckRunningMacros, LanguageExamplesThatRunAreClean) {
-  std::istringstream in(Source("docs/language.md"));
-  std::map<std::string, std::string> files;
-  std::string fence, body;
   int examples = 0;
-  for (std::string line; std::getline(in, line);) {
-    if (fence.empty()) {
-      if (line.rfind("```", 0) == 0) fence = line.substr(3), body.clear();
+  for (const mcrtest::LanguageExample& e : mcrtest::LanguageExamples(Source("docs/language.md"))) {
+    if (e.shows.find("[status ") != std::string::npos ||
+        std::find(e.args.begin(), e.args.end(), "--check") != e.args.end())
       continue;
-    }
-    if (line != "```") {
-      body += line + "\n";
-      continue;
-    }
-    if (fence == "mcr") {
-      std::size_t end = body.find('\n');
-      bool named = body.rfind("' ", 0) == 0 && end > 6 && body.compare(end - 4, 4, ".mac") == 0;
-      files[named ? body.substr(2, end - 2) : "example.mac"] = body;
-    } else if (fence == "text" && !files.empty()) {
-      std::vector<std::string> args{"example.mac"};
-      if (body.rfind("$ mcrhost", 0) == 0) args = Split(body.substr(9, body.find('\n') - 9));
-      bool check = std::find(args.begin(), args.end(), "--check") != args.end();
-      if (body.find("[status ") == std::string::npos && !check) {
-        ++examples;
-        fs::path dir = fs::temp_directory_path() / "mcr-check-test";
-        fs::create_directories(dir);
-        for (const auto& [name, text] : files) std::ofstream(dir / name, std::ios::binary) << text;
-        std::string macro;
-        mcrlang::NameSet preset = Preset(args, dir, &macro);
-        EXPECT_EQ(Shown(Rejections(mcrlang::Check(files[macro], Words(), preset))), "") << body;
-      }
-      files.clear();
-    }
-    fence.clear();
+    ++examples;
+    fs::path dir = fs::temp_directory_path() / "mcr-check-test";
+    fs::create_directories(dir);
+    for (const auto& [name, text] : e.files) std::ofstream(dir / name, std::ios::binary) << text;
+    std::string macro;
+    mcrlang::NameSet preset = Preset(e.args, dir, &macro);
+    EXPECT_EQ(Shown(Rejections(mcrlang::Check(e.files.count(macro) ? e.files.at(macro) : "", Words(), preset))), "") << e.line;
   }
   EXPECT_GE(examples, 5);
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "langexamples.h"
 #include "mcrhostrun.h"
 #include "testhost.h"
 #include "wordref.h"
@@ -110,44 +111,19 @@ TEST(WordExamples, RunOnTheSampleAndPrintWhatTheySay) {
 
 // --- docs/language.md ----------------------------------------------------------
 
-// The macro files of the ```mcr blocks before a ```text block (named by a
-// first line "' NAME.mac", else example.mac), run as the text block's
-// "$ mcrhost ..." line says (else with example.mac), write what the rest of
-// it shows: standard output, standard error, "[status N]" unless 0.
+// Each example of docs/language.md, run as its text block says, writes what
+// the rest of the block shows.
 TEST(LanguageDoc, ExamplesDoWhatTheTextSays) {
-  std::istringstream in(Source("docs/language.md"));
-  std::unique_ptr<TempDir> dir;
-  std::string fence, body;
-  int lineNo = 0, examples = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++lineNo;
-    if (fence.empty()) {
-      if (line.rfind("```", 0) == 0) fence = line.substr(3), body.clear();
-      continue;
-    }
-    if (line != "```") {
-      body += line + "\n";
-      continue;
-    }
-    if (fence == "mcr") {
-      if (!dir) dir = std::make_unique<TempDir>();
-      bool named = body.rfind("' ", 0) == 0 && body.find(".mac\n") + 4 == body.find('\n');
-      Write(dir->file(named ? body.substr(2, body.find('\n') - 2) : "example.mac"), body);
-    } else if (fence == "text" && dir) {
-      std::vector<std::string> args{"example.mac"};
-      if (body.rfind("$ mcrhost", 0) == 0) {
-        args = Words(body.substr(9, body.find('\n') - 9));
-        body.erase(0, body.find('\n') + 1);
-      }
-      HostRunOptions options;
-      options.cwd = dir->path();
-      HostRun r = RunMcrhost(args, options);
-      EXPECT_EQ(r.out + r.err + (r.status ? "[status " + std::to_string(r.status) + "]\n" : ""), body)
-          << "the example that ends at docs/language.md line " << lineNo;
-      dir.reset();
-      ++examples;
-    }
-    fence.clear();
+  int examples = 0;
+  for (const LanguageExample& e : LanguageExamples(Source("docs/language.md"))) {
+    TempDir dir;
+    for (const auto& [name, text] : e.files) Write(dir.file(name), text);
+    HostRunOptions options;
+    options.cwd = dir.path();
+    HostRun r = RunMcrhost(e.args, options);
+    EXPECT_EQ(r.out + r.err + (r.status ? "[status " + std::to_string(r.status) + "]\n" : ""), e.shows)
+        << "the example that ends at docs/language.md line " << e.line;
+    ++examples;
   }
   EXPECT_GE(examples, 20);
 }
