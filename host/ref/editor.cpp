@@ -100,21 +100,16 @@ std::string Hover(const Reference& ref, const Catalogue& catalogue) {
   std::string out = "```mcr\n" + Usage(w) + "\n```\n" + KindOfWord(w) + ": " + w.summary + "\n\n";
   if (!w.ready) out += "*Not available in this build yet: calling it raises an error.*\n\n";
   std::vector<std::string> names = ParamNames(w);
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const char letter = w.params[i];
-    out += "- `" + names[i] + "` " + letter + ": " +
-           (letter == 'N' ? "a number" : letter == 'S' ? "a string" : "a variable's name written bare") + "\n";
-  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    out += "- `" + names[i] + "` " + w.params[i] + ": " + KindText(w, ref.entry, i) + "\n";
   if (!names.empty()) out += "\n";
   const Entry& e = *ref.entry;
-  for (const Fact& f : e.facts)
-    out += "**" + std::string(1, static_cast<char>(f.label[0] - 'a' + 'A')) + f.label.substr(1) + ":** " + f.text + "\n\n";
+  for (const Fact& f : e.facts) out += "**" + Capitalised(f.label) + ":** " + f.text + "\n\n";
   if (!e.messages.empty()) out += "**Messages:**\n\n";
   for (const Message& m : e.messages) {
-    auto text = m.id ? catalogue.find(m.id) : catalogue.end();
-    out += "- " + (m.id ? std::to_string(m.id) : std::string("-")) + " *" +
-           (m.reach == Reach::Error ? "error" : m.reach == Reach::Shown ? "shown" : "notice") + "* " +
-           (text == catalogue.end() ? "" : "`" + text->second + "` ") + "— " + m.when + "\n";
+    const std::string text = MessageText(m, catalogue);
+    out += "- " + IdText(m) + " *" + ReachText(m.reach) + "* " + (text.empty() ? "" : "`" + text + "` ") + "— " +
+           m.when + "\n";
   }
   if (!e.messages.empty()) out += "\n";
   out += "**Example**" + (e.run.empty() ? std::string() : " (mcrhost " + e.run + ")") + ":\n\n```mcr\n";

@@ -73,6 +73,8 @@ bool ReachOf(std::string_view word, Reach* reach) {
   return true;
 }
 
+}  // namespace
+
 const char* ReachText(Reach r) {
   switch (r) {
     case Reach::Error: return "error";
@@ -88,7 +90,6 @@ std::string Capitalised(const std::string& s) {
   return out;
 }
 
-// What parameter i takes, by its kind and the entry's facts about it.
 std::string KindText(const mcr::WordInfo& w, const Entry* e, std::size_t i) {
   const std::string name = ParamNames(w)[i];
   auto listed = [&](const std::vector<std::string>& list) {
@@ -104,6 +105,8 @@ std::string KindText(const mcr::WordInfo& w, const Entry* e, std::size_t i) {
   }
 }
 
+namespace {
+
 // A table cell: a bar would end the cell.
 std::string Cell(const std::string& s) {
   std::string out;
@@ -114,7 +117,8 @@ std::string Cell(const std::string& s) {
   return out;
 }
 
-// The text of a message as the reference shows it.
+}  // namespace
+
 std::string MessageText(const Message& m, const Catalogue& catalogue) {
   if (m.id == 0) return "";
   auto it = catalogue.find(m.id);
@@ -122,8 +126,6 @@ std::string MessageText(const Message& m, const Catalogue& catalogue) {
 }
 
 std::string IdText(const Message& m) { return m.id ? std::to_string(m.id) : "-"; }
-
-}  // namespace
 
 std::vector<std::string> ParamNames(const mcr::WordInfo& word) {
   std::vector<std::string> out;

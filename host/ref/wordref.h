@@ -92,6 +92,15 @@ std::string Usage(const mcr::WordInfo& word);
 std::string KindOfWord(const mcr::WordInfo& word);
 // The parameter names of the word table, or arg1, arg2 ... when they do not fit.
 std::vector<std::string> ParamNames(const mcr::WordInfo& word);
+// The pieces of an entry as every form of the reference words them: what
+// parameter i takes (by its kind and the entry's facts, entry may be null),
+// how a message reaches the macro, a message's catalogue text ("" for none)
+// and its id ("-" for none), a label with its first letter in capitals.
+std::string KindText(const mcr::WordInfo& word, const Entry* entry, std::size_t i);
+const char* ReachText(Reach reach);
+std::string MessageText(const Message& m, const Catalogue& catalogue);
+std::string IdText(const Message& m);
+std::string Capitalised(const std::string& s);
 
 // What the checker (and mcrhost's hints) know of each word: the word
 // table's kinds with the entries' parameter and variable facts.
