@@ -231,6 +231,11 @@ def debug_link(module, prefix):
     return link.split(b"\0", 1)[0].decode(), int.from_bytes(link[-4:], "little")
 
 
+def relative_links(markdown):
+    """The targets of a Markdown text's links that lead to a file beside it (no scheme, no anchor)."""
+    return [link for link in re.findall(r"\]\(([^)#\s]+)[^)]*\)", markdown) if not re.match(r"[a-z]+:", link)]
+
+
 def check_archive(root, build, target, problems):
     expected = set(release_files(root, build)) | {"SHA256SUMS"}
     with zipfile.ZipFile(target) as z:
@@ -247,9 +252,8 @@ def check_archive(root, build, target, problems):
                 sums[name] = digest
         # What a shipped document links to is shipped too.
         for name in sorted(n for n in listed if n.endswith(".md")):
-            for link in re.findall(r"\]\(([^)#\s]+)[^)]*\)", z.read(name).decode("utf-8", "replace")):
-                if not re.match(r"[a-z]+:", link) and \
-                        posixpath.normpath(posixpath.join(posixpath.dirname(name), link)) not in listed:
+            for link in relative_links(z.read(name).decode("utf-8", "replace")):
+                if posixpath.normpath(posixpath.join(posixpath.dirname(name), link)) not in listed:
                     problems.append("%s links to %s, which the archive does not hold" % (name, link))
         version = project_version(build)
         for name in sorted(listed - {"SHA256SUMS"}):
@@ -314,9 +318,8 @@ def check_documents(root, problems):
     for doc in documents:
         with open(os.path.join(root, doc), encoding="utf-8") as f:
             text = f.read()
-        for link in re.findall(r"\]\(([^)#\s]+)[^)]*\)", text):
-            if not re.match(r"[a-z]+:", link) and \
-                    not os.path.exists(os.path.join(root, os.path.dirname(doc), link)):
+        for link in relative_links(text):
+            if not os.path.exists(os.path.join(root, os.path.dirname(doc), link)):
                 problems.append("%s links to %s, which does not exist" % (doc, link))
     pictures = os.path.join(root, "docs", "pictures")
     with open(os.path.join(pictures, "MANIFEST.txt"), encoding="utf-8") as f:
