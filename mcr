@@ -244,7 +244,7 @@ case ${1:-help} in
     "$BUILD/native/bin/wordref" "$ROOT" && say "wrote docs/words.md" ;;
   dist)
     setup; build
-    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/x64/CMakeCache.txt")
+    version=$(project_version)
     python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
     python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip" ;;
   faults)
