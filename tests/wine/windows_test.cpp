@@ -225,6 +225,17 @@ TEST(WindowWords, StateFunctionsStopAtTheFirstFalseTest) {
   for (HWND w : {plain, disabled, hidden, minimised, minDisabled, minHidden, maximised}) DestroyWindow(w);
 }
 
+// Wine's own services may put windows above everything; only the order of
+// this process's windows says what the word did.
+static HWND TopmostOfOurs() {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId()) return w;
+  }
+  return nullptr;
+}
+
 // A window that is hidden or disabled cannot come up; the host window does
 // without a handle; activation minimises and restores the window, 200 ms
 // after the foreground and 200 ms after the minimise.
@@ -237,7 +248,7 @@ TEST(WindowWords, BringWindowToTopAndActivate) {
     EXPECT_EQ(o.error() ? U(*o.error()) : "<none>", U(Msg(1030)));
   }
   Quiet(*host, "BRINGWINDOWTOTOP", {Omit(), Omit(), Omit()});
-  EXPECT_EQ(GetTopWindow(nullptr), host->window());
+  EXPECT_EQ(TopmostOfOurs(), host->window());
   g_sizes.clear();
   const DWORD start = GetTickCount();
   Quiet(*host, "BRINGWINDOWTOTOP", {N(Number(target)), Omit(), N(0.5)});
