@@ -57,6 +57,7 @@ TEST(QcWords, CallsOnFixtureFiles) {
   put("tune\\run.icp", fx::Method(0));
   const std::vector<fx::QcGroup> checks = {{4, {{7}, {260, 12, 124}}}, {4, {{9}}}};
   put("checks\\qcdb.01", fx::QcDatabase({}, checks));
+  put("checks\\qcdb.02", fx::QcDatabase({}, checks, 3002));
   put("checks\\qcdb.04", fx::QcDatabase({}, checks).resize(30));
   for (auto [file, setting] : {std::pair{"m.ist", -2}, {"z.ist", 0}, {"p.ist", 5}})
     put(std::string("ist\\") + file, Bytes(36, 0x11).i32(32, setting));
