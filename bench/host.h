@@ -22,7 +22,7 @@ mcrhost::Arg N(double v);
 // A folder for the figures' files, removed when the benchmark ends.
 const std::string& Scratch();
 
-// A plain buffered reader over a file: one 64 KB buffer kept from file to
+// A plain buffered reader over a file: one 1 MB buffer kept from file to
 // file, refilled with ReadFile, the unread tail moved to its front.
 class RawStream {
  public:
@@ -31,7 +31,7 @@ class RawStream {
   RawStream(const RawStream&) = delete;
   RawStream& operator=(const RawStream&) = delete;
 
-  // The next n bytes (at most 64 KB), or null when the file ends first.
+  // The next n bytes (at most 1 MB), or null when the file ends first.
   const std::uint8_t* Next(std::size_t n);
 
  private:
@@ -44,7 +44,7 @@ struct RawBytes {
   std::size_t size;
 };
 // The first upTo bytes of a file (fewer when it is shorter), read as a
-// plain buffered reader reads: ReadFile calls of 64 KB, into a buffer kept
+// plain buffered reader reads: ReadFile calls of 1 MB, into a buffer kept
 // from call to call. Empty when the file cannot be opened.
 RawBytes RawRead(const std::string& path, std::size_t upTo = SIZE_MAX);
 // The same from a file the caller holds open, from its current position.

@@ -1,5 +1,5 @@
 // The instrument-file words against the same bytes read raw. A baseline
-// opens the file, reads what the word needs through a 64 KB buffer
+// opens the file, reads what the word needs through a 1 MB buffer
 // (RawRead), decodes the same records with the layouts' own decoders and
 // puts the answer straight into the host's variables, so that the ratio
 // shows what the word's way of reading and its host operations add.

@@ -3,41 +3,45 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 
 namespace mcr {
 
 namespace {
 
-// Blocks kept between calls, enough for the few files one word holds open;
-// each slot is taken and given back atomically, so no lock is needed.
-constexpr std::size_t kPooledBlocks = 4;
-std::atomic<std::uint8_t*> g_pool[kPooledBlocks];
+// Blocks of one size kept between calls, enough for the few files one word
+// holds open; each slot is taken and given back atomically, so no lock is
+// needed. They are given back when the library is unloaded.
+struct Pool {
+  std::size_t size;
+  std::atomic<std::uint8_t*> slots[4];
 
-// Gives the pooled blocks back when the library is unloaded.
-struct PoolRelease {
-  ~PoolRelease() {
-    for (auto& slot : g_pool) delete[] slot.exchange(nullptr);
+  ~Pool() {
+    for (auto& slot : slots) delete[] slot.exchange(nullptr);
   }
-} g_poolRelease;
-
-std::uint8_t* TakeBlock() {
-  for (auto& slot : g_pool)
-    if (std::uint8_t* block = slot.exchange(nullptr)) return block;
-  return new std::uint8_t[ReadAheadSource::kBlockSize];
-}
-
-void GiveBlock(std::uint8_t* block) {
-  for (auto& slot : g_pool) {
-    std::uint8_t* empty = nullptr;
-    if (slot.compare_exchange_strong(empty, block)) return;
+  // Null when no block of the size can be had: the host's process may be
+  // short of memory, and that must not end it.
+  std::uint8_t* Take() {
+    for (auto& slot : slots)
+      if (std::uint8_t* block = slot.exchange(nullptr)) return block;
+    return new (std::nothrow) std::uint8_t[size];
   }
-  delete[] block;
-}
+  void Give(std::uint8_t* block) {
+    for (auto& slot : slots) {
+      std::uint8_t* empty = nullptr;
+      if (slot.compare_exchange_strong(empty, block)) return;
+    }
+    delete[] block;
+  }
+};
+Pool g_blocks{ReadAheadSource::kBlockSize, {}}, g_walkBlocks{ReadAheadSource::kWalkBlockSize, {}};
+
+Pool& PoolOf(std::size_t size) { return size == ReadAheadSource::kBlockSize ? g_blocks : g_walkBlocks; }
 
 }  // namespace
 
 ReadAheadSource::~ReadAheadSource() {
-  if (block_) GiveBlock(block_);
+  if (block_) PoolOf(blockSize_).Give(block_);
 }
 
 bool ReadAheadSource::Seek(std::uint64_t offset) {
@@ -47,13 +51,23 @@ bool ReadAheadSource::Seek(std::uint64_t offset) {
 }
 
 bool ReadAheadSource::Fill(std::uint64_t offset) {
-  if (!block_) block_ = TakeBlock();
+  // Going on from within the first block or from its end is walking the file.
+  const bool walking = blockLength_ && offset > blockStart_ && offset <= blockStart_ + blockLength_;
+  if (!block_ || (walking && blockSize_ == kBlockSize)) {
+    const std::size_t size = block_ ? kWalkBlockSize : kBlockSize;
+    if (std::uint8_t* block = PoolOf(size).Take()) {  // else the block in hand serves on
+      if (block_) PoolOf(blockSize_).Give(block_);
+      block_ = block;
+      blockSize_ = size;
+    }
+  }
   blockLength_ = 0;
-  long long got = readAt_(offset, block_, kBlockSize);
+  if (!block_) return false;
+  long long got = readAt_(offset, block_, blockSize_);
   if (got < 0) return false;
   blockStart_ = offset;
   blockLength_ = static_cast<std::size_t>(got);
-  if (blockLength_ < kBlockSize) end_ = offset + blockLength_;
+  if (blockLength_ < blockSize_) end_ = offset + blockLength_;
   return true;
 }
 

@@ -58,14 +58,18 @@ using ReadAtFunction = std::function<long long(std::uint64_t offset, void* buffe
 
 // Serves reads and seeks from a block read ahead, so that a reader walking a
 // file record by record costs one read of the file per block instead of a
-// read and a seek per record. A small file is read whole by the first read.
-// What a reader observes does not change: the same bytes, the same short
-// read at the end, seeks past the end allowed and the next read short, a
-// failed read of the file reads nothing and leaves the position. The block
-// comes from a pool, so a call does not pay for a fresh 64 KB buffer.
+// read and a seek per record. A small file is read whole by the first read;
+// a reader that goes on past its first block walks a long file (a sequence
+// of thousands of rows) and gets walking blocks, whose few reads cost what
+// one read of the file costs. What a reader observes does not change: the
+// same bytes, the same short read at the end, seeks past the end allowed and
+// the next read short, a failed read of the file reads nothing and leaves
+// the position. Blocks come from pools, so a call does not pay for a fresh
+// buffer.
 class ReadAheadSource : public ByteSource {
  public:
   static constexpr std::size_t kBlockSize = 64 * 1024;
+  static constexpr std::size_t kWalkBlockSize = 1024 * 1024;
 
   explicit ReadAheadSource(ReadAtFunction readAt) : readAt_(std::move(readAt)) {}
   ~ReadAheadSource() override;
@@ -89,6 +93,7 @@ class ReadAheadSource : public ByteSource {
 
   ReadAtFunction readAt_;
   std::uint8_t* block_ = nullptr;
+  std::size_t blockSize_ = 0;  // of block_: kBlockSize or kWalkBlockSize
   std::uint64_t blockStart_ = 0;
   std::size_t blockLength_ = 0;
   // Where the file ends once a read has come up short.

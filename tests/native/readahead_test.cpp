@@ -1,6 +1,7 @@
 // The read-ahead block under every instrument-file reader: whatever the
 // pattern of seeks and reads, a reader sees exactly what it saw reading the
-// file directly, and walking a file costs one read of it per block.
+// file directly, and walking a file costs one read of its first block and
+// one per walking block after it.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,15 +12,18 @@ namespace {
 
 using mcr::ReadAheadSource;
 
-constexpr std::size_t kBlock = ReadAheadSource::kBlockSize, kFileSize = 3 * kBlock + 1000;  // a fourth block short
+constexpr std::size_t kBlock = ReadAheadSource::kBlockSize, kWalk = ReadAheadSource::kWalkBlockSize;
+constexpr std::size_t kFileSize = 3 * kBlock + 1000;  // a fourth block short
 constexpr std::uint64_t kStay = UINT64_MAX;  // a step that reads on from where the last one ended
 
 // The file's reads, counted; a read that touches failAt fails.
 struct CountingFile {
-  std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(kFileSize);
+  std::vector<std::uint8_t> bytes;
   int reads = 0;
   std::uint64_t failAt = UINT64_MAX;
-  CountingFile() { for (std::size_t i = 0; i < kFileSize; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251); }
+  explicit CountingFile(std::size_t size = kFileSize) : bytes(size) {
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  }
   mcr::ReadAtFunction ReadAt() {
     return [this](std::uint64_t offset, void* buffer, std::size_t n) -> long long {
       ++reads;
@@ -64,16 +68,17 @@ TEST(ReadAhead, SeesWhatADirectReadSees) {
 }
 
 TEST(ReadAhead, OneFileReadPerBlock) {
+  constexpr std::size_t kLong = kBlock + 2 * kWalk + 1000;  // a third walking block short
   for (bool view : {false, true}) {
-    CountingFile file;
+    CountingFile file(kLong);
     ReadAheadSource source(file.ReadAt());
     std::uint8_t row[1909];
     std::size_t rows = 0;
     while (view ? source.ReadView(sizeof row) != nullptr : source.Read(row, sizeof row) == sizeof row) ++rows;
-    EXPECT_EQ(rows, kFileSize / sizeof row) << view;
-    source.Seek(kFileSize + 5);
+    EXPECT_EQ(rows, kLong / sizeof row) << view;
+    source.Seek(kLong + 5);
     EXPECT_TRUE(source.Read(row, 1) == 0 && source.ReadView(1) == nullptr) << view;
-    EXPECT_EQ(file.reads, 4) << view;  // the fourth block is short: the end is known from it
+    EXPECT_EQ(file.reads, 4) << view;  // the last block is short: the end is known from it
   }
 }
 
