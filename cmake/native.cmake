@@ -58,6 +58,7 @@ add_custom_target(vscode ALL DEPENDS ${CMAKE_BINARY_DIR}/vscode.stamp)
 add_executable(editor_test tests/editors/editor_test.cpp)
 target_link_libraries(editor_test PRIVATE mcr_wordref mcrhost_pure GTest::gtest_main)
 target_compile_definitions(editor_test PRIVATE MCR_SOURCE_DIR="${MCR_ROOT}")
+target_include_directories(editor_test PRIVATE ${MCR_ROOT}/tests/support)
 add_test(NAME editor_test COMMAND editor_test)
 set_tests_properties(editor_test PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
 

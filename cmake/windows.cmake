@@ -146,14 +146,14 @@ if(MCR_ARCH STREQUAL "i686")
   # The shipped 32-bit library cannot run here; check its export table, how
   # each export returns, and its imports against tools/imports-i686.txt.
   if(MCR_EXPORTCHECK)
+    set(dump "{ ${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak>; ${MCR_OBJDUMP} -d $<TARGET_FILE:mcrpak>; }")
     add_test(NAME i686_exports
-      COMMAND env LC_ALL=C sh -c "{ ${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak>; ${MCR_OBJDUMP} -d $<TARGET_FILE:mcrpak>; } | ${MCR_EXPORTCHECK} ${MCR_ROOT}/tools/imports-i686.txt")
-    set_tests_properties(i686_exports PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
+      COMMAND env LC_ALL=C sh -c "${dump} | ${MCR_EXPORTCHECK} ${MCR_ROOT}/tools/imports-i686.txt")
     # The same check with one import the library makes struck from the list
     # must fail and name it: a check that lets everything pass looks the same.
     add_test(NAME i686_unlisted_import_refused
-      COMMAND env LC_ALL=C sh -c "grep -v '^KERNEL32.dll CreateFileA$' ${MCR_ROOT}/tools/imports-i686.txt > unlisted.txt; out=$({ ${MCR_OBJDUMP} -p $<TARGET_FILE:mcrpak>; ${MCR_OBJDUMP} -d $<TARGET_FILE:mcrpak>; } | ${MCR_EXPORTCHECK} unlisted.txt); status=$?; echo \"$out\"; [ $status -ne 0 ] && echo \"$out\" | grep -q ' 1 not in the allow-list'")
-    set_tests_properties(i686_unlisted_import_refused PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
+      COMMAND env LC_ALL=C sh -c "grep -v '^KERNEL32.dll CreateFileA$' ${MCR_ROOT}/tools/imports-i686.txt > unlisted.txt; out=$(${dump} | ${MCR_EXPORTCHECK} unlisted.txt); status=$?; echo \"$out\"; [ $status -ne 0 ] && echo \"$out\" | grep -q ' 1 not in the allow-list'")
+    set_tests_properties(i686_exports i686_unlisted_import_refused PROPERTIES TIMEOUT ${MCR_TEST_TIMEOUT})
     foreach(standin dlgframe anlink)
       add_test(NAME i686_${standin}_imports
         COMMAND env LC_ALL=C sh -c "${MCR_OBJDUMP} -p $<TARGET_FILE:${standin}> | ${MCR_EXPORTCHECK} --imports-only ${MCR_ROOT}/tools/imports-i686.txt")

@@ -3,21 +3,15 @@
 // annotated macros beside this file (vscode-tmgrammar-test, ./mcr test).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 
 #include "editor.h"
 #include "lang.h"
+#include "refsources.h"
 
 namespace {
-
-std::string Source(const std::string& relative) {
-  std::ifstream in(std::string(MCR_SOURCE_DIR) + "/" + relative, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The names of the grammar's rules "(?i)(?<![\w$])(?:A|B\$)(?![\w$])", unescaped, in their order.
 std::vector<std::string> RuleNames(const nlohmann::json& grammar, std::initializer_list<const char*> rules) {
@@ -39,10 +33,10 @@ std::string Inserted(const std::string& snippet) {
 }
 
 TEST(EditorData, GrammarAndCompletionsNameTheWordsWithTheirUsageAndReference) {
-  std::vector<std::string> problems, expected, listed;  // the words in table order, the built-ins, the keywords
-  const mcrref::Catalogue catalogue = mcrref::ParseCatalogue(Source("mcrpak/resources/strings.rc"));
-  const auto entries = mcrref::ParseEntries(Source("docs/src/words.txt"), &problems);
-  const auto refs = mcrref::Join(entries, catalogue, &problems);
+  std::vector<std::string> expected, listed;  // the words in table order, the built-ins, the keywords
+  const mcrref::SourceTree& sources = mcrtest::ReferenceSources();
+  const auto& refs = sources.refs;
+  const auto& catalogue = sources.catalogue;
   mcrref::Language language{mcrlang::Keywords(), {}};
   for (const mcrlang::Builtin& b : mcrlang::Builtins()) language.builtins.push_back({b.name, b.usage, b.summary});
   for (const mcr::WordInfo& w : mcr::kWords) expected.push_back(w.name);

@@ -18,6 +18,7 @@
 #include "check.h"
 #include "wordref.h"
 #include "langexamples.h"
+#include "refsources.h"
 
 namespace {
 
@@ -30,19 +31,8 @@ std::string Read(const fs::path& path) {
 }
 std::string Source(const std::string& relative) { return Read(fs::path(MCR_SOURCE_DIR) / relative); }
 
-const std::vector<mcrref::Entry>& Entries() {
-  static const std::vector<mcrref::Entry> entries = [] {
-    std::vector<std::string> problems;
-    return mcrref::ParseEntries(Source("docs/src/words.txt"), &problems);
-  }();
-  return entries;
-}
-
 const std::vector<mcrlang::CheckWord>& Words() {
-  static const std::vector<mcrlang::CheckWord> words = [] {
-    std::vector<std::string> problems;
-    return mcrref::CheckWords(mcrref::Join(Entries(), mcrref::Catalogue(), &problems));
-  }();
+  static const std::vector<mcrlang::CheckWord> words = mcrref::CheckWords(mcrtest::ReferenceSources().refs);
   return words;
 }
 
@@ -157,7 +147,7 @@ TEST(CheckRunningMacros, HostCasesThatRunAreClean) {
 }
 
 TEST(CheckRunningMacros, WordExamplesAreClean) {
-  for (const mcrref::Entry& e : Entries()) {
+  for (const mcrref::Entry& e : mcrtest::ReferenceSources().entries) {
     std::string macro, none;
     for (const std::string& l : e.example) macro += l + "\n";
     mcrlang::NameSet preset = Preset(Split(e.run), ".", &none, SampleStartup());
@@ -272,10 +262,9 @@ TEST(CheckRunningMacros, StraightMacrosThatRunAreClean) {
 
 // A V parameter is described as what it is: an option word, or a variable.
 TEST(CheckFacts, HelpTellsOptionsFromVariables) {
-  std::vector<std::string> problems;
-  mcrref::Catalogue catalogue;
-  for (const mcrref::Reference& r : mcrref::Join(Entries(), catalogue, &problems)) {
-    std::string text = mcrref::Plain(r, catalogue);
+  const mcrref::SourceTree& sources = mcrtest::ReferenceSources();
+  for (const mcrref::Reference& r : sources.refs) {
+    std::string text = mcrref::Plain(r, sources.catalogue);
     if (r.word->name == std::string("COPY")) {
       EXPECT_NE(text.find("  option       V  an option, a word written bare: DONTASK (any letter case)\n"), std::string::npos) << text;
     }

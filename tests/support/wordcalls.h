@@ -9,7 +9,6 @@
 
 #include "bridge/wordtable.h"
 #include "dialogs.h"
-#include "instwords.h"
 #include "testhost.h"
 
 namespace mcrtest {

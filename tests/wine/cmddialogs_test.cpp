@@ -12,8 +12,8 @@
 #include <functional>
 
 #include "dialogs.h"
-#include "instwords.h"
 #include "qcfixtures.h"
+#include "testhost.h"
 
 namespace mcrtest {
 namespace {

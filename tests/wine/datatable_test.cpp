@@ -1,7 +1,7 @@
 // DATATABLE as a macro calls it: tables created from the program directory's dataview.cfg and rows appended
 // from data directories laid down byte by byte, checked as whole files; every failure reported through the two
 // variables and the raised text with status 0, and the table left as it should be (the rows: the native suite).
-#include "instwords.h"
+#include "testhost.h"
 #include "tablefixtures.h"
 
 namespace mcrtest {

@@ -2,7 +2,7 @@
 // row count and first-row offset it follows, rows of 1909 bytes (type at 4,
 // method path at 277, extension count at 1625, 34 bytes an entry after the
 // row). The path and row chosen: tests/native/instlayout_test.cpp.
-#include "instwords.h"
+#include "testhost.h"
 
 namespace mcrtest {
 namespace {

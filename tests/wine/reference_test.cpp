@@ -10,7 +10,7 @@
 #include "langexamples.h"
 #include "mcrhostrun.h"
 #include "testhost.h"
-#include "wordref.h"
+#include "refsources.h"
 #include "workstation.h"
 
 namespace mcrtest {
@@ -26,14 +26,6 @@ std::vector<std::string> Words(const std::string& text) {
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // --- docs/words.md -------------------------------------------------------------
-
-const std::vector<mcrref::Entry>& Entries() {
-  static const std::vector<mcrref::Entry> entries = [] {
-    std::vector<std::string> problems;
-    return mcrref::ParseEntries(Source("docs/src/words.txt"), &problems);
-  }();
-  return entries;
-}
 
 std::string Marker(const mcrref::Entry& e) { return "@@ " + e.name + "\n"; }
 
@@ -73,7 +65,7 @@ TEST(WordExamples, RunOnTheSampleAndPrintWhatTheySay) {
   std::size_t ready = 0, examples = 0;
   for (const mcr::WordInfo& w : mcr::kWords) {
     ready += w.ready;
-    for (const mcrref::Entry& e : Entries())
+    for (const mcrref::Entry& e : ReferenceSources().entries)
       if (w.ready && e.name == w.name) groups[e.run].push_back(&e);
   }
   auto alone = [](const mcrref::Entry& e) {

@@ -8,18 +8,14 @@
 // its turn with the others that do.)
 #include <algorithm>
 
+#include "refsources.h"
 #include "wordcalls.h"
-#include "wordref.h"
 
 namespace mcrtest {
 namespace {
 
 const std::vector<mcrlang::CheckWord>& Facts() {
-  static const std::vector<mcrlang::CheckWord> facts = [] {
-    std::vector<std::string> problems;
-    auto entries = mcrref::ParseEntries(ReadAll(std::string(MCR_SOURCE_DIR) + "/docs/src/words.txt"), &problems);
-    return mcrref::CheckWords(mcrref::Join(entries, mcrref::Catalogue(), &problems));
-  }();
+  static const std::vector<mcrlang::CheckWord> facts = mcrref::CheckWords(ReferenceSources().refs);
   return facts;
 }
 
