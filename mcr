@@ -189,7 +189,7 @@ run_tests() {
   export GTEST_OUTPUT="xml:$(winepath -w "$reports" 2>/dev/null)\\"
   local log="$BUILD/wine-ctest.log"
   if ! (cd "$BUILD/x64" && ctest --output-on-failure -j 2) 2>&1 | tee "$log"; then
-    if grep -q "wineserver crashed" "$log"; then
+    if grep -qE "wineserver crashed|the Wine server failed under it" "$log"; then
       # Wine 8's server has crashed now and then under two suites at once;
       # its clients then fail or wait for ever. That is no verdict on them.
       say "the wineserver crashed during the run: the suites that failed, once more"
