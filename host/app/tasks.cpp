@@ -1,6 +1,7 @@
 #include "tasks.h"
 
 #include <cmath>
+#include <cstdint>
 #include <sstream>
 #include <vector>
 
@@ -48,9 +49,11 @@ std::optional<std::string> CheckTaskList(const std::string& list, const std::str
 std::unique_ptr<TaskWindows> StartTasks(Host& host, Session& session, const std::string& list) {
   auto tasks = std::make_unique<TaskWindows>(host.window());
   tasks->onMessage = [&session](const std::string& name, const TaskMessage& m) {
+    // Both parameters as the signed numbers a macro gave: WPARAM is unsigned,
+    // and widening it as such would print -1 as 4294967295 on 32-bit Windows.
     session.output("[" + name + "] message " + std::to_string(m.message) + ", " +
-                   std::to_string(static_cast<long long>(m.first)) + ", " +
-                   std::to_string(static_cast<long long>(m.second)));
+                   std::to_string(static_cast<std::intptr_t>(m.first)) + ", " +
+                   std::to_string(static_cast<std::intptr_t>(m.second)));
   };
   tasks->onClosed = [&session](const std::string& name) { session.output("[" + name + "] closed"); };
   std::vector<std::string> words;
