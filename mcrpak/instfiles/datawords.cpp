@@ -2,6 +2,7 @@
 // data file of a data directory, and run-type parameters from runtype.ini.
 #include <windows.h>
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,11 @@ using namespace mcr;
 namespace {
 
 constexpr DWORD kProfileValueBuffer = 256;
+// The system's profile reader turns section and key names into UTF-16
+// strings of at most 32,767 units; past that it fails, on some Windows by
+// reading a pointer it never set. No INI line holds such a name, so a longer
+// one is a key that is not there.
+constexpr std::size_t kProfileNameMax = 32766;
 
 std::string StrVarOrEmpty(HostContext ctx, const char* name) {
   char value[kStrVarBound] = {};
@@ -110,7 +116,8 @@ MCR_COMMAND(GetRuntypePrmProc) {
   // Without the workstation key this is \icpexe\runtype.ini on the current drive.
   std::string ini = InstallationFolder() + "\\icpexe\\runtype.ini";
   char value[kProfileValueBuffer] = {};
-  GetPrivateProfileStringA(section, key, "", value, kProfileValueBuffer, ini.c_str());
+  if (std::strlen(section) <= kProfileNameMax && std::strlen(key) <= kProfileNameMax)
+    GetPrivateProfileStringA(section, key, "", value, kProfileValueBuffer, ini.c_str());
   SetStrVar(ctx, var, value);
   return 0;
 }
