@@ -124,20 +124,32 @@ add_dependencies(mcrpak dlgframe anlink)
 mcr_shipped_module(mcrpak "Macro words of the ICP-MS workstation")
 
 # --- the host ---------------------------------------------------------------
-add_library(mcrhost_core STATIC host/core/hostcore.cpp host/core/taskwindows.cpp)
+set(MCR_HOST_CORE_SOURCES ${MCR_ROOT}/host/core/hostcore.cpp ${MCR_ROOT}/host/core/taskwindows.cpp)
+add_library(mcrhost_core STATIC ${MCR_HOST_CORE_SOURCES})
 target_include_directories(mcrhost_core PUBLIC ${MCR_ROOT}/host/core ${MCR_ROOT}/mcrpak)
 target_link_libraries(mcrhost_core PUBLIC mcrhost_pure user32 gdi32)
 
 file(GLOB MCR_HOST_SOURCES CONFIGURE_DEPENDS ${MCR_ROOT}/host/app/*.cpp)
 if(MCR_HOST_SOURCES)
   # mcrhost.rc holds the word reference's sources for --help WORD.
-  add_executable(mcrhost ${MCR_HOST_SOURCES} host/app/mcrhost.rc mcrpak/bridge/workstation.cpp)
-  target_include_directories(mcrhost PRIVATE ${MCR_ROOT} ${MCR_ROOT}/standins/anlink)
-  set_source_files_properties(host/app/mcrhost.rc PROPERTIES
-    OBJECT_DEPENDS "${MCR_ROOT}/docs/src/words.txt;${MCR_ROOT}/mcrpak/resources/strings.rc")
-  target_link_libraries(mcrhost PRIVATE mcrhost_core mcr_wordref advapi32 version)
+  # The release carries the 32-bit mcrhost for trying the library on any PC,
+  # Windows XP included: the win32 thread model, as the shipped modules. So
+  # it compiles the host's sources once more, in that model, rather than
+  # link the libraries the tests share: objects of the two models in one
+  # program crash in the C++ runtime's own code. --selftest lays the sample
+  # workstation out for its checks.
+  add_executable(mcrhost ${MCR_HOST_SOURCES} host/app/mcrhost.rc mcrpak/bridge/workstation.cpp
+    sample/workstation.cpp ${MCR_HOST_CORE_SOURCES} ${MCR_HOST_PURE} ${MCR_WORDREF_SOURCES})
+  target_include_directories(mcrhost PRIVATE ${MCR_ROOT} ${MCR_ROOT}/mcrpak ${MCR_ROOT}/standins/anlink
+    ${MCR_ROOT}/sample ${MCR_ROOT}/host/core ${MCR_ROOT}/host/lang ${MCR_ROOT}/host/ref)
+  set_source_files_properties(host/app/mcrhost.rc PROPERTIES OBJECT_DEPENDS
+    "${MCR_ROOT}/docs/src/words.txt;${MCR_ROOT}/mcrpak/resources/strings.rc;${MCR_ROOT}/host/app/selftest.txt")
+  target_link_libraries(mcrhost PRIVATE user32 gdi32 advapi32 version)
   add_dependencies(mcrhost mcrpak dlgframe anlink)
   mcr_version_resource(mcrhost "Command processor for trying MCRPAK macros" VFT_APP)
+  set(launcher ${MCR_ROOT}/cmake/win32threads.sh)
+  set_target_properties(mcrhost PROPERTIES
+    C_COMPILER_LAUNCHER ${launcher} CXX_COMPILER_LAUNCHER ${launcher} RULE_LAUNCH_LINK ${launcher})
 endif()
 
 if(MCR_ARCH STREQUAL "i686")

@@ -33,14 +33,6 @@ const Statement kStatements[] = {
 
 std::string Upper(std::string_view s) { return VarStore::Key(s); }
 
-// The word reference's sources, compiled into mcrhost (mcrhost.rc).
-std::string_view Resource(const char* name) {
-  HRSRC found = FindResourceA(nullptr, name, MAKEINTRESOURCEA(10));  // RT_RCDATA
-  HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
-  const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-  return text ? std::string_view(text, SizeofResource(nullptr, found)) : std::string_view();
-}
-
 struct ReferenceData {
   std::vector<mcrref::Entry> entries;
   mcrref::Catalogue catalogue;
@@ -69,6 +61,13 @@ void PrintWord(const mcr::WordInfo& w) {
 }
 
 }  // namespace
+
+std::string_view Resource(const char* name) {
+  HRSRC found = FindResourceA(nullptr, name, MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+  const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  return text ? std::string_view(text, SizeofResource(nullptr, found)) : std::string_view();
+}
 
 bool PrintWordHelp(const std::string& name) {
   std::string key = Upper(name);
@@ -121,7 +120,7 @@ void PrintWordList() {
 void PrintUsage() {
   std::printf(
       "usage: mcrhost [OPTIONS] [FILE.mac [ARGS...]]\n"
-      "       mcrhost --help WORD | --words | --version\n"
+      "       mcrhost --help WORD | --words | --version | --selftest [FILE]\n"
       "\n"
       "Runs the macro FILE.mac with MCRPAK.dll loaded; without FILE, reads statements\n"
       "from standard input. ARGS reach the macro as _ARGC and _ARG1$, _ARG2$, ...\n"
@@ -137,6 +136,10 @@ void PrintUsage() {
       "                      (dialogs are then cancelled)\n"
       "  --timeout SECONDS   stop a macro (and each statement at the prompt) that runs longer\n"
       "  --version           the versions of mcrhost and of the library\n"
+      "  --selftest [FILE]   try the library's words that need no workstation against known\n"
+      "                      answers (or the checks of FILE), on files it writes in a\n"
+      "                      temporary folder; the last line is the verdict (exit status 0\n"
+      "                      passed, 1 failed)\n"
       "  --help WORD         usage of a word, a built-in function or a statement\n"
       "  --check FILE...     read the macros without running them and report what must\n"
       "                      fail or looks wrong, one line each: FILE:LINE:COL: error|warning:\n"

@@ -3,11 +3,16 @@
 // table, without loading the library.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check.h"
 
 namespace mcrhost {
+
+// A text compiled into mcrhost (mcrhost.rc: the reference's sources, the
+// self-test's checks); empty when there is none.
+std::string_view Resource(const char* name);
 
 // Prints the usage of name; false when there is no such word.
 bool PrintWordHelp(const std::string& name);

@@ -11,21 +11,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "help.h"
 #include "hostcore.h"
 #include "lang.h"
 #include "linkjournal.h"
+#include "selftest.h"
 #include "session.h"
 #include "snapshot.h"
 #include "stop.h"
 #include "tasks.h"
 #include "version.h"
+#include "winsync.h"
 
 namespace {
 
@@ -61,6 +61,7 @@ struct Options {
   std::string tasks;  // --tasks
   bool version = false;  // --version: print the versions, run nothing
   bool check = false;    // --check: read the macros, run nothing
+  bool selftest = false;  // --selftest: the library's checks, no macro
   double timeout = 0;    // --timeout, seconds; 0: none
   std::optional<std::string> macro;  // none: the prompt
   std::vector<std::string> args;
@@ -110,6 +111,8 @@ std::optional<int> ParseOptions(const std::vector<std::string>& argv, Options& o
       o.check = true;
     } else if (a == "--version") {
       o.version = true;
+    } else if (a == "--selftest") {
+      o.selftest = true;
     } else if (a == "--timeout") {
       auto v = value();
       char* end = nullptr;
@@ -207,7 +210,7 @@ int Run(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& sto
 class LineReader {
  public:
   LineReader() : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
-    std::thread([this] { read(); }).detach();
+    CloseHandle(StartThread([this] { read(); }));
   }
 
   // Nothing at the end of the input, or once interrupt is signalled.
@@ -216,7 +219,7 @@ class LineReader {
     while (true) {
       if (WaitForSingleObject(interrupt, 0) == WAIT_OBJECT_0) return std::nullopt;
       {
-        std::lock_guard<std::mutex> lock(mutex_);
+        Locked hold(lock_);
         if (!lines_.empty()) {
           std::string line = std::move(lines_.front());
           lines_.pop_front();
@@ -252,7 +255,7 @@ class LineReader {
   }
   void push(std::string line, bool eof) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      Locked hold(lock_);
       if (!eof || !line.empty()) lines_.push_back(std::move(line));
       eof_ = eof_ || eof;
     }
@@ -260,7 +263,7 @@ class LineReader {
   }
 
   HANDLE event_;
-  std::mutex mutex_;
+  CriticalSection lock_;
   std::deque<std::string> lines_;
   bool eof_ = false;
 };
@@ -358,6 +361,7 @@ int Main(const std::vector<std::string>& argv) {
   std::string library = o.library.empty() ? DefaultLibrary() : o.library;
   if (o.version) return PrintVersions(library);
   if (o.check) return CheckMacros(o);
+  if (o.selftest) return RunSelfTest(library, o.macro.value_or(""));
 
   int code = kOk;
   std::optional<Macro> startup, macro;

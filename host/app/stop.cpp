@@ -1,6 +1,5 @@
 #include "stop.h"
 
-#include <chrono>
 #include <cstdio>
 
 namespace mcrhost {
@@ -25,63 +24,68 @@ void WriteError(const std::string& line) {
 }  // namespace
 
 StopControl::StopControl(double seconds, const std::string& word)
-    : seconds_(seconds), word_(word), idle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    : seconds_(seconds),
+      word_(word),
+      changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      idle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
   g_control = this;
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-  watcher_ = std::thread([this] { watch(); });
+  watcher_ = StartThread([this] { watch(); });
 }
 
 StopControl::~StopControl() {
   SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Locked hold(lock_);
     quit_ = true;
   }
-  changed_.notify_all();
-  watcher_.join();
+  SetEvent(changed_);
+  WaitForSingleObject(watcher_, INFINITE);
+  CloseHandle(watcher_);
   g_control = nullptr;
+  CloseHandle(changed_);
   CloseHandle(idle_);
 }
 
 void StopControl::begin() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  Locked hold(lock_);
   running_ = true;
   ++run_;
   why_.clear();
-  asked_ = false;
-  deadline_ = seconds_ > 0 ? GetTickCount64() + static_cast<ULONGLONG>(seconds_ * 1000) : 0;
+  InterlockedExchange(&asked_, 0);
+  started_ = GetTickCount();
   if (WaitForSingleObject(idle_, 0) == WAIT_OBJECT_0) {
     // The Ctrl+C is this run's now; left set, it would also end the prompt
     // once the run is over.
     ResetEvent(idle_);
     ask("stopped by Ctrl+C");
   }
-  changed_.notify_all();
+  SetEvent(changed_);
 }
 
 void StopControl::end() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  Locked hold(lock_);
   running_ = false;
-  changed_.notify_all();
+  SetEvent(changed_);
 }
 
 std::string StopControl::request() {
-  if (!asked_.load()) return {};
-  std::lock_guard<std::mutex> lock(mutex_);
+  if (!InterlockedCompareExchange(&asked_, 0, 0)) return {};
+  Locked hold(lock_);
   return why_;
 }
 
 void StopControl::ask(const std::string& why) {
   if (!why_.empty()) return;
   why_ = why;
-  asked_ = true;
-  changed_.notify_all();
+  InterlockedExchange(&asked_, 1);
+  SetEvent(changed_);
 }
 
 // Runs on a thread of the system's own while the main thread is busy.
 BOOL WINAPI StopControl::OnConsoleEvent(DWORD event) {
   if ((event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) || !g_control) return FALSE;
-  std::lock_guard<std::mutex> lock(g_control->mutex_);
+  Locked hold(g_control->lock_);
   if (g_control->running_)
     g_control->ask("stopped by Ctrl+C");
   else
@@ -92,27 +96,39 @@ BOOL WINAPI StopControl::OnConsoleEvent(DWORD event) {
 // Asks for the stop when the time is up, and ends mcrhost when the run is
 // still inside a word kStopGrace after the stop was asked for.
 void StopControl::watch() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  // Waits for a change, or at most ms, with the lock let go meanwhile.
+  auto wait = [this](DWORD ms) {
+    lock_.unlock();
+    WaitForSingleObject(changed_, ms);
+    lock_.lock();
+  };
+  const DWORD limit = seconds_ > 0 ? static_cast<DWORD>(seconds_ * 1000) : 0;
+  Locked hold(lock_);
   while (!quit_) {
     if (!running_) {
-      changed_.wait(lock);
+      wait(INFINITE);
       continue;
     }
     const unsigned run = run_;
     if (why_.empty()) {
-      if (!deadline_) {
-        changed_.wait(lock);
+      if (!limit) {
+        wait(INFINITE);
         continue;
       }
-      ULONGLONG now = GetTickCount64();
-      if (now < deadline_) {
-        changed_.wait_for(lock, std::chrono::milliseconds(deadline_ - now));
+      // Tick differences stay right across the counter's wrap at 49.7 days.
+      const DWORD spent = GetTickCount() - started_;
+      if (spent < limit) {
+        wait(limit - spent);
         continue;
       }
       ask("stopped by --timeout " + Seconds(seconds_));
     }
-    bool over = changed_.wait_for(lock, std::chrono::milliseconds(kStopGrace),
-                                  [&] { return quit_ || !running_ || run_ != run; });
+    const DWORD asked = GetTickCount();
+    bool over = false;
+    for (DWORD spent = 0; !over && spent < kStopGrace; spent = GetTickCount() - asked) {
+      wait(kStopGrace - spent);
+      over = quit_ || !running_ || run_ != run;
+    }
     if (over) continue;
     WriteError("mcrhost: " + why_ + ", but " + (word_.empty() ? std::string("the macro") : word_) +
                " did not come back: mcrhost ends\n");

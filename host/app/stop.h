@@ -6,11 +6,9 @@
 #pragma once
 #include <windows.h>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include "winsync.h"
 
 namespace mcrhost {
 
@@ -39,21 +37,21 @@ class StopControl {
 
  private:
   static BOOL WINAPI OnConsoleEvent(DWORD event);
-  void ask(const std::string& why);  // with mutex_ held
+  void ask(const std::string& why);  // with lock_ held
   void watch();
 
   const double seconds_;
   const std::string& word_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  CriticalSection lock_;
+  HANDLE changed_;        // auto-reset: the watcher looks at the state again
   bool quit_ = false;
   bool running_ = false;
   unsigned run_ = 0;      // counts the runs, so that a late grace ends only its own
   std::string why_;       // the stop asked for in this run
-  std::atomic<bool> asked_{false};  // why_ is set: the quick test of request()
-  ULONGLONG deadline_ = 0;
+  volatile LONG asked_ = 0;  // why_ is set: the quick test of request()
+  DWORD started_ = 0;     // tick count at the run's start, for the time limit
   HANDLE idle_;
-  std::thread watcher_;
+  HANDLE watcher_;
 };
 
 }  // namespace mcrhost
