@@ -29,13 +29,15 @@ bool IsClass(HWND w, const char* name) { return _stricmp(WindowText(w, true).c_s
 LRESULT Send(HWND w, UINT m, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageA(w, m, wp, lp); }
 LONG Style(HWND w) { return GetWindowLongA(w, GWL_STYLE); }
 
+BOOL CALLBACK AddOpenDialog(HWND w, LPARAM out) {
+  if (IsWindowVisible(w) && IsClass(w, kDialogClass)) reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+  return TRUE;
+}
+
 // Visible dialogs and message boxes of this thread, topmost first.
 std::vector<HWND> OpenDialogs() {
   std::vector<HWND> found;
-  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) -> BOOL {
-    if (IsWindowVisible(w) && IsClass(w, kDialogClass)) reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), AddOpenDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
@@ -185,7 +187,7 @@ void DialogWindow::key(UINT virtualKey) const {
 }
 
 DialogScript::DialogScript(std::vector<Step> steps, DWORD timeoutMs, int answer)
-    : steps_(std::move(steps)), timeout_(timeoutMs), lastProgress_(GetTickCount()), answer_(answer), outer_(t_script) {
+    : steps_(std::move(steps)), timeout_(Scaled(timeoutMs)), lastProgress_(GetTickCount()), answer_(answer), outer_(t_script) {
   t_script = this;
   timer_ = SetTimer(nullptr, 0, kTickMs, &DialogScript::Tick);
   hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, &DialogScript::Hook, nullptr, GetCurrentThreadId());

@@ -6,11 +6,16 @@
 
 namespace mcrtest {
 
+namespace {
+
+BOOL CALLBACK CountOne(HWND, LPARAM n) { return ++*reinterpret_cast<std::size_t*>(n), TRUE; }
+BOOL CALLBACK CountWithChildren(HWND w, LPARAM n) { return EnumChildWindows(w, CountOne, n), CountOne(w, n); }
+
+}  // namespace
+
 std::size_t ThreadWindowCount() {
   std::size_t count = 0;
-  static const WNDENUMPROC one = [](HWND, LPARAM n) -> BOOL { return ++*reinterpret_cast<std::size_t*>(n), TRUE; };
-  static const WNDENUMPROC withChildren = [](HWND w, LPARAM n) -> BOOL { return EnumChildWindows(w, one, n), one(w, n); };
-  EnumThreadWindows(GetCurrentThreadId(), withChildren, reinterpret_cast<LPARAM>(&count));
+  EnumThreadWindows(GetCurrentThreadId(), CountWithChildren, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 

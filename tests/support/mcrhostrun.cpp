@@ -59,11 +59,12 @@ HostRun RunMcrhost(const std::vector<std::string>& args, const HostRunOptions& o
     ADD_FAILURE() << "cannot start mcrhost.exe (error " << GetLastError() << ")";
   } else {
     if (options.ctrlC) {
-      for (int i = 0; i < 400 && GetFileSize(si.hStdOutput, nullptr) == 0; ++i) Sleep(50);
-      Sleep(300);  // into the loop, the word or the wait for input that follows
+      for (DWORD waited = 0; waited < Scaled(20000) && GetFileSize(si.hStdOutput, nullptr) == 0; waited += 50)
+        Sleep(50);
+      Sleep(Scaled(300));  // into the loop, the word or the wait for input that follows
       SendCtrlC(pi);
     }
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0) << "mcrhost.exe did not end";
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, Scaled(30000)), WAIT_OBJECT_0) << "mcrhost.exe did not end";
     TerminateProcess(pi.hProcess, 99);  // when it did not
     GetExitCodeProcess(pi.hProcess, &r.status);
   }

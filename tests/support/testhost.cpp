@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -29,6 +30,15 @@ const mcrref::Catalogue& Catalogue() {
 }
 
 }  // namespace
+
+DWORD Scaled(DWORD ms) {
+  static const double factor = [] {
+    const char* text = std::getenv("MCR_TIME_SCALE");
+    const double f = text ? std::atof(text) : 1;
+    return f >= 1 && f <= 100 ? f : 1;
+  }();
+  return static_cast<DWORD>(ms * factor);
+}
 
 std::string LibraryPath() {
   char path[MAX_PATH] = {};

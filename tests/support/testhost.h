@@ -24,6 +24,12 @@ using mcrhost::Outcome;
 using mcrhost::Value;
 using mcrhost::Word;
 
+// A limit on how long the test waits for something, multiplied by the
+// factor in MCR_TIME_SCALE (1 when unset): the 32-bit suites run in an
+// emulated PC several times slower. What the library times itself does not
+// scale, so only the tests' own waits go through here.
+DWORD Scaled(DWORD ms);
+
 // The library under test, next to the test executable.
 std::string LibraryPath();
 // A host window plus a connection to the library, registered.

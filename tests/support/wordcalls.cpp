@@ -25,17 +25,19 @@ constexpr DWORD kCallLimitMs = 30000;
 char g_calling[512];
 std::atomic<DWORD> g_callStarted{0};
 
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* e) {
+  std::fprintf(stderr, "\nCRASH (exception %08lx) in %s\n", e->ExceptionRecord->ExceptionCode, g_calling);
+  return std::fflush(stderr), EXCEPTION_CONTINUE_SEARCH;
+}
+
 void WatchCalls() {
   [[maybe_unused]] static const bool started = [] {
-    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) -> LONG {
-      std::fprintf(stderr, "\nCRASH (exception %08lx) in %s\n", e->ExceptionRecord->ExceptionCode, g_calling);
-      return std::fflush(stderr), EXCEPTION_CONTINUE_SEARCH;
-    });
+    SetUnhandledExceptionFilter(ReportCrash);
     std::thread([] {
       for (;; Sleep(250)) {
         const DWORD started = g_callStarted;
-        if (!started || GetTickCount() - started < kCallLimitMs) continue;
-        std::fprintf(stderr, "\nHANG: no answer after %lu ms from %s\n", kCallLimitMs, g_calling);
+        if (!started || GetTickCount() - started < Scaled(kCallLimitMs)) continue;
+        std::fprintf(stderr, "\nHANG: no answer after %lu ms from %s\n", Scaled(kCallLimitMs), g_calling);
         std::fflush(stderr);
         TerminateProcess(GetCurrentProcess(), 3);
       }

@@ -150,12 +150,12 @@ TEST(MsgPopup, AnimatesEightFramesAndClosesWhenItsTimeIsUp) {
   EXPECT_EQ(seen[0], LoadIconA(host->library(), "BAR_ICON_1"));
   EXPECT_EQ(std::vector<HICON>(seen.begin() + 1, seen.begin() + 9), frames);
   ASSERT_TRUE(IsWindow(popup)) << "closed early";
-  EXPECT_TRUE(PumpUntil(*host, 3000, [&] { return !IsWindow(popup); }));
+  EXPECT_TRUE(PumpUntil(*host, Scaled(3000), [&] { return !IsWindow(popup); }));
   for (HICON icon : frames) EXPECT_FALSE(IconAlive(icon));
   ASSERT_EQ(Popup(*host, N(1), S("late")).status, 0);
   popup = OnlyPopup(*host);
   Sleep(1300);
-  EXPECT_TRUE(PumpUntil(*host, 400, [&] { return !IsWindow(popup); }));
+  EXPECT_TRUE(PumpUntil(*host, Scaled(400), [&] { return !IsWindow(popup); }));
 }
 
 // Each connection has its own popup; the end of one connection (code 8) or

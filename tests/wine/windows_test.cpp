@@ -195,13 +195,14 @@ TEST_F(Tasks, MessagesAreSentOrPosted) {
 // (the foreground itself is shared with the suites running beside this one).
 std::vector<WPARAM> g_sizes;
 HWND g_activated;
+LRESULT CALLBACK NotingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_SIZE) g_sizes.push_back(wp);
+  if (m == WM_ACTIVATE && LOWORD(wp) != WA_INACTIVE) g_activated = w;
+  return DefWindowProcA(w, m, wp, lp);
+}
 HWND Window(DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE, const char* name = "MCRTEST Sizes") {
   WNDCLASSA wc{};
-  wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_SIZE) g_sizes.push_back(wp);
-    if (m == WM_ACTIVATE && LOWORD(wp) != WA_INACTIVE) g_activated = w;
-    return DefWindowProcA(w, m, wp, lp);
-  };
+  wc.lpfnWndProc = NotingProc;
   wc.lpszClassName = name;
   RegisterClassA(&wc);
   return CreateWindowExA(0, name, "", style, 10, 10, 300, 200, nullptr, nullptr, nullptr, nullptr);
