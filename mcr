@@ -11,8 +11,9 @@
 #                      the editor's picture (./mcr pictures editor: only that)
 #   ./mcr docs         write docs/words.md from the word table and docs/src/words.txt
 #   ./mcr testratio    lines of tests against lines of code
-#   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip and check it
-#                      (it holds the editor extension, editors/mcrpak-macros-VERSION.vsix)
+#   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip with its
+#                      checksum beside it (.zip.sha256, to publish with it) and
+#                      check it (INSTALL.txt in it says what it holds)
 #   ./mcr faults [ID]  build, then plant each fault of tools/faults.txt (or those
 #                      named) in turn and say which the tests catch
 #   ./mcr host ARGS    run mcrhost.exe under Wine with ARGS (after a build)
@@ -245,8 +246,13 @@ case ${1:-help} in
   dist)
     setup; build
     version=$(project_version)
+    # The archive and its modules name the commit: changes not committed
+    # would ship under a name that is not theirs.
+    [[ -z $(git -C "$ROOT" status --porcelain --untracked-files=no) ]] ||
+      say "warning: the tree has changes not committed; the archive names commit $(git -C "$ROOT" rev-parse --short HEAD) all the same"
     python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
-    python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip" ;;
+    python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
+    say "publish dist/mcrpak-$version.zip.sha256 with the archive" ;;
   faults)
     shift
     setup; build; wine_start
