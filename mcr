@@ -181,6 +181,13 @@ run_tests() {
   (cd "$ROOT" && "$BUILD/node/node_modules/.bin/vscode-tmgrammar-test" --compact \
      -g "$BUILD/native/vscode/syntaxes/mcr.tmLanguage.json" --xunit-report "$reports" 'tests/editors/*.mac') ||
     status=1
+  say "the editor extension's script under Node, with a stand-in of the editor"
+  local node_log="$BUILD/extension-test.log" pass fail
+  MCR_EXTENSION="$BUILD/native/vscode" node --test --test-reporter=tap "$ROOT/tests/editors/extension_test.js" \
+    > "$node_log" 2>&1 || { cat "$node_log"; status=1; }
+  pass=$(sed -n 's/^# pass //p' "$node_log"); fail=$(sed -n 's/^# fail //p' "$node_log")
+  echo "<testsuites tests=\"$((${pass:-0} + ${fail:-0}))\" failures=\"${fail:-0}\" name=\"extension\"/>" \
+    > "$reports/extension.xml"
   say "numeric tests on the x87 unit at 53 and 64 bits"
   rm -rf "$BUILD/x87/reports"
   (cd "$BUILD/x87" && ctest --output-on-failure) || status=1

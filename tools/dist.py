@@ -300,15 +300,17 @@ def version_string(module, key):
     return found.group(1).decode("utf-16-le", "replace") if found else None
 
 
-# What the extension's script may load: the editor's API, its own data and
-# the two modules that find ./mcr in a checkout. Nothing that reaches a network.
-EXTENSION_MODULES = {"vscode", "./words.json", "fs", "path"}
+# What the extension's script may load: the editor's API, its own data, what
+# finds ./mcr in a checkout and what runs the checker on a copy of the macro.
+# Nothing that reaches a network.
+EXTENSION_MODULES = {"vscode", "./words.json", "fs", "path", "os", "child_process"}
 
 
 def check_vsix(data, version):
     """The .vsix as VS Code installs it: its manifests agree, every file the
-    manifest names is in it, the script loads nothing else, and the problem
-    matcher reads mcrhost --check's lines."""
+    manifest names (its icon and snippets too) is in it, it claims no snippets
+    it lacks, the script loads nothing else, and the problem matcher reads
+    mcrhost --check's lines."""
     problems = []
     with zipfile.ZipFile(io.BytesIO(data)) as z:
         names = set(z.namelist())
@@ -323,8 +325,11 @@ def check_vsix(data, version):
         if "vscode" not in manifest.get("engines", {}):
             problems.append("the editor extension names no engines.vscode")
         contributes = manifest.get("contributes", {})
-        named = [manifest.get("main", "")] + [g["path"] for g in contributes.get("grammars", [])] + \
+        named = [manifest.get("main", ""), manifest.get("icon", "")] + \
+                [g["path"] for g in contributes.get("grammars", []) + contributes.get("snippets", [])] + \
                 [l["configuration"] for l in contributes.get("languages", [])] + ["words.json"]
+        if ("Snippets" in manifest.get("categories", [])) != bool(contributes.get("snippets")):
+            problems.append("the editor extension's category Snippets and its snippets disagree")
         for path in named:
             if "extension/" + os.path.normpath(path) not in names:
                 problems.append("the editor extension lacks %s, which its manifest names" % path)
