@@ -125,7 +125,7 @@ std::string Grammar(const std::vector<Reference>& refs, const Language& language
                    Json(WholeNames({r.word->name})) + ", \"beginCaptures\": { \"0\": { \"name\": " +
                    Json(r.word->kind == mcr::WordKind::Function ? "support.function.word.mcr"
                                                                 : "support.function.command.mcr") +
-                   " } },\n          \"end\": \"(?=')|(?<!\\\\n)$\", \"patterns\": [" + inside + "] }";
+                   " } },\n          \"end\": " + Json(R"((?=')|(?<!\n)$)") + ", \"patterns\": [" + inside + "] }";
   }
   std::vector<std::pair<std::string, std::string>> repository = {
       {"word-options", "{ \"patterns\": [\n" + optionRules + "\n      ] }"},
@@ -136,9 +136,9 @@ std::string Grammar(const std::vector<Reference>& refs, const Language& language
        "{ \"name\": \"string.quoted.double.mcr\", \"begin\": \"\\\"\", \"end\": \"\\\"(?!\\\")|$\",\n"
        "      \"patterns\": [" + Rule("constant.character.escape.quote.mcr", "\"\"") + "] }"},
       {"continuation", Rule("punctuation.separator.continuation.mcr", "(?<![\\w$])_(?=[ \\t]*(?:'.*)?$)")},
-      {"continued-line",
-       "{ \"match\": \"(?<![\\\\w$])(_)[ \\\\t]*('.*)?\\\\n\", \"captures\": { \"1\": { \"name\": "
-       "\"punctuation.separator.continuation.mcr\" }, \"2\": { \"name\": \"comment.line.apostrophe.mcr\" } } }"},
+      {"continued-line", "{ \"match\": " + Json(R"((?<![\w$])(_)[ \t]*('.*)?\n)") +
+                             ", \"captures\": { \"1\": { \"name\": \"punctuation.separator.continuation.mcr\" }, "
+                             "\"2\": { \"name\": \"comment.line.apostrophe.mcr\" } } }"},
       {"number", Rule("constant.numeric.mcr", "(?<![\\w$.])(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?(?![\\w$.])")},
       {"control", Rule("keyword.control.mcr", WholeNames(control))},
       {"operator-word", Rule("keyword.operator.word.mcr", WholeNames(operatorWords))},

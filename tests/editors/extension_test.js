@@ -15,6 +15,7 @@ const path = require('path');
 const test = require('node:test');
 
 const EXTENSION = process.env.MCR_EXTENSION || path.join(__dirname, '../../build/native/vscode');
+const PLATFORM = process.platform;
 const TMP = fs.mkdtempSync(path.join(os.tmpdir(), 'mcr-extension-test-'));
 test.after(() => fs.rmSync(TMP, { recursive: true, force: true }));
 
@@ -127,7 +128,7 @@ function session({ settings = {}, checkout = false, platform = 'linux', trusted 
       const before = text.includes('|') ? text.slice(0, text.indexOf('|')).split('\n') : d.lines;
       return editor[provider][method[0]](d, new Position(before.length - 1, before[before.length - 1].length));
     },
-    close() { context.subscriptions.forEach((s) => s.dispose()); Object.defineProperty(process, 'platform', { value: 'linux' }); },
+    close() { context.subscriptions.forEach((s) => s.dispose()); Object.defineProperty(process, 'platform', { value: PLATFORM }); },
   };
 }
 
