@@ -11,8 +11,9 @@
 #                      the editor's picture (./mcr pictures editor: only that)
 #   ./mcr docs         write docs/words.md from the word table and docs/src/words.txt
 #   ./mcr testratio    lines of tests against lines of code
-#   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip and check it
-#                      (it holds the editor extension, editors/mcrpak-macros-VERSION.vsix)
+#   ./mcr dist         build everything, write dist/mcrpak-VERSION.zip with its
+#                      checksum beside it (.zip.sha256, to publish with it) and
+#                      check it (INSTALL.txt in it says what it holds)
 #   ./mcr test32 [--compare] [SUITE...]  build, then run the i686 build's Wine
 #                      suites (or those named) and the release's self-test in
 #                      an emulated 32-bit PC (its image is made once, in about
@@ -185,6 +186,13 @@ run_tests() {
   (cd "$ROOT" && "$BUILD/node/node_modules/.bin/vscode-tmgrammar-test" --compact \
      -g "$BUILD/native/vscode/syntaxes/mcr.tmLanguage.json" --xunit-report "$reports" 'tests/editors/*.mac') ||
     status=1
+  say "the editor extension's script under Node, with a stand-in of the editor"
+  local node_log="$BUILD/extension-test.log" pass fail
+  MCR_EXTENSION="$BUILD/native/vscode" node --test --test-reporter=tap "$ROOT/tests/editors/extension_test.js" \
+    > "$node_log" 2>&1 || { cat "$node_log"; status=1; }
+  pass=$(sed -n 's/^# pass //p' "$node_log"); fail=$(sed -n 's/^# fail //p' "$node_log")
+  echo "<testsuites tests=\"$((${pass:-0} + ${fail:-0}))\" failures=\"${fail:-0}\" name=\"extension\"/>" \
+    > "$reports/extension.xml"
   say "numeric tests on the x87 unit at 53 and 64 bits"
   rm -rf "$BUILD/x87/reports"
   (cd "$BUILD/x87" && ctest --output-on-failure) || status=1
@@ -299,8 +307,13 @@ case ${1:-help} in
   dist)
     setup; build
     version=$(project_version)
+    # The archive and its modules name the commit: changes not committed
+    # would ship under a name that is not theirs.
+    [[ -z $(git -C "$ROOT" status --porcelain --untracked-files=no) ]] ||
+      say "warning: the tree has changes not committed; the archive names commit $(git -C "$ROOT" rev-parse --short HEAD) all the same"
     python3 "$ROOT/tools/dist.py" write "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
-    python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip" ;;
+    python3 "$ROOT/tools/dist.py" check "$ROOT" "$BUILD" "$ROOT/dist/mcrpak-$version.zip"
+    say "publish dist/mcrpak-$version.zip.sha256 with the archive" ;;
   faults)
     shift
     setup; build; wine_start
@@ -332,6 +345,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac

@@ -17,9 +17,27 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # checkout path in the debugging information), so a release can be made
 # again byte for byte. The release archive ships the modules stripped, with
 # their debugging information beside them (tools/dist.py), so that a crash
-# address on a workstation can be read.
+# address on a workstation can be read. That information names each source
+# as it stands in the tree (mcrpak/bridge/...): without the second map, the
+# compiler's working directory, the build folder, would lead every name (of
+# two maps that match, the later wins).
 add_link_options(-Wl,--no-insert-timestamp)
-add_compile_options(-ffile-prefix-map=${MCR_ROOT}/=)
+add_compile_options(-ffile-prefix-map=${MCR_ROOT}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}=)
+
+# The commit the modules are built from, for their version resource: two
+# builds of the same version number can then be told apart on a workstation.
+# Taken when ./mcr configures, which it does before every build.
+execute_process(COMMAND git -C ${MCR_ROOT} rev-parse HEAD OUTPUT_VARIABLE MCR_COMMIT
+                OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(MCR_COMMIT)
+  string(SUBSTRING ${MCR_COMMIT} 0 7 MCR_COMMIT_SHORT)
+  set(MCR_PRODUCT_VERSION "${PROJECT_VERSION}+${MCR_COMMIT_SHORT}")
+  set(MCR_COMMENTS "Built from commit ${MCR_COMMIT}")
+else()
+  set(MCR_PRODUCT_VERSION "${PROJECT_VERSION}")
+  set(MCR_COMMENTS "Built outside a git checkout: the commit is not known")
+endif()
+set(MCR_PRODUCT_VERSION ${MCR_PRODUCT_VERSION} CACHE INTERNAL "the modules' ProductVersion (tools/dist.py reads it)")
 
 # A VERSIONINFO resource for target from the project's version: type is
 # VFT_DLL or VFT_APP.

@@ -1,17 +1,23 @@
 #!/usr/bin/env python3
 """The release archive of ./mcr dist, and its check in ./mcr test.
 
-  dist.py write ROOT BUILD ZIP    write the archive from the builds under BUILD
-  dist.py check ROOT BUILD ZIP    check it: exactly the files a release holds,
-                                  dated from the release's commit and written
-                                  again byte for byte, SHA256SUMS right, the
-                                  version in every module, every module
-                                  stripped with a debug link to its symbols,
-                                  the 32-bit library passing the export and
-                                  import check; and the documents around it:
-                                  the README's length and links, the pictures'
-                                  manifest; the editor extension one that code
-                                  --install-extension takes
+  dist.py write ROOT BUILD ZIP    write the archive from the builds under BUILD,
+                                  and its checksum beside it (ZIP.sha256)
+  dist.py check ROOT BUILD ZIP    check it: one top folder holding exactly the
+                                  files a release holds, dated from the release's
+                                  commit and written again byte for byte,
+                                  SHA256SUMS and the checksum beside it right,
+                                  text with CR LF; the version and commit in
+                                  every module, every module stripped with a
+                                  debug link to symbols that name the tree's
+                                  sources; the 32-bit library passing the export
+                                  and import check; the self-test script naming
+                                  the archive's library; INSTALL.txt naming every
+                                  folder; the documents worded for the archive's
+                                  reader; around it, the README's length and
+                                  links and the pictures' manifest; the editor
+                                  extension one that code --install-extension
+                                  takes
 
 The check writes BUILD/reports/dist.xml, a report the test summary counts.
 """
@@ -25,52 +31,168 @@ import re
 import subprocess
 import sys
 import tempfile
+import textwrap
 import time
 import zipfile
 
-ARCHES = {"x86": ("i686", "i686-w64-mingw32-"), "x64": ("x64", "x86_64-w64-mingw32-")}
-SHIPPED_DOCS = ["words.md", "language.md", "mcrhost.md", "behaviour.md"]
+# Only the first folder goes to the workstation. Everything under pc-only/
+# stays on a PC: among it are stand-ins that carry the names of the
+# workstation's own modules, and would replace them there.
+WORKSTATION = "for-the-workstation"
+PC = "pc-only"
+LIBRARY = WORKSTATION + "/MCRPAK.dll"
+TRYOUT32 = PC + "/tryout-32bit"
+SELFTEST = TRYOUT32 + "/selftest.cmd"
+PREFIXES = {"i686": "i686-w64-mingw32-", "x64": "x86_64-w64-mingw32-"}
+SHIPPED_DOCS = ["words.md", "language.md", "mcrhost.md", "behaviour.md", "sample.md"]
+TEXT_SUFFIXES = (".txt", ".md", ".cmd", "SHA256SUMS")
 README_LINES = 200
 PICTURE_SOURCES = {"sample/pictures.mac on the sample workstation in C:\\ICPMS",
                    "editors/picture.mac highlighted by the grammar (shiki, headless Chromium)"}
 
+# Run from its own folder on any PC, Windows XP included: the workstation's
+# library with the 32-bit mcrhost and stand-ins beside the script (the
+# library finds its imports in mcrhost's folder), the verdict passed on as
+# the exit status. Opened from Explorer it waits, or its window would close
+# before the verdict could be read.
+SELFTEST_CMD = """@echo off
+rem The MCRPAK self-test, on a PC only: never on the workstation.
+setlocal
+"%%~dp0mcrhost.exe" --selftest --library "%%~dp0%s"
+set STATUS=%%ERRORLEVEL%%
+echo %%CMDCMDLINE%% | find /i "%%~nx0" >nul && pause
+exit /b %%STATUS%%
+""" % posixpath.relpath(LIBRARY, TRYOUT32).replace("/", "\\")
+
+
+# The archive's reader has mcrhost.exe and the archive, not a checkout with
+# ./mcr: (document, its words in the tree, the archive's words). Matched
+# across line breaks; "[...]" stands for any text in between. A rule that no
+# longer finds its words, or a document that still speaks of the checkout,
+# fails the check.
+ARCHIVE_WORDING = [
+    ("docs/words.md", "<!-- Written by ./mcr docs [...] not this file. -->", ""),
+    ("docs/words.md",
+     "(`./mcr demo example.mac`, or `mcrhost --startup SAMPLE\\startup.mac example.mac`). The test command runs "
+     "the example of every available word on a fresh sample and checks what it prints;",
+     "(`mcrhost --startup SAMPLE\\startup.mac example.mac`, SAMPLE being the folder where `mkworkstation.exe` "
+     "laid the sample out: see [sample.md](sample.md)). The example of every available word was run on a fresh "
+     "sample and printed what its entry shows;"),
+    ("docs/language.md", "(The cases `tests/host/ctrlc_*` [...] in each of these.)", ""),
+    ("docs/mcrhost.md", "Run it with `./mcr host ARGS` (after `./mcr build` or `./mcr demo`):",
+     "Run it from a command prompt in the archive's folder: `pc-only\\tryout-64bit\\mcrhost.exe ARGS` on 64-bit "
+     "Windows, `pc-only\\tryout-32bit\\mcrhost.exe --library for-the-workstation\\MCRPAK.dll ARGS` on any "
+     "Windows (each with the stand-ins of the workstation's modules beside it; [sample.md](sample.md) lays out "
+     "a sample workstation to run macros on):"),
+    ("docs/mcrhost.md", "the word table and each word's entry in docs/src/words.txt (`required`, `option`, "
+     "`names`, `reads`, `writes`) are where they come from.",
+     "they come from the word table and each word's entry in docs/words.md (its parameters and their kinds, "
+     "*Required*, *Reads* and *Writes*)."),
+    ("docs/mcrhost.md", "$ ./mcr host --help GetToken", "> mcrhost --help GetToken"),
+    ("docs/mcrhost.md", "The end-to-end cases are `tests/host/NAME.expect` files, [...] its head says the rest.",
+     ""),
+    ("docs/behaviour.md", "only through `mcrpak/bridge/rounding.h`:", "only through the library's own conversions:"),
+    ("docs/behaviour.md", "filled by `MessageText`, `RaiseMessage`, `Fail` and `Abort` (`mcrpak/bridge/msgformat.h`):",
+     "filled by the library's message formatter:"),
+    ("docs/behaviour.md", "files and whole trees (code in `mcrpak/fileops/`, [...] tested natively).",
+     "files and whole trees."),
+    ("docs/behaviour.md", "`./mcr bench COPY` and `./mcr bench UPDATE` time", "MCRPAK's benchmark times"),
+    ("docs/sample.md", "What `./mcr demo` lays out and runs, and the small programs",
+     "The sample workstation that `mkworkstation.exe` lays out to try macros on, and the small programs"),
+    ("docs/sample.md", "## The demo and the sample workstation", "## The sample workstation"),
+    ("docs/sample.md", "`./mcr demo` builds, then runs `sample/demo.sh`: [...] ends with status 0.",
+     "On a PC, never on the workstation (it points the workstation's registry key at the sample, which takes an "
+     "administrator), in the archive's folder `pc-only\\tryout-64bit`: `mkworkstation.exe C:\\sample` lays the "
+     "sample out in `C:\\sample`, and `mcrhost.exe --startup C:\\sample\\startup.mac my.mac` runs a macro on it."),
+    ("docs/sample.md", "```\nbuild/sample/", "```\nC:\\sample\\"),
+    ("docs/sample.md", "in the build's Wine prefix points at it.", "points at it."),
+    ("docs/sample.md", "The stand-in in `standins/anlink` is", "The stand-in `anlink.dll` is"),
+    ("docs/sample.md", "(a Windows path; Wine passes the variable on)", "(a Windows path)"),
+    ("docs/sample.md", "The tour opens no dialog, [...] opens them for an operator to answer.", ""),
+    ("docs/sample.md", "With arguments, `./mcr demo` runs `mcrhost` [...] lays the sample out anywhere.",
+     "`mcrhost.exe --startup C:\\sample\\startup.mac --trace my.mac` shows every call the library makes to its "
+     "host; `mcrhost.exe --startup C:\\sample\\startup.mac --class \"QRW VEXMON Class\"` opens the prompt with "
+     "the general task's window class. `mkworkstation FOLDER [--no-registry]` lays the sample out in any "
+     "folder; with `--no-registry` it leaves the registry as it is."),
+    ("docs/sample.md", "`mcrhost.exe`'s folder (`build/x64/bin`), which", "`mcrhost.exe`'s folder, which"),
+    ("docs/sample.md", "copy `build/sample/icpexe/icpms.win` beside", "copy `C:\\sample\\icpexe\\icpms.win` beside"),
+    ("docs/sample.md", "./mcr demo --tasks da,acq,tune:2 sample/tasks.mac [...] recorded, at the prompt",
+     "mcrhost --startup C:\\sample\\startup.mac --tasks da,acq,tune:2   # three task windows, at the prompt\n"
+     "mcrhost --startup C:\\sample\\startup.mac --tasks last            # the tasks the sample recorded"),
+    ("CHANGES.md", "own copy (docs/performance.md).", "own copy."),
+]
+# What only a checkout has: its driver and the folders of the tree that the
+# archive does not hold (docs/ passes where the archive has the file).
+CHECKOUT_ONLY = re.compile(r"\./mcr\b|(?<![\w/\\.$-])(?:build|tests|tools|sample|mcrpak|host|standins|editors|docs)"
+                           r"/[\w./*-]*")
+
+
+def wording_pattern(words):
+    return re.compile(r"\s+".join(".*?" if w == "[...]" else re.escape(w) for w in words.split()), re.S)
+
+
+def reworded(name, text):
+    """A document of the tree as the archive's reader gets it: new words in lines of the
+    documents' width, no more than one blank line where a paragraph went."""
+    for doc, tree, archive in ARCHIVE_WORDING:
+        if doc == name:
+            lines = textwrap.fill(archive, 76, break_on_hyphens=False, break_long_words=False) \
+                if "\n" not in archive else archive
+            text = wording_pattern(tree).sub(lambda _: lines, text)
+    return re.sub(r"\n{3,}", "\n\n", text).rstrip("\n") + "\n"
+
+
+def module_sets(root):
+    """(folder in the archive, build it comes from, its modules); the stand-ins
+    are every standins/ folder."""
+    standins = [name + ".dll" for name in sorted(os.listdir(os.path.join(root, "standins")))]
+    return [(WORKSTATION, "i686", ["MCRPAK.dll"]),
+            (TRYOUT32, "i686", ["mcrhost.exe"] + standins),
+            (PC + "/tryout-64bit", "x64", ["MCRPAK.dll", "mcrhost.exe", "mkworkstation.exe"] + standins)]
+
+
+def modules(root, build):
+    """Archive name of every module -> (its file in the build, the tools' prefix for it)."""
+    return {folder + "/" + name: (os.path.join(build, arch, "bin", name), PREFIXES[arch])
+            for folder, arch, names in module_sets(root) for name in names}
+
 
 def release_files(root, build):
-    """Archive name -> file on disk, the stand-ins being every standins/ folder."""
+    """Archive name (under the top folder) -> file on disk; None for what is made here (the
+    self-test script, the symbols split from each module)."""
     files = {
         "INSTALL.txt": os.path.join(root, "docs", "install.txt"),
         "CHANGES.md": os.path.join(root, "CHANGES.md"),
-        "x86/MCRPAK.dll": os.path.join(build, "i686", "bin", "MCRPAK.dll"),
-        "x64/MCRPAK.dll": os.path.join(build, "x64", "bin", "MCRPAK.dll"),
-        "x64/mcrhost.exe": os.path.join(build, "x64", "bin", "mcrhost.exe"),
-        "x64/mkworkstation.exe": os.path.join(build, "x64", "bin", "mkworkstation.exe"),
+        SELFTEST: None,
     }
-    for name in sorted(os.listdir(os.path.join(root, "standins"))):
-        files["x64/%s.dll" % name] = os.path.join(build, "x64", "bin", name + ".dll")
+    for name, (path, _) in modules(root, build).items():
+        files[name] = path
+        files[symbols_of(name)] = None
     for name in SHIPPED_DOCS:
         files["docs/" + name] = os.path.join(root, "docs", name)
-    version = project_version(build)
-    files["editors/mcrpak-macros-%s.vsix" % version] = os.path.join(build, "vscode",
-                                                                 "mcrpak-macros-%s.vsix" % version)
+    vsix = "mcrpak-macros-%s.vsix" % project_version(build)
+    files[PC + "/editor/" + vsix] = os.path.join(build, "vscode", vsix)
     pictures = os.path.join(root, "docs", "pictures")
     for name in sorted(os.listdir(pictures)):
         if name.endswith(".png"):
             files["docs/pictures/" + name] = os.path.join(pictures, name)
-    for name in list(files):
-        if name.endswith((".dll", ".exe")):
-            files[symbols_of(name)] = None  # split from the module
     return files
 
 
 def symbols_of(module):
-    return "symbols/%s.debug" % module
+    """Where a module's debugging information goes: pc-only/symbols/, in a folder named as the module's."""
+    return "%s/symbols/%s.debug" % (PC, module[len(PC) + 1:] if module.startswith(PC + "/") else module)
+
+
+def git(root, *args):
+    out = subprocess.run(["git", "-C", root] + list(args), capture_output=True, text=True)
+    return out.stdout.strip() if out.returncode == 0 else ""
 
 
 def release_seconds(root):
     """The release's commit time: the date of every member and of every module's header."""
-    out = subprocess.run(["git", "-C", root, "log", "-1", "--format=%ct"], capture_output=True, text=True)
-    seconds = int(out.stdout.strip()) if out.returncode == 0 and out.stdout.strip() else 0
-    return max(seconds, 315532800) // 2 * 2  # a zip file dates from 1980 on, to two seconds
+    seconds = git(root, "log", "-1", "--format=%ct")
+    return max(int(seconds or 0), 315532800) // 2 * 2  # a zip file dates from 1980 on, to two seconds
 
 
 def release_date(root):
@@ -91,38 +213,51 @@ def run(args, env=None):
     return done.stdout
 
 
-def split_debug(name, path, seconds):
+def split_debug(path, prefix, seconds):
     """The module without its debugging information but with a link to it, and that information;
     the module's header dated seconds (objcopy would write the time of day)."""
-    prefix = ARCHES[name.split("/")[0]][1]
     env = dict(os.environ, SOURCE_DATE_EPOCH=str(seconds))
     with tempfile.TemporaryDirectory() as tmp:
-        debug = os.path.join(tmp, os.path.basename(name) + ".debug")
-        stripped = os.path.join(tmp, os.path.basename(name))
+        debug = os.path.join(tmp, os.path.basename(path) + ".debug")
+        stripped = os.path.join(tmp, os.path.basename(path))
         run([prefix + "objcopy", "--only-keep-debug", path, debug], env)
         run([prefix + "objcopy", "--strip-all", "--add-gnu-debuglink=" + debug, path, stripped], env)
         with open(stripped, "rb") as f, open(debug, "rb") as g:
             return f.read(), g.read()
 
 
+def is_text(name):
+    return name.endswith(TEXT_SUFFIXES)
+
+
+def crlf(data):
+    """Line ends as Windows XP's Notepad needs them."""
+    return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+
+
 def contents(root, build):
-    """Archive name -> bytes, the texts for Windows with CR LF and the version filled in."""
-    version = project_version(build)
+    """Archive name (under the top folder) -> bytes: the modules stripped and their symbols, the
+    documents worded for the archive's reader, the version filled in, every text with CR LF."""
     seconds = release_seconds(root)
-    out = {}
+    fill = {"@VERSION@": project_version(build), "@PRODUCT_VERSION@": product_version(build),
+            "@COMMIT@": git(root, "rev-parse", "HEAD")}
+    shipped_modules = modules(root, build)
+    out = {SELFTEST: SELFTEST_CMD.encode()}
     for name, path in sorted(release_files(root, build).items()):
-        if path is None:
-            continue
-        if name.endswith((".dll", ".exe")):
-            out[name], out[symbols_of(name)] = split_debug(name, path, seconds)
-            continue
-        with open(path, "rb") as f:
-            data = f.read()
+        if name in shipped_modules:
+            out[name], out[symbols_of(name)] = split_debug(path, shipped_modules[name][1], seconds)
+        elif path is not None:
+            with open(path, "rb") as f:
+                out[name] = f.read()
+    for name, data in out.items():
         if name.endswith(".vsix"):
             data = restamped(data, time.gmtime(seconds)[:6])
-        if name == "INSTALL.txt":
-            data = data.replace(b"@VERSION@", version.encode()).replace(b"\n", b"\r\n")
-        out[name] = data
+        elif name.endswith(".md"):
+            data = reworded(name, data.decode("utf-8")).encode("utf-8")
+        elif name == "INSTALL.txt":
+            for key, value in fill.items():
+                data = data.replace(key.encode(), value.encode())
+        out[name] = crlf(data) if is_text(name) else data
     return out
 
 
@@ -136,30 +271,46 @@ def restamped(package, date):
     return out.getvalue()
 
 
-def project_version(build):
+def cached(build, key):
+    """A value of the x86_64 build's CMake cache ("?" when it is not there)."""
     with open(os.path.join(build, "x64", "CMakeCache.txt")) as f:
         for line in f:
-            if line.startswith("CMAKE_PROJECT_VERSION:"):
+            if line.startswith(key + ":"):
                 return line.strip().partition("=")[2]
     return "?"
 
 
-def carries_version(module, version):
-    """Whether the module's VERSIONINFO strings say FileVersion = version."""
-    key = "FileVersion\0".encode("utf-16-le")
-    value = (version + "\0").encode("utf-16-le")
-    return re.search(re.escape(key) + b"(?:\0\0)?" + re.escape(value), module) is not None
+def project_version(build):
+    return cached(build, "CMAKE_PROJECT_VERSION")
 
 
-# What the extension's script may load: the editor's API, its own data and
-# the two modules that find ./mcr in a checkout. Nothing that reaches a network.
-EXTENSION_MODULES = {"vscode", "./words.json", "fs", "path"}
+def product_version(build):
+    """The version with the commit the modules were built from: 1.0.0+abc1234."""
+    return cached(build, "MCR_PRODUCT_VERSION")
+
+
+def top_folder(build):
+    return "mcrpak-%s/" % project_version(build)
+
+
+def version_string(module, key):
+    """A value of the module's VERSIONINFO strings, None when it has no such key."""
+    found = re.search(re.escape((key + "\0").encode("utf-16-le")) + b"(?:\0\0)?((?:[^\0].|\0[^\0])*?)\0\0",
+                      module, re.S)
+    return found.group(1).decode("utf-16-le", "replace") if found else None
+
+
+# What the extension's script may load: the editor's API, its own data, what
+# finds ./mcr in a checkout and what runs the checker on a copy of the macro.
+# Nothing that reaches a network.
+EXTENSION_MODULES = {"vscode", "./words.json", "fs", "path", "os", "child_process"}
 
 
 def check_vsix(data, version):
     """The .vsix as VS Code installs it: its manifests agree, every file the
-    manifest names is in it, the script loads nothing else, and the problem
-    matcher reads mcrhost --check's lines."""
+    manifest names (its icon and snippets too) is in it, it claims no snippets
+    it lacks, the script loads nothing else, and the problem matcher reads
+    mcrhost --check's lines."""
     problems = []
     with zipfile.ZipFile(io.BytesIO(data)) as z:
         names = set(z.namelist())
@@ -174,8 +325,11 @@ def check_vsix(data, version):
         if "vscode" not in manifest.get("engines", {}):
             problems.append("the editor extension names no engines.vscode")
         contributes = manifest.get("contributes", {})
-        named = [manifest.get("main", "")] + [g["path"] for g in contributes.get("grammars", [])] + \
+        named = [manifest.get("main", ""), manifest.get("icon", "")] + \
+                [g["path"] for g in contributes.get("grammars", []) + contributes.get("snippets", [])] + \
                 [l["configuration"] for l in contributes.get("languages", [])] + ["words.json"]
+        if ("Snippets" in manifest.get("categories", [])) != bool(contributes.get("snippets")):
+            problems.append("the editor extension's category Snippets and its snippets disagree")
         for path in named:
             if "extension/" + os.path.normpath(path) not in names:
                 problems.append("the editor extension lacks %s, which its manifest names" % path)
@@ -201,15 +355,19 @@ def check_vsix(data, version):
 
 
 def write(root, build, target):
+    """The archive, every file under its one top folder, and its checksum beside it (TARGET.sha256,
+    to be published with it: SHA256SUMS inside finds damage, not a swapped archive)."""
     files = contents(root, build)
-    date = release_date(root)
-    sums = "".join("%s  %s\n" % (hashlib.sha256(data).hexdigest(), name) for name, data in sorted(files.items()))
+    files["SHA256SUMS"] = crlf("".join("%s  %s\n" % (hashlib.sha256(data).hexdigest(), name)
+                                       for name, data in sorted(files.items())).encode())
+    date, top = release_date(root), top_folder(build)
     os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
     with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as z:
         for name, data in sorted(files.items()):
-            z.writestr(entry(name, date), data)
-        z.writestr(entry("SHA256SUMS", date), sums)
-    return len(files) + 1
+            z.writestr(entry(top + name, date), data)
+    with open(target, "rb") as f, open(target + ".sha256", "w", newline="\n") as out:
+        out.write("%s  %s\n" % (hashlib.sha256(f.read()).hexdigest(), os.path.basename(target)))
+    return len(files)
 
 
 def debug_link(module, prefix):
@@ -227,7 +385,7 @@ def debug_link(module, prefix):
     # " 6843c000 4d435250 414b2e64 ...  MCRPAK.dll.debug": the words between the address and the
     # two blanks before the text
     link = b"".join(bytes.fromhex("".join(line.split("  ")[0].split()[1:])) for line in dump.splitlines()
-                    if re.match(r" [0-9a-f]{8,16} ", line))
+                    if re.match(r" [0-9a-f]{4,16} ", line))
     return link.split(b"\0", 1)[0].decode(), int.from_bytes(link[-4:], "little")
 
 
@@ -236,48 +394,132 @@ def relative_links(markdown):
     return [link for link in re.findall(r"\]\(([^)#\s]+)[^)]*\)", markdown) if not re.match(r"[a-z]+:", link)]
 
 
+def exported_addresses(module, prefix):
+    """The address of every export of a DLL, from its export table."""
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "module")
+        with open(path, "wb") as f:
+            f.write(module)
+        dump = subprocess.run([prefix + "objdump", "-p", path], capture_output=True, text=True,
+                              env=dict(os.environ, LC_ALL="C")).stdout
+    base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", dump, re.M).group(1), 16)
+    table = dump.partition("Export Address Table")[2].partition("[Ordinal/Name Pointer]")[0]
+    return [base + int(rva, 16) for rva in re.findall(r"^\s*\[\s*\d+\] \+base\[\s*\d+\]\s+([0-9a-fA-F]+) Export RVA",
+                                                       table, re.M)]
+
+
+def check_symbols(root, name, module, symbols, prefix, problems):
+    """The recipe of INSTALL.txt on the module's exports: each must come back as a function in a
+    source file of the tree."""
+    addresses = exported_addresses(module, prefix) if name.endswith(".dll") else []
+    if not addresses:
+        return
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "symbols.debug")
+        with open(path, "wb") as f:
+            f.write(symbols)
+        out = subprocess.run([prefix + "addr2line", "-f", "-C", "-i", "-p", "-e", path] +
+                             ["0x%x" % a for a in addresses], capture_output=True, text=True).stdout
+    places = re.findall(r" at (\S+):\d+", out)
+    strays = sorted({p for p in places if not os.path.isfile(os.path.join(root, p)) or os.path.isabs(p)})
+    if len(places) < len(addresses) or strays:
+        problems.append("%s: its symbols do not lead every export to a source file of the tree (%s)"
+                        % (symbols_of(name), ", ".join(strays[:3]) or "%d of %d found" % (len(places), len(addresses))))
+
+
+def check_selftest(listed, read, problems):
+    """selftest.cmd runs the mcrhost beside it on the archive's own library."""
+    if SELFTEST not in listed:
+        return
+    script = read(SELFTEST).decode("ascii", "replace")
+    found = re.search(r'^"%~dp0mcrhost\.exe" --selftest --library "%~dp0([^"]+)"\r$', script, re.M)
+    library = posixpath.normpath(posixpath.join(TRYOUT32, found.group(1).replace("\\", "/"))) if found else None
+    if library != LIBRARY or not re.search(r"^exit /b %STATUS%\r$", script, re.M):
+        problems.append("%s does not run %s/mcrhost.exe on %s and pass its status on" % (SELFTEST, TRYOUT32, LIBRARY))
+
+
+def check_install(listed, read, top, problems):
+    """INSTALL.txt names each folder of the archive (down to the second level), and no other."""
+    install = read("INSTALL.txt").decode("utf-8", "replace") if "INSTALL.txt" in listed else ""
+    parts = [posixpath.dirname(n).split("/") for n in listed]
+    folders = {"/".join(p[:depth]) for p in parts for depth in range(1, len(p) + 1) if p[0]}
+    named = {m.rstrip("\\").replace("\\", "/") for m in re.findall(r"(?<![\w\\:.-])((?:[a-z0-9][\w.-]*\\)+)", install)}
+    problems += ["INSTALL.txt does not name the folder %s\\" % f.replace("/", "\\")
+                 for f in sorted(folders - named) if f.count("/") < 2]
+    problems += ["INSTALL.txt names %s\\, which the archive does not have" % f.replace("/", "\\")
+                 for f in sorted(named - folders - {top})]
+
+
 def check_archive(root, build, target, problems):
     expected = set(release_files(root, build)) | {"SHA256SUMS"}
+    top = top_folder(build)
+    shipped_modules = modules(root, build)
     with zipfile.ZipFile(target) as z:
-        listed = {n for n in z.namelist() if not n.endswith("/")}  # folders are no files
+        files = [i for i in z.infolist() if not i.filename.endswith("/")]  # folders are no files
+        problems += ["%s lies outside the one top folder %s" % (i.filename, top) for i in files
+                     if not i.filename.startswith(top)]
+        listed = {i.filename[len(top):] for i in files if i.filename.startswith(top)}
+        read = lambda name: z.read(top + name)
         problems += ["missing from the archive: " + n for n in sorted(expected - listed)]
         problems += ["not a file of the release: " + n for n in sorted(listed - expected)]
         date = release_date(root)
         problems += ["%s is dated %s, not by the release's commit" % (i.filename, i.date_time)
-                     for i in z.infolist() if i.date_time != date]
+                     for i in files if i.date_time != date]
         sums = {}
         if "SHA256SUMS" in listed:
-            for line in z.read("SHA256SUMS").decode().splitlines():
+            for line in read("SHA256SUMS").decode().splitlines():
                 digest, _, name = line.partition("  ")
                 sums[name] = digest
-        # What a shipped document links to is shipped too.
-        for name in sorted(n for n in listed if n.endswith(".md")):
-            for link in relative_links(z.read(name).decode("utf-8", "replace")):
+        for name in sorted(n for n in listed if is_text(n)):
+            text = read(name)
+            if text.count(b"\n") != text.count(b"\r\n") or not text.endswith(b"\r\n"):
+                problems.append("%s has lines that do not end with CR LF" % name)
+            if not name.endswith((".md", ".txt")):
+                continue
+            text = text.decode("utf-8", "replace")
+            # What a shipped document links to or names is shipped too; it speaks of no checkout.
+            for link in relative_links(text):
                 if posixpath.normpath(posixpath.join(posixpath.dirname(name), link)) not in listed:
                     problems.append("%s links to %s, which the archive does not hold" % (name, link))
-        version = project_version(build)
+            for mention in CHECKOUT_ONLY.findall(text):
+                if mention not in listed and mention.rstrip("/") not in {"docs", "docs/pictures"}:
+                    problems.append("%s speaks of %s, which the archive's reader does not have" % (name, mention))
+        check_selftest(listed, read, problems)
+        check_install(listed, read, top.rstrip("/"), problems)
+        release = product_version(build)
+        if release != "%s+%s" % (project_version(build), git(root, "rev-parse", "--short=7", "HEAD")):
+            problems.append("the build's version %s is not that of the tree's commit: build again" % release)
         for name in sorted(listed - {"SHA256SUMS"}):
-            data = z.read(name)
+            data = read(name)
             if sums.get(name) != hashlib.sha256(data).hexdigest():
                 problems.append("SHA256SUMS is wrong for " + name)
-            if not name.endswith((".dll", ".exe")):
+            if name not in shipped_modules:
                 continue
-            if not carries_version(data, version):
-                problems.append("%s has no version information %s" % (name, version))
-            link = debug_link(data, ARCHES[name.split("/")[0]][1])
+            versions = {k: version_string(data, k) for k in ("FileVersion", "ProductVersion")}
+            if versions != {"FileVersion": project_version(build), "ProductVersion": release}:
+                problems.append("%s has the version %s, not %s and %s" % (name, versions, project_version(build),
+                                                                         release))
+            prefix = shipped_modules[name][1]
+            link = debug_link(data, prefix)
             symbols = symbols_of(name)
             if link is None:
                 problems.append("%s is not stripped with a debug link" % name)
             elif link[0] != os.path.basename(symbols) or symbols not in listed or \
-                    binascii.crc32(z.read(symbols)) != link[1]:
+                    binascii.crc32(read(symbols)) != link[1]:
                 problems.append("%s does not link to %s" % (name, symbols))
+            else:
+                check_symbols(root, name, data, read(symbols), prefix, problems)
+    with open(target, "rb") as f, open(target + ".sha256") as published:
+        if published.read() != "%s  %s\n" % (hashlib.sha256(f.read()).hexdigest(), os.path.basename(target)):
+            problems.append("%s.sha256 is not the archive's checksum" % os.path.basename(target))
     # The same commit gives the same archive.
     with tempfile.TemporaryDirectory() as tmp:
-        again = os.path.join(tmp, "again.zip")
+        again = os.path.join(tmp, os.path.basename(target))
         write(root, build, again)
-        with open(target, "rb") as a, open(again, "rb") as b:
-            if a.read() != b.read():
-                problems.append("written again, the archive differs")
+        for suffix in ("", ".sha256"):
+            with open(target + suffix, "rb") as a, open(again + suffix, "rb") as b:
+                if a.read() != b.read():
+                    problems.append("written again, %s differs" % os.path.basename(target + suffix))
 
 
 def check_library(root, build, target, problems):
@@ -285,12 +527,13 @@ def check_library(root, build, target, problems):
     (the code is read from the unstripped build, of which it must be the stripped copy)."""
     built = os.path.join(build, "i686", "bin", "MCRPAK.dll")
     with zipfile.ZipFile(target) as z:
-        if "x86/MCRPAK.dll" not in z.namelist():
-            problems.append("there is no x86/MCRPAK.dll to check")
+        name = top_folder(build) + LIBRARY
+        if name not in z.namelist():
+            problems.append("there is no %s to check" % LIBRARY)
             return
-        shipped = z.read("x86/MCRPAK.dll")
-    if shipped != split_debug("x86/MCRPAK.dll", built, release_seconds(root))[0]:
-        problems.append("x86/MCRPAK.dll is not the stripped build of build/i686")
+        shipped = z.read(name)
+    if shipped != split_debug(built, PREFIXES["i686"], release_seconds(root))[0]:
+        problems.append("%s is not the stripped build of build/i686" % LIBRARY)
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "MCRPAK.dll")
         with open(path, "wb") as f:
@@ -302,25 +545,31 @@ def check_library(root, build, target, problems):
                                   os.path.join(root, "tools", "imports-i686.txt")],
                                  input=dump.stdout + code.stdout, capture_output=True)
         if dump.returncode != 0 or code.returncode != 0 or checker.returncode != 0:
-            problems.append("x86/MCRPAK.dll fails the export check:\n" + dump.stderr.decode() +
+            problems.append("%s fails the export check:\n" % LIBRARY + dump.stderr.decode() +
                             code.stderr.decode() + checker.stdout.decode())
 
 
 def check_documents(root, problems):
-    """The README stays a front door; every relative link of the documents leads somewhere;
-    every picture is one ./mcr pictures made, as its manifest says."""
+    """The README stays a front door; every relative link of the documents leads somewhere; every
+    wording for the archive finds its words; every picture is one ./mcr pictures made, as its
+    manifest says."""
     with open(os.path.join(root, "README.md"), encoding="utf-8") as f:
         readme = f.read()
     if readme.count("\n") > README_LINES:
         problems.append("README.md has %d lines, more than %d" % (readme.count("\n"), README_LINES))
     documents = ["README.md", "CHANGES.md"] + ["docs/" + n for n in os.listdir(os.path.join(root, "docs"))
                                                if n.endswith(".md")]
+    texts = {}
     for doc in documents:
         with open(os.path.join(root, doc), encoding="utf-8") as f:
-            text = f.read()
+            texts[doc] = text = f.read()
         for link in relative_links(text):
             if not os.path.exists(os.path.join(root, os.path.dirname(doc), link)):
                 problems.append("%s links to %s, which does not exist" % (doc, link))
+    for doc, tree, _ in ARCHIVE_WORDING:
+        if len(wording_pattern(tree).findall(texts.get(doc, ""))) != 1:
+            problems.append("%s no longer says, once, what the archive words otherwise: %s (tools/dist.py)"
+                            % (doc, tree[:60]))
     pictures = os.path.join(root, "docs", "pictures")
     with open(os.path.join(pictures, "MANIFEST.txt"), encoding="utf-8") as f:
         manifest = {}
@@ -342,9 +591,10 @@ def check(root, build, target):
     check_library(root, build, target, library)
     check_documents(root, documents)
     version = project_version(build)
-    vsix = "editors/mcrpak-macros-%s.vsix" % version
+    vsix = "%s/editor/mcrpak-macros-%s.vsix" % (PC, version)
     with zipfile.ZipFile(target) as z:
-        editor = check_vsix(z.read(vsix), version) if vsix in z.namelist() else ["there is no %s to check" % vsix]
+        name = top_folder(build) + vsix
+        editor = check_vsix(z.read(name), version) if name in z.namelist() else ["there is no %s to check" % vsix]
     problems = archive + library + documents + editor
     for p in problems:
         print(p)

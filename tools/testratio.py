@@ -9,7 +9,7 @@ and the editor support. Expected outputs and golden files are not counted.
 import os
 import sys
 
-TEST_KINDS = {".c", ".cpp", ".h", ".inc", ".mac", ".calls", ".tsv"}
+TEST_KINDS = {".c", ".cpp", ".h", ".inc", ".mac", ".calls", ".tsv", ".js"}
 CODE_KINDS = {".c", ".cpp", ".h", ".inc", ".py", ".rc", ".def", ".mac", ".sh", ".cmake", ".js", ".mjs", ".json", ".ts"}
 CODE_DIRS = ["mcrpak", "host", "standins", "sample", "tools", "bench", "editors"]
 HARNESS_DIRS = ["tests/support", "tests/helprec"]

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../../mcrpak/bridge/wordtable.h"
+#include "keywords.h"
 #include "lang.h"
 #include "session.h"
 #include "wordref.h"
@@ -14,22 +15,6 @@
 namespace mcrhost {
 
 namespace {
-
-struct Statement {
-  const char* name;
-  const char* usage;
-  const char* summary;
-};
-
-const Statement kStatements[] = {
-    {"print", "print value, value, ...", "prints the values on one line, separated by a blank"},
-    {"if", "if condition then / elseif condition then / else / endif",
-     "runs the first block whose condition is not 0"},
-    {"while", "while condition / wend", "repeats the block while the condition is not 0"},
-    {"exit", "exit", "ends the macro (status 0)"},
-    {"dim", "dim name[size]", "makes name a table of size numbers, all 0, numbered from 1"},
-    {"wait", "wait milliseconds", "lets time pass while windows (popups) stay alive"},
-};
 
 std::string Upper(std::string_view s) { return VarStore::Key(s); }
 
@@ -81,9 +66,9 @@ bool PrintWordHelp(const std::string& name) {
       std::printf("%s    built-in function of the language\n  %s\n", b.usage, b.summary);
       return true;
     }
-  for (const Statement& s : kStatements)
-    if (Upper(s.name) == key) {
-      std::printf("%s    statement\n  %s\n", s.usage, s.summary);
+  for (const mcrref::KeywordHelp& k : mcrref::kKeywordHelp)
+    if (Upper(k.name) == key) {
+      std::printf("%s    %s\n  %s\n", k.usage, k.kind, k.summary);
       return true;
     }
   return false;
@@ -93,7 +78,7 @@ std::string NearestHelpName(const std::string& name) {
   std::vector<std::string> names;
   for (const mcr::WordInfo& w : mcr::kWords) names.push_back(w.name);
   for (const mcrlang::Builtin& b : mcrlang::Builtins()) names.push_back(b.name);
-  for (const Statement& s : kStatements) names.push_back(s.name);
+  for (const mcrref::KeywordHelp& k : mcrref::kKeywordHelp) names.push_back(k.name);
   return mcrlang::Nearest(name, names);
 }
 

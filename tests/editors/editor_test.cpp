@@ -58,6 +58,32 @@ TEST(EditorData, GrammarAndCompletionsNameTheWordsWithTheirUsageAndReference) {
       EXPECT_TRUE(!m.id || doc.find("`" + catalogue.at(m.id) + "`") != std::string::npos) << usage << " " << m.id;
     for (const std::string& line : refs[i].entry->example) EXPECT_NE(doc.find(line + "\n"), std::string::npos) << usage;
   }
+  // Every keyword has its hover (the line mcrhost --help prints).
+  for (const auto& item : items)
+    if (item["kind"] == "keyword") EXPECT_NE(std::string(item["doc"]), "") << item["name"];
+}
+
+// An argument's option words come from its word's entry: one said to go to
+// another argument is not offered here, and "any word" offers none.
+TEST(EditorData, OptionWordsOfEachArgument) {
+  struct Case {
+    const char* word;
+    std::size_t param;
+    std::vector<std::string> options;
+  };
+  const Case cases[] = {
+      {"DATATABLE", 0, {"CREATE", "APPEND"}},
+      {"EX_DELETE", 1, {"DONTASK"}},
+      {"EX_DELETE", 2, {"FILEONLY"}},
+      {"GetSeqHdNo", 1, {"Version", "Flag", "Inject", "RunCount", "PrintSeq", "MethPEnb"}},
+      {"UPDATE", 2, {}},
+  };
+  const mcrref::SourceTree& sources = mcrtest::ReferenceSources();
+  const auto items =
+      nlohmann::json::parse(mcrref::EditorFiles(sources.refs, sources.catalogue, {}).at("words.json"))["items"];
+  for (const Case& c : cases)
+    for (const auto& item : items)
+      if (item["name"] == c.word) EXPECT_EQ(item["params"][c.param]["options"], c.options) << c.word << " " << c.param;
 }
 
 }  // namespace
