@@ -33,7 +33,23 @@ using namespace mcrhost;
 
 enum ExitCode { kOk = 0, kMacroError = 1, kUsage = 2, kNoLibrary = 3 };
 
-const mcrlang::Codec kCodec{Utf8ToAnsi, AnsiToUtf8};
+// A character without a code of its own is refused, never replaced by "?"
+// or a look-alike from the system's best-fit table.
+bool ToAnsi(const std::string& utf8, std::string* ansi) {
+  ansi->clear();
+  if (utf8.empty()) return true;
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  BOOL replaced = FALSE;
+  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &replaced);
+  ansi->resize(static_cast<std::size_t>(m));
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi->data(), m, nullptr, &replaced);
+  return m > 0 && !replaced;
+}
+
+const mcrlang::Codec kCodec{ToAnsi, AnsiToUtf8};
 
 std::string ToUtf8(const std::wstring& w) {
   if (w.empty()) return {};
@@ -176,14 +192,15 @@ bool ReadSource(const std::string& path, std::string* source) {
   return true;
 }
 
-// Reads and parses a whole macro file before anything runs.
+// Reads and parses a whole macro file, in either encoding, before anything
+// runs.
 std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
   std::string source;
   if (!ReadSource(path, &source)) {
     *exitCode = UsageError("cannot read the macro file " + path);
     return std::nullopt;
   }
-  mcrlang::ParseResult p = mcrlang::Parse(source, kCodec);
+  mcrlang::ParseResult p = mcrlang::Parse(source, kCodec, 1, mcrlang::SourceEncoding(source));
   if (p.error) {
     std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), p.error->line, p.error->message.c_str());
     *exitCode = kUsage;
