@@ -349,14 +349,14 @@ int CheckMacros(const Options& o) {
   if (!o.startup.empty()) {
     std::string source;
     if (!ReadSource(o.startup, &source)) return UsageError("cannot read the macro file " + o.startup);
-    mcrlang::ParseResult p = mcrlang::Parse(source, mcrlang::kIdentityCodec);
+    mcrlang::ParseResult p = mcrlang::Parse(source, kCodec, 1, mcrlang::SourceEncoding(source));
     if (p.error) report(o.startup, {{p.error->line, p.error->column, true, p.error->message}});
     preset = mcrlang::Assigned(source, words, preset);
   }
   for (const std::string& file : files) {
     std::string source;
     if (!ReadSource(file, &source)) return UsageError("cannot read the macro file " + file);
-    report(file, mcrlang::Check(source, words, preset));
+    report(file, mcrlang::Check(source, words, preset, kCodec));
   }
   std::fflush(stdout);
   return found ? kMacroError : kOk;
