@@ -209,13 +209,19 @@ std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
   return Macro{path, p.program};
 }
 
+// The error's line, and the hint under it.
+void ShowError(Session& session, const std::string& source, const mcrlang::Error& e) {
+  session.error(source + ":" + std::to_string(e.line) + ": " + e.message);
+  if (!e.hint.empty()) session.error("hint: " + e.hint);
+}
+
 int Run(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& stop, const Macro& m) {
   stop.begin();
   mcrlang::RunResult r = in.run(*m.program);
   stop.end();
   host.server(mcr::kCodeMacroEnded);
   if (r.status != mcrlang::RunStatus::Failed && r.status != mcrlang::RunStatus::Stopped) return kOk;
-  session.error(m.name + ":" + std::to_string(r.error.line) + ": " + r.error.message);
+  ShowError(session, m.name, r.error);
   return r.status == mcrlang::RunStatus::Stopped ? kStoppedStatus : kMacroError;
 }
 
@@ -316,7 +322,7 @@ int Prompt(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& 
       stop.end();
       host.server(mcr::kCodeMacroEnded);
       if (r.status == mcrlang::RunStatus::Failed || r.status == mcrlang::RunStatus::Stopped)
-        session.error("<stdin>:" + std::to_string(r.error.line) + ": " + r.error.message);
+        ShowError(session, "<stdin>", r.error);
       if (r.status == mcrlang::RunStatus::Exited) return kOk;
     }
     chunk.clear();
@@ -388,11 +394,6 @@ int Main(const std::vector<std::string>& argv) {
   if (!host.window())
     session.error("mcrhost: warning: cannot make the main window (class \"" + o.windowClass +
                   "\"): the words' questions will be refused, and --snapshot can save nothing");
-  session.wordFacts = [](const std::string& name) -> const mcrlang::CheckWord* {
-    for (const mcrlang::CheckWord& w : WordFacts())
-      if (VarStore::Key(w.name) == VarStore::Key(name)) return &w;
-    return nullptr;
-  };
   host.onTrace = [&](const char* op, const std::string& detail, std::uint16_t status) {
     session.traceOperation(op, detail, status);
   };
