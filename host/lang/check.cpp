@@ -407,8 +407,8 @@ class Checker {
         if (cw->function) names.push_back(cw->name);
       for (const Builtin& b : Builtins()) names.push_back(b.name);
       // Its arguments' kinds are unknown: a bare name may be a variable to set.
-      std::string table = dims_.count(Upper(e.text)) ? "; " + e.text + " is a table: its elements are " + e.text + "[i]" : "";
-      return error(e.line, e.column, "unknown function " + e.text + (table.empty() ? Suggestion(e.text, names) : table));
+      std::string elements = dims_.count(Upper(e.text)) ? "; " + e.text + " is a table: its elements are " + e.text + "[i]" : "";
+      return error(e.line, e.column, "unknown function " + e.text + (elements.empty() ? Suggestion(e.text, names) : elements));
     }
     if (!w->function) error(e.line, e.column, w->name + " is a command: it gives no value; write it as a statement");
     call(*w, e.args, e.line, e.column);
