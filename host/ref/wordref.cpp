@@ -411,10 +411,6 @@ void Index(std::string& out, const std::vector<Reference>& refs, mcr::WordKind k
   out += "\n";
 }
 
-}  // namespace
-
-namespace {
-
 // A catalogue text's literal pieces between its inserts, its escapes read.
 std::vector<std::string> LiteralPieces(const std::string& text) {
   std::vector<std::string> pieces(1);
@@ -434,6 +430,22 @@ std::vector<std::string> LiteralPieces(const std::string& text) {
     }
   }
   return pieces;
+}
+
+// The words of an option fact: "CREATE or APPEND (any letter case)",
+// "DONTASK as the second argument, FILEONLY as the third"; none when the
+// text says any word will do.
+std::vector<std::string> OptionWords(const std::string& text) {
+  std::string list = text.substr(0, text.find_first_of("(;"));
+  for (std::size_t at; (at = list.find(" or ")) != std::string::npos;) list.replace(at, 4, ",");
+  std::vector<std::string> words;
+  for (const std::string& item : List(list)) {
+    std::string word = item.substr(0, item.find(' '));
+    if (!IsVariableName(word) || word.back() == '$' || (word.size() < item.size() && item.compare(word.size(), 4, " as ") != 0))
+      return {};
+    words.push_back(word);
+  }
+  return words;
 }
 
 }  // namespace
@@ -468,26 +480,6 @@ std::string WhenText(const Message& m) {
   }
   return out;
 }
-
-namespace {
-
-// The words of an option fact: "CREATE or APPEND (any letter case)",
-// "DONTASK as the second argument, FILEONLY as the third"; none when the
-// text says any word will do.
-std::vector<std::string> OptionWords(const std::string& text) {
-  std::string list = text.substr(0, text.find_first_of("(;"));
-  for (std::size_t at; (at = list.find(" or ")) != std::string::npos;) list.replace(at, 4, ",");
-  std::vector<std::string> words;
-  for (const std::string& item : List(list)) {
-    std::string word = item.substr(0, item.find(' '));
-    if (!IsVariableName(word) || word.back() == '$' || (word.size() < item.size() && item.compare(word.size(), 4, " as ") != 0))
-      return {};
-    words.push_back(word);
-  }
-  return words;
-}
-
-}  // namespace
 
 std::vector<mcrlang::CheckWord> CheckWords(const std::vector<Reference>& refs) {
   std::vector<mcrlang::CheckWord> out;
