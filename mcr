@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The project's one driver: set-up, builds, tests and the demo.
 #   ./mcr test         install what is missing, build everything, run every test
-#   ./mcr demo [ARGS]  build, lay out the sample workstation, run the tour macro
+#   ./mcr demo [ARGS]  build what it needs, lay out the sample workstation, run
+#                      the tour macro (with ARGS: mcrhost ARGS, such as my.mac)
+#   ./mcr check FILE...  check macros as ./mcr demo would run them (mcrhost --check
+#                      after the sample's start-up macro)
 #   ./mcr build        the builds only
 #   ./mcr bench [NAME] build, then time the words against raw Win32 under Wine
 #                      and the formatter natively (figures whose name
@@ -35,9 +38,16 @@ PACKAGES=(cmake g++ clang libclang-rt-14-dev libgtest-dev googletest g++-mingw-w
 say() { printf '== %s\n' "$*" >&2; }
 
 setup() {
-  local missing=()
+  packages
+  node_tools
+}
+
+packages() {
+  local missing=() installed
+  # One query for all: a process each costs a second on a busy machine.
+  installed=$'\n'$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null || true)$'\n'
   for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    [[ $installed == *$'\n'"$p install ok installed"$'\n'* ]] || missing+=("$p")
   done
   if ((${#missing[@]})); then
     say "installing: ${missing[*]}"
@@ -46,7 +56,6 @@ setup() {
   fi
   # Wine takes its code page (932) from LC_ALL; the shell wants the locale to exist.
   locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-  node_tools
 }
 
 # The editor extension's tools (vsce, the grammar test, shiki) as
@@ -108,6 +117,47 @@ configure_native() {
         -DCMAKE_C_COMPILER=clang >/dev/null
 }
 
+configure_x64() {
+  cmake -S "$ROOT" -B "$BUILD/x64" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" >/dev/null
+}
+
+# What ./mcr demo and ./mcr check run, and no more: mcrhost with the library
+# and the stand-ins, and the sample's generator. Its messages go to standard
+# error, and only the lines of what was built (all of them when it fails),
+# so that the macro's output can be taken as it is. make's walk of the
+# tree alone takes seconds, so it is left out while no source of these
+# programs is newer than the last build.
+build_demo() {
+  local log="$BUILD/demo-build.log" stamp="$BUILD/x64/demo.stamp"
+  local p built=1
+  for p in mcrhost.exe MCRPAK.dll dlgframe.dll anlink.dll mkworkstation.exe; do
+    [[ -f $BUILD/x64/bin/$p ]] || built=0
+  done
+  if [[ -f $stamp ]] && ((built)) &&
+     [[ -z $(find "$ROOT/CMakeLists.txt" "$ROOT/cmake" "$ROOT/host" "$ROOT/mcrpak" "$ROOT/standins" \
+                  "$ROOT/sample" "$ROOT/tools" "$ROOT/docs/src" -newer "$stamp" -print -quit) ]]; then
+    return
+  fi
+  mkdir -p "$BUILD"
+  [[ -f $BUILD/x64/CMakeCache.txt ]] || { say "x86_64 build of mcrhost and the sample"; configure_x64; }
+  touch "$log.start"
+  if ! cmake --build "$BUILD/x64" -j "$JOBS" --target mcrhost mkworkstation 2>&1 | tee "$log" |
+       { grep --line-buffered -E '(Building|Linking|Generating) ' >&2 || true; }; then
+    grep -vE '(Building|Linking|Generating) |Built target' "$log" >&2
+    say "the build failed"
+    exit 2
+  fi
+  mv "$log.start" "$stamp"  # as old as the build's start: what changed meanwhile shows next time
+}
+
+# A wineserver that outlives the run by five minutes, so that the next run of
+# the writer's loop finds it warm.
+wine_warm() {
+  wine_prefix
+  wineserver -p300 2>/dev/null || true
+}
+
 build() {
   say "native build (pure code, sanitizers)"
   configure_native
@@ -117,8 +167,7 @@ build() {
         -DCMAKE_C_COMPILER=gcc -DMCR_X87=ON >/dev/null
   cmake --build "$BUILD/x87" -j "$JOBS"
   say "x86_64 build (runs under Wine)"
-  cmake -S "$ROOT" -B "$BUILD/x64" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" >/dev/null
+  configure_x64
   cmake --build "$BUILD/x64" -j "$JOBS"
   say "i686 build (the shipped library)"
   cmake -S "$ROOT" -B "$BUILD/i686" -DCMAKE_BUILD_TYPE=Release \
@@ -284,10 +333,13 @@ case ${1:-help} in
   build) setup; build ;;
   demo)
     shift
-    setup; build; wine_start
-    exec_status=0
-    "$ROOT/sample/demo.sh" "$BUILD" "$@" || exec_status=$?
-    exit $exec_status ;;
+    packages; build_demo; wine_warm
+    exec "$ROOT/sample/demo.sh" "$BUILD" "$@" ;;
+  check)
+    shift
+    (($#)) || { echo "usage: ./mcr check FILE.mac..." >&2; exit 2; }
+    packages; build_demo; wine_warm
+    exec "$ROOT/sample/demo.sh" "$BUILD" --check "$@" ;;
   bench)
     shift
     setup; build
@@ -345,6 +397,6 @@ case ${1:-help} in
     shift; wine_prefix
     exec "$@" ;;
   *)
-    sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//'
     exit 2 ;;
 esac

@@ -82,6 +82,14 @@ std::string NearestHelpName(const std::string& name) {
   return mcrlang::Nearest(name, names);
 }
 
+const mcrref::Reference* WordReference(const std::string& name) {
+  for (const mcrref::Reference& r : RefData().refs)
+    if (Upper(r.word->name) == Upper(name)) return &r;
+  return nullptr;
+}
+
+const mcrref::Catalogue& WordCatalogue() { return RefData().catalogue; }
+
 const std::vector<mcrlang::CheckWord>& WordFacts() {
   static const std::vector<mcrlang::CheckWord> words = mcrref::CheckWords(RefData().refs);
   return words;

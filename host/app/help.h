@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check.h"
+#include "wordref.h"
 
 namespace mcrhost {
 
@@ -21,6 +22,10 @@ void PrintUsage();
 // The nearest name of a word, statement or built-in function, "" when none
 // is near: for "did you mean ...?".
 std::string NearestHelpName(const std::string& name);
+// The word's entry of the reference and the message catalogue; null when
+// there is no such word.
+const mcrref::Reference* WordReference(const std::string& name);
+const mcrref::Catalogue& WordCatalogue();
 // Every word with the reference's facts about it (its parameters, the host
 // variables it reads and writes), read once from the reference compiled in.
 const std::vector<mcrlang::CheckWord>& WordFacts();

@@ -33,7 +33,23 @@ using namespace mcrhost;
 
 enum ExitCode { kOk = 0, kMacroError = 1, kUsage = 2, kNoLibrary = 3 };
 
-const mcrlang::Codec kCodec{Utf8ToAnsi, AnsiToUtf8};
+// A character without a code of its own is refused, never replaced by "?"
+// or a look-alike from the system's best-fit table.
+bool ToAnsi(const std::string& utf8, std::string* ansi) {
+  ansi->clear();
+  if (utf8.empty()) return true;
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  BOOL replaced = FALSE;
+  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &replaced);
+  ansi->resize(static_cast<std::size_t>(m));
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi->data(), m, nullptr, &replaced);
+  return m > 0 && !replaced;
+}
+
+const mcrlang::Codec kCodec{ToAnsi, AnsiToUtf8};
 
 std::string ToUtf8(const std::wstring& w) {
   if (w.empty()) return {};
@@ -179,14 +195,15 @@ bool ReadSource(const std::string& path, std::string* source) {
   return true;
 }
 
-// Reads and parses a whole macro file before anything runs.
+// Reads and parses a whole macro file, in either encoding, before anything
+// runs.
 std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
   std::string source;
   if (!ReadSource(path, &source)) {
     *exitCode = UsageError("cannot read the macro file " + path);
     return std::nullopt;
   }
-  mcrlang::ParseResult p = mcrlang::Parse(source, kCodec);
+  mcrlang::ParseResult p = mcrlang::Parse(source, kCodec, 1, mcrlang::SourceEncoding(source));
   if (p.error) {
     std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), p.error->line, p.error->message.c_str());
     *exitCode = kUsage;
@@ -195,13 +212,19 @@ std::optional<Macro> LoadMacro(const std::string& path, int* exitCode) {
   return Macro{path, p.program};
 }
 
+// The error's line, and the hint under it.
+void ShowError(Session& session, const std::string& source, const mcrlang::Error& e) {
+  session.error(source + ":" + std::to_string(e.line) + ": " + e.message);
+  if (!e.hint.empty()) session.error("hint: " + e.hint);
+}
+
 int Run(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& stop, const Macro& m) {
   stop.begin();
   mcrlang::RunResult r = in.run(*m.program);
   stop.end();
   host.server(mcr::kCodeMacroEnded);
   if (r.status != mcrlang::RunStatus::Failed && r.status != mcrlang::RunStatus::Stopped) return kOk;
-  session.error(m.name + ":" + std::to_string(r.error.line) + ": " + r.error.message);
+  ShowError(session, m.name, r.error);
   return r.status == mcrlang::RunStatus::Stopped ? kStoppedStatus : kMacroError;
 }
 
@@ -302,7 +325,7 @@ int Prompt(mcrlang::Interpreter& in, Session& session, Host& host, StopControl& 
       stop.end();
       host.server(mcr::kCodeMacroEnded);
       if (r.status == mcrlang::RunStatus::Failed || r.status == mcrlang::RunStatus::Stopped)
-        session.error("<stdin>:" + std::to_string(r.error.line) + ": " + r.error.message);
+        ShowError(session, "<stdin>", r.error);
       if (r.status == mcrlang::RunStatus::Exited) return kOk;
     }
     chunk.clear();
@@ -335,14 +358,14 @@ int CheckMacros(const Options& o) {
   if (!o.startup.empty()) {
     std::string source;
     if (!ReadSource(o.startup, &source)) return UsageError("cannot read the macro file " + o.startup);
-    mcrlang::ParseResult p = mcrlang::Parse(source, mcrlang::kIdentityCodec);
+    mcrlang::ParseResult p = mcrlang::Parse(source, kCodec, 1, mcrlang::SourceEncoding(source));
     if (p.error) report(o.startup, {{p.error->line, p.error->column, true, p.error->message}});
     preset = mcrlang::Assigned(source, words, preset);
   }
   for (const std::string& file : files) {
     std::string source;
     if (!ReadSource(file, &source)) return UsageError("cannot read the macro file " + file);
-    report(file, mcrlang::Check(source, words, preset));
+    report(file, mcrlang::Check(source, words, preset, kCodec));
   }
   std::fflush(stdout);
   return found ? kMacroError : kOk;
@@ -375,11 +398,6 @@ int Main(const std::vector<std::string>& argv) {
   if (!host.window())
     session.error("mcrhost: warning: cannot make the main window (class \"" + o.windowClass +
                   "\"): the words' questions will be refused, and --snapshot can save nothing");
-  session.wordFacts = [](const std::string& name) -> const mcrlang::CheckWord* {
-    for (const mcrlang::CheckWord& w : WordFacts())
-      if (VarStore::Key(w.name) == VarStore::Key(name)) return &w;
-    return nullptr;
-  };
   host.onTrace = [&](const char* op, const std::string& detail, std::uint16_t status) {
     session.traceOperation(op, detail, status);
   };

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "hint.h"
+
 namespace mcrhost {
 
 namespace {
@@ -89,6 +91,8 @@ mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
     if (x.kind == mcr::kRaiseStatus && trace_) error("[status] " + AnsiToUtf8(x.text));
   }
   r.error = mcrlang::WordFailure(o.status, raised);
+  // An empty text is explained below by what mcrhost saw, not by the reference.
+  if (r.error && !r.error->empty()) r.hint = FailureHint(word, args, *r.error, host_.vars());
   if (r.error && r.error->empty()) {
     // What a word raises when its question is not answered with OK.
     if (host_.windowRefusals() != refusals)
@@ -98,21 +102,6 @@ mcrlang::CallResult Session::call(const mcrlang::WordInfo& word,
     else
       r.error = "(an empty error text, as when a question is cancelled)";
   }
-  if (r.error && wordFacts)
-    if (const mcrlang::CheckWord* facts = wordFacts(word.name)) {
-      std::vector<std::string> unset;
-      for (const std::string& v : facts->reads)
-        if (!host_.vars().find(v)) unset.push_back(v);
-      if (!unset.empty()) {
-        std::string names;
-        for (std::size_t i = 0; i < unset.size(); ++i)
-          names += (i == 0 ? "" : i + 1 == unset.size() ? " and " : ", ") + unset[i];
-        bool one = unset.size() == 1;
-        *r.error += " (hint: " + names + (one ? " is" : " are") + " not set; " + word.name + " reads " +
-                    (one ? "it" : "them") + ", and a start-up macro sets " + (one ? "it" : "them") +
-                    ": mcrhost --startup FILE.mac)";
-      }
-    }
   if (o.result) r.value = o.result->isString ? mcrlang::Value::Str(o.result->text)
                                              : mcrlang::Value::Num(o.result->number);
   if (trace_) {

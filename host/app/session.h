@@ -39,9 +39,6 @@ class Session : public mcrlang::HostInterface {
   // Dialogs the host has cancelled so far (--snapshot), to explain an
   // empty error text.
   std::function<int()> dialogsCancelled;
-  // The reference's facts of a word (the host variables it reads), for the
-  // hint after a failure; null when unknown.
-  std::function<const mcrlang::CheckWord*(const std::string& name)> wordFacts;
 
   // Called before each trace line, so that what happened outside the host
   // operations meanwhile can be shown in its place.

@@ -18,6 +18,7 @@ using mcrhost::Var;
 struct Failure {
   int line;
   std::string message;
+  std::string hint;
 };
 struct ExitSignal {};
 struct StopSignal {
@@ -63,7 +64,9 @@ class Runner {
   }
 
  private:
-  [[noreturn]] void fail(int line, const std::string& message) { throw Failure{line, message}; }
+  [[noreturn]] void fail(int line, const std::string& message, const std::string& hint = "") {
+    throw Failure{line, message, hint};
+  }
 
   std::string quoted(const std::string& ansi) { return "\"" + codec_.toUtf8(ansi) + "\""; }
 
@@ -291,6 +294,8 @@ class Runner {
     if (!w) {
       for (const Builtin& b : kBuiltins)
         if (LowerAscii(s.name) == b.name) fail(s.line, s.name + " gives a value: use it in an expression");
+      std::string instead = Instead(s.name);
+      if (!instead.empty()) fail(s.line, s.name + " is no statement of this language: " + instead);
       fail(s.line, "unknown command " + s.name + suggestion(s.name, false));
     }
     word(*w, s.args, s.line, false);
@@ -341,7 +346,7 @@ class Runner {
       }
     }
     CallResult r = host_.call(w, args);
-    if (r.error) fail(line, w.name + ": " + *r.error);
+    if (r.error) fail(line, w.name + ": " + *r.error, r.hint);
     checkpoint(line);  // a stop asked for while the word ran
     if (!wantValue) return {};
     if (!r.value) fail(line, w.name + " gave no value");
@@ -363,10 +368,10 @@ RunResult Interpreter::run(const Program& program) {
     result.status = RunStatus::Exited;
   } catch (const StopSignal& s) {
     result.status = RunStatus::Stopped;
-    result.error = Error{s.line, s.message};
+    result.error = Error{s.line, s.message, 0, {}};
   } catch (const Failure& f) {
     result.status = RunStatus::Failed;
-    result.error = Error{f.line, f.message};
+    result.error = Error{f.line, f.message, 0, f.hint};
   }
   return result;
 }

@@ -15,14 +15,24 @@
 
 namespace mcrlang {
 
-// Macro sources, printed lines and error messages are UTF-8; strings inside
-// values and variables are in the ANSI code page.
+// Printed lines and error messages are UTF-8; strings inside values and
+// variables are in the ANSI code page (Shift-JIS on the workstation).
 struct Codec {
-  std::string (*toAnsi)(const std::string& utf8) = nullptr;
+  // False when a character has no code in the ANSI code page.
+  bool (*toAnsi)(const std::string& utf8, std::string* ansi) = nullptr;
   std::string (*toUtf8)(const std::string& ansi) = nullptr;
 };
+bool IdentityToAnsi(const std::string& utf8, std::string* ansi);
 std::string Identity(const std::string& text);
-inline constexpr Codec kIdentityCodec{Identity, Identity};
+inline constexpr Codec kIdentityCodec{IdentityToAnsi, Identity};
+
+// How the bytes of a macro file are read. The workstation's editors save
+// Shift-JIS, editors on a PC mostly UTF-8: a file with a byte order mark,
+// or whose non-ASCII bytes are well-formed UTF-8 (all of them, or all but
+// a few stray bytes among many UTF-8 characters), is UTF-8, any other
+// Shift-JIS. Shift-JIS strings reach the words byte for byte.
+enum class Encoding { Utf8, ShiftJis };
+Encoding SourceEncoding(std::string_view bytes);
 
 struct Value {
   bool isString = false;
@@ -49,6 +59,7 @@ struct WordInfo {
 struct CallResult {
   std::optional<std::string> error;  // UTF-8; the macro stops with it
   std::optional<Value> value;        // a function's result
+  std::string hint;                  // with an error: a line that explains it, or ""
 };
 
 class HostInterface {
@@ -73,7 +84,8 @@ class HostInterface {
 struct Error {
   int line = 0;
   std::string message;  // UTF-8
-  int column = 0;       // syntax errors: where on the line, from 1
+  int column = 0;       // syntax errors: where on the line, in characters from 1
+  std::string hint;     // run-time errors: what the host knows of the cause, or ""
 };
 
 struct Program;  // the parsed statements (ast.h)
@@ -87,7 +99,8 @@ struct ParseResult {
 };
 
 // firstLine numbers the first line of source (the prompt counts on).
-ParseResult Parse(std::string_view source, const Codec& codec, int firstLine = 1);
+ParseResult Parse(std::string_view source, const Codec& codec, int firstLine = 1,
+                  Encoding encoding = Encoding::Utf8);
 
 // Stopped: the host asked the macro to stop (stopRequest).
 enum class RunStatus { Finished, Exited, Failed, Stopped };
@@ -129,6 +142,9 @@ struct Builtin {
 const std::vector<Builtin>& Builtins();
 // The keywords (lower case): statements and word operators, never names.
 const std::vector<std::string>& Keywords();
+// For a statement other BASICs have and this language does not (for, next,
+// goto, end if ...): what to write instead; "" for any other name.
+std::string Instead(std::string_view statement);
 
 // The error text for a word call that did not succeed: the first kind-1
 // text the word raised (UTF-8), or the host's own words for a bare status.

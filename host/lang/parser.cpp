@@ -14,13 +14,54 @@
 namespace mcrlang {
 
 std::string Identity(const std::string& text) { return text; }
+bool IdentityToAnsi(const std::string& utf8, std::string* ansi) {
+  *ansi = utf8;
+  return true;
+}
+
+namespace {
+
+using mcrhost::IsSjisLead;
+bool IsSjisTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+// The length of the well-formed UTF-8 character at s[i], 0 when there is none.
+std::size_t Utf8Length(std::string_view s, std::size_t i) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+std::string Hex(unsigned char c) {
+  char b[8];
+  std::snprintf(b, sizeof b, "0x%02X", c);
+  return b;
+}
+
+}  // namespace
+
+Encoding SourceEncoding(std::string_view s) {
+  if (s.substr(0, 3) == "\xEF\xBB\xBF") return Encoding::Utf8;
+  // Shift-JIS text leaves a malformed byte at nearly every character and
+  // makes a sequence of three or four well-formed bytes only by chance.
+  std::size_t wide = 0, malformed = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t n = Utf8Length(s, i);
+    if (n == 0) ++malformed;
+    if (n >= 3) ++wide;
+    i += n ? n : 1;
+  }
+  return malformed == 0 || wide > malformed ? Encoding::Utf8 : Encoding::ShiftJis;
+}
 
 namespace {
 
 struct Token {
   enum class Type { Number, String, Ident, Op, Newline, End } type;
   int line;
-  std::string text;  // identifier, operator, or the UTF-8 contents of a string
+  std::string text;  // identifier, operator, or the ANSI contents of a string
   double number = 0;
   int column = 0;
 };
@@ -44,8 +85,9 @@ std::string Lower(std::string_view s) {
 
 class Lexer {
  public:
-  Lexer(std::string_view src, int firstLine) : s_(src), line_(firstLine) {
-    if (s_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = lineStart_ = 3;
+  Lexer(std::string_view src, int firstLine, Encoding encoding, const Codec& codec)
+      : s_(src), line_(firstLine), sjis_(encoding == Encoding::ShiftJis), codec_(codec) {
+    if (!sjis_ && s_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = lineStart_ = columnAt_ = 3;
   }
 
   std::vector<Token> run() {
@@ -87,7 +129,22 @@ class Lexer {
   [[noreturn]] void fail(const std::string& message, bool incomplete = false) {
     throw SyntaxError{line_, message, incomplete, column()};
   }
-  int column() const { return static_cast<int>(pos_ - lineStart_) + 1; }
+
+  // In characters: a double-byte Shift-JIS character, or a UTF-8 one of any
+  // length, is one column. Counted on from the last column asked for, as
+  // tokens come in order.
+  int column() {
+    if (columnAt_ < lineStart_ || columnAt_ > pos_) {
+      columnAt_ = lineStart_;
+      columns_ = 1;
+    }
+    while (columnAt_ < pos_) {
+      auto c = static_cast<unsigned char>(s_[columnAt_]);
+      columnAt_ += sjis_ && IsSjisLead(c) && columnAt_ + 1 < pos_ ? 2 : 1;
+      if (sjis_ || (c & 0xC0) != 0x80) ++columns_;
+    }
+    return columns_;
+  }
 
   void skipBlanks() {
     while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\r')) ++pos_;
@@ -129,13 +186,18 @@ class Lexer {
     return {Token::Type::Number, line_, text, std::strtod(text.c_str(), nullptr)};
   }
 
+  // The contents in the ANSI code page: a Shift-JIS source's bytes as they
+  // are (a trail byte such as the 0x5C of 表 is part of its character), a
+  // UTF-8 source's converted character by character.
   Token string() {
     int line = line_;
     std::string text;
     ++pos_;
+    std::size_t start = pos_;
     while (true) {
       if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r') fail("a string is not closed with \"");
-      if (s_[pos_] == '"') {
+      const auto c = static_cast<unsigned char>(s_[pos_]);
+      if (c == '"') {
         if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
           text += '"';
           pos_ += 2;
@@ -144,10 +206,40 @@ class Lexer {
         ++pos_;
         break;
       }
-      if (s_[pos_] == '\0') fail("a string holds a NUL character");
-      text += s_[pos_++];
+      if (c == '\0') fail("a string holds a NUL character");
+      std::size_t n = c < 0x80 ? 1 : sjis_ ? sjisLength() : Utf8Length(s_, pos_);
+      if (n == 0) fail(malformed());
+      text.append(s_.substr(pos_, n));
+      pos_ += n;
     }
-    return {Token::Type::String, line, text, 0};
+    if (sjis_) return {Token::Type::String, line, text, 0};
+    std::string ansi;
+    if (!codec_.toAnsi(text, &ansi)) {
+      // Name the first character that has no code, where it stands.
+      const std::size_t end = pos_;
+      for (std::size_t at = start, n; at < end; at += n) {
+        n = Utf8Length(s_, at);
+        std::string one(s_.substr(at, n)), converted;
+        if (codec_.toAnsi(one, &converted)) continue;
+        pos_ = at;
+        fail("the character \"" + one + "\" has no Shift-JIS code, so no word could receive it");
+      }
+    }
+    return {Token::Type::String, line, ansi, 0};
+  }
+
+  std::size_t sjisLength() const {
+    const auto c = static_cast<unsigned char>(s_[pos_]);
+    if (c >= 0xA1 && c <= 0xDF) return 1;  // half-width katakana
+    if (!IsSjisLead(c) || pos_ + 1 >= s_.size()) return 0;
+    return IsSjisTrail(static_cast<unsigned char>(s_[pos_ + 1])) ? 2 : 0;
+  }
+  std::string malformed() const {
+    const auto c = static_cast<unsigned char>(s_[pos_]);
+    if (!sjis_) return "byte " + Hex(c) + " is no UTF-8 character (the file is read as UTF-8: save it in one encoding)";
+    const bool pair = IsSjisLead(c) && pos_ + 1 < s_.size();
+    return (pair ? "bytes " + Hex(c) + " " + Hex(static_cast<unsigned char>(s_[pos_ + 1])) + " are" : "byte " + Hex(c) + " is") +
+           " no Shift-JIS character (the file is read as Shift-JIS, as it is not UTF-8)";
   }
 
   Token op() {
@@ -167,13 +259,29 @@ class Lexer {
     char shown[8];
     std::snprintf(shown, sizeof shown, std::isprint(static_cast<unsigned char>(c)) ? "%c" : "\\x%02X",
                   static_cast<unsigned char>(c));
-    fail(std::string("unexpected character ") + shown);
+    fail(std::string("unexpected character ") + shown + Operator(c));
+  }
+
+  // What a writer used to other languages may have meant by c.
+  static std::string Operator(char c) {
+    switch (c) {
+      case '!': return " (not equal is written <>, not is a word)";
+      case '^': return " (there is no power operator: multiply)";
+      case '%': return " (there is no remainder operator)";
+      case ';': return " (print separates its values with commas)";
+      case ':': return " (one statement a line)";
+      default: return "";
+    }
   }
 
   std::string_view s_;
   std::size_t pos_ = 0;
   std::size_t lineStart_ = 0;
   int line_;
+  bool sjis_;
+  const Codec& codec_;
+  std::size_t columnAt_ = 0;  // where columns_ was counted to
+  int columns_ = 1;
 };
 
 const char* const kKeywords[] = {"print", "if",   "then", "elseif", "else", "endif", "while",
@@ -184,6 +292,26 @@ const char* const kKeywords[] = {"print", "if",   "then", "elseif", "else", "end
 const std::vector<std::string>& Keywords() {
   static const std::vector<std::string> keywords(std::begin(kKeywords), std::end(kKeywords));
   return keywords;
+}
+
+std::string Instead(std::string_view statement) {
+  static const struct {
+    const char* names;  // blank-separated
+    const char* instead;
+  } kForeign[] = {
+      {"for next step", "count with a variable of your own: i = 1, then while i <= n ... i = i + 1 ... wend"},
+      {"goto gosub return", "there are no jumps: branch with if ... endif, repeat with while ... wend"},
+      {"end", "blocks end with endif and wend, one word each; exit ends the macro"},
+      {"endwhile loop do until", "a loop is while condition ... wend"},
+      {"select case", "choose with if ... elseif ... else ... endif"},
+      {"let", "assign without it: name = value"},
+      {"rem", "a comment starts with '"},
+      {"sub function call", "a macro has no procedures of its own: it runs from its first line"},
+  };
+  const std::string key = " " + Lower(statement) + " ";
+  for (const auto& f : kForeign)
+    if ((" " + std::string(f.names) + " ").find(key) != std::string::npos) return f.instead;
+  return "";
 }
 
 namespace {
@@ -197,12 +325,14 @@ bool IsKeyword(const std::string& word) {
 
 class Parser {
  public:
-  Parser(std::vector<Token> tokens, const Codec& codec) : t_(std::move(tokens)), codec_(codec) {}
+  explicit Parser(std::vector<Token> tokens) : t_(std::move(tokens)) {}
 
   Block program() {
     Block block = statements(nullptr);
-    if (!at(Token::Type::End))
-      fail(peek(), peek().text + " without an open " + (atWord("wend") ? "while" : "if"));
+    if (!at(Token::Type::End)) {
+      const char* opener = atWord("wend") ? "while" : "if";
+      blockError(peek().text + " without an open " + opener, opener, 0);
+    }
     return block;
   }
 
@@ -210,6 +340,21 @@ class Parser {
   [[noreturn]] void fail(const Token& at, const std::string& message, bool incomplete = false) {
     throw SyntaxError{at.line, message, incomplete, at.column};
   }
+
+  // A block that does not close is most often a misspelt keyword earlier
+  // on (whlie, endfi), which parsed as a command: name it where it stands.
+  [[noreturn]] void blockError(const std::string& message, const char* keyword, std::size_t since,
+                               bool incomplete = false) {
+    for (auto it = suspects_.rbegin(); it != suspects_.rend(); ++it)
+      if (it->keyword == keyword && it->token >= since)
+        fail(t_[it->token], t_[it->token].text + " is no statement; did you mean " + keyword + "? (" + message + ")");
+    fail(peek(), message, incomplete);
+  }
+  struct Suspect {
+    std::size_t token;
+    std::string keyword;
+  };
+  std::vector<Suspect> suspects_;
 
   const Token& peek(std::size_t ahead = 0) const {
     std::size_t i = pos_ + ahead;
@@ -259,13 +404,15 @@ class Parser {
           if (atWord(*t)) return block;
       if (atWord("elseif") || atWord("else") || atWord("endif") || atWord("wend")) {
         if (!terminators) return block;
-        fail(peek(), "\"" + peek().text + "\" does not close the block that is open here");
+        blockError("\"" + peek().text + "\" does not close the block that is open here",
+                   atWord("wend") ? "while" : "if", 0);
       }
       block.push_back(statement());
     }
   }
 
   Stmt statement() {
+    const std::size_t start = pos_;
     const Token& first = peek();
     if (first.type != Token::Type::Ident)
       fail(first, "a statement starts with a name or a keyword" + Found());
@@ -295,7 +442,7 @@ class Parser {
       expectLineEnd("the condition of while");
       static const char* const kEnd[] = {"wend", nullptr};
       s.blocks.push_back(statements(kEnd));
-      closeBlock("wend", "while", s.line);
+      closeBlock("wend", "while", start);
     } else if (word == "exit") {
       next();
       s.kind = Stmt::Kind::Exit;
@@ -331,15 +478,34 @@ class Parser {
       s.value = expression();
       expectLineEnd("the assigned value");
     } else {
-      s.kind = Stmt::Kind::Call;
-      s.name = next().text;
-      s.args = commandArguments();
-      expectLineEnd("the arguments");
+      command(s, start);
     }
     return s;
   }
 
+  void command(Stmt& s, std::size_t start) {
+    static const std::vector<std::string> kBlockWords = {"if", "elseif", "else", "endif", "while", "wend"};
+    s.kind = Stmt::Kind::Call;
+    s.name = next().text;
+    try {
+      s.args = commandArguments();
+      if (atWord("then"))
+        fail(t_[start], s.name + " is no statement: then follows the condition of if or elseif" +
+                            Suggestion(Nearest(s.name, {"if", "elseif"})));
+      expectLineEnd("the arguments");
+    } catch (const SyntaxError&) {
+      // for i = 1 to 10, end if: a statement of other languages.
+      std::string instead = Instead(s.name);
+      if (instead.empty()) throw;
+      fail(t_[start], s.name + " is no statement of this language: " + instead);
+    }
+    std::string near = Nearest(s.name, kBlockWords);
+    if (!near.empty()) suspects_.push_back({start, near});
+  }
+  static std::string Suggestion(const std::string& near) { return near.empty() ? "" : "; did you mean " + near + "?"; }
+
   void ifStatement(Stmt& s) {
+    const std::size_t start = pos_;
     s.kind = Stmt::Kind::If;
     static const char* const kEnd[] = {"elseif", "else", "endif", nullptr};
     next();
@@ -355,20 +521,22 @@ class Parser {
       }
       if (atWord("else")) {
         next();
+        if (atWord("if")) fail(peek(), "else if is written as one word here: elseif");
         expectLineEnd("else");
         static const char* const kEndOnly[] = {"endif", nullptr};
         s.blocks.push_back(statements(kEndOnly));
       }
-      closeBlock("endif", "if", s.line);
+      closeBlock("endif", "if", start);
       return;
     }
   }
 
-  void closeBlock(const char* word, const char* opener, int openLine) {
+  // opener: the token of the statement that opened the block.
+  void closeBlock(const char* word, const char* opener, std::size_t openerToken) {
     if (!atWord(word))
-      fail(peek(), std::string("missing ") + word + " for the " + opener + " on line " +
-                       std::to_string(openLine) + Found(),
-           at(Token::Type::End));
+      blockError(std::string("missing ") + word + " for the " + opener + " on line " +
+                     std::to_string(t_[openerToken].line) + Found(),
+                 word, openerToken, at(Token::Type::End));
     next();
     expectLineEnd(word);
   }
@@ -551,7 +719,7 @@ class Parser {
       }
       case Token::Type::String: {
         ExprPtr e = node(Expr::Kind::String, tok);
-        e->text = codec_.toAnsi(next().text);
+        e->text = next().text;
         return e;
       }
       case Token::Type::Ident: {
@@ -598,20 +766,19 @@ class Parser {
   std::size_t pos_ = 0;
   int depth_ = 0;
   int blocks_ = 0;
-  const Codec& codec_;
 };
 
 }  // namespace
 
-ParseResult Parse(std::string_view source, const Codec& codec, int firstLine) {
+ParseResult Parse(std::string_view source, const Codec& codec, int firstLine, Encoding encoding) {
   ParseResult result;
   try {
     auto program = std::make_shared<Program>();
-    Parser parser(Lexer(source, firstLine).run(), codec);
+    Parser parser(Lexer(source, firstLine, encoding, codec).run());
     program->statements = parser.program();
     result.program = std::move(program);
   } catch (const SyntaxError& e) {
-    result.error = Error{e.line, e.message, e.column};
+    result.error = Error{e.line, e.message, e.column, {}};
     result.incomplete = e.incomplete;
   }
   return result;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -410,7 +411,75 @@ void Index(std::string& out, const std::vector<Reference>& refs, mcr::WordKind k
   out += "\n";
 }
 
+// A catalogue text's literal pieces between its inserts, its escapes read.
+std::vector<std::string> LiteralPieces(const std::string& text) {
+  std::vector<std::string> pieces(1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\\' && i + 1 < text.size()) {
+      c = text[++i];
+      pieces.back() += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+    } else if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+      pieces.back() += text[++i];
+    } else if (c == '%') {
+      while (i + 1 < text.size() && std::strchr("-+ #0123456789.lh", text[i + 1])) ++i;
+      ++i;  // the conversion's letter
+      pieces.emplace_back();
+    } else {
+      pieces.back() += c;
+    }
+  }
+  return pieces;
+}
+
+// The words of an option fact: "CREATE or APPEND (any letter case)",
+// "DONTASK as the second argument, FILEONLY as the third"; none when the
+// text says any word will do.
+std::vector<std::string> OptionWords(const std::string& text) {
+  std::string list = text.substr(0, text.find_first_of("(;"));
+  for (std::size_t at; (at = list.find(" or ")) != std::string::npos;) list.replace(at, 4, ",");
+  std::vector<std::string> words;
+  for (const std::string& item : List(list)) {
+    std::string word = item.substr(0, item.find(' '));
+    if (!IsVariableName(word) || word.back() == '$' || (word.size() < item.size() && item.compare(word.size(), 4, " as ") != 0))
+      return {};
+    words.push_back(word);
+  }
+  return words;
+}
+
 }  // namespace
+
+const Message* RaisedMessage(const Entry& entry, const Catalogue& catalogue, std::string_view raised) {
+  const Message* best = nullptr;
+  std::size_t bestLength = 0;
+  for (const Message& m : entry.messages) {
+    std::size_t at = 0, length = 0;
+    bool found = true;
+    for (const std::string& piece : LiteralPieces(MessageText(m, catalogue))) {
+      std::size_t hit = raised.find(piece, at);
+      if (hit == std::string_view::npos) {
+        found = false;
+        break;
+      }
+      at = hit + piece.size();
+      length += piece.size();
+    }
+    if (found && length > bestLength) best = &m, bestLength = length;
+  }
+  return best;
+}
+
+std::string WhenText(const Message& m) {
+  std::string out = m.when;
+  for (std::size_t from = 0, open; (open = out.find(" (", from)) != std::string::npos;) {
+    std::size_t close = out.find(')', open);
+    if (close == std::string::npos) break;
+    if (out.find('%', open) < close) out.erase(open, close + 1 - open);
+    else from = close;
+  }
+  return out;
+}
 
 std::vector<mcrlang::CheckWord> CheckWords(const std::vector<Reference>& refs) {
   std::vector<mcrlang::CheckWord> out;
@@ -427,7 +496,9 @@ std::vector<mcrlang::CheckWord> CheckWords(const std::vector<Reference>& refs) {
       auto in = [&](const std::vector<std::string>& list) {
         return std::find(list.begin(), list.end(), names[i]) != list.end();
       };
-      c.params.push_back({w.params[i], names[i], in(e.required), e.options.count(names[i]) > 0, in(e.names)});
+      auto option = e.options.find(names[i]);
+      c.params.push_back({w.params[i], names[i], in(e.required), option != e.options.end(), in(e.names),
+                          option != e.options.end() ? OptionWords(option->second) : std::vector<std::string>()});
     }
     c.reads = e.reads;
     c.writes = e.writes;

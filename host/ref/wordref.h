@@ -102,6 +102,14 @@ std::string MessageText(const Message& m, const Catalogue& catalogue);
 std::string IdText(const Message& m);
 std::string Capitalised(const std::string& s);
 
+// The message of the entry whose catalogue text a raised text shows, its
+// inserts (%s, %d ...) filled in and other text around it; the longest
+// such text wins. Null when none does.
+const Message* RaisedMessage(const Entry& entry, const Catalogue& catalogue, std::string_view raisedUtf8);
+// The entry's words for when a message comes, without the notes on its
+// inserts: "the source does not exist, or ...".
+std::string WhenText(const Message& m);
+
 // What the checker (and mcrhost's hints) know of each word: the word
 // table's kinds with the entries' parameter and variable facts.
 std::vector<mcrlang::CheckWord> CheckWords(const std::vector<Reference>& refs);

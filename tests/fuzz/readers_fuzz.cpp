@@ -122,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Input in(data + std::min<std::size_t>(size, 1), data + size);
   const int reader = size ? data[0] % 6 : -1;
   if (reader == 5) {  // 'M': any text gets a program or an error with a line, never a runaway recursion
-    const mcrlang::ParseResult r = mcrlang::Parse(std::string(in.begin(), in.end()), mcrlang::kIdentityCodec);
+    const std::string source(in.begin(), in.end());
+    const mcrlang::ParseResult r = mcrlang::Parse(source, mcrlang::kIdentityCodec, 1, mcrlang::SourceEncoding(source));
     REQUIRE(r.program || r.error);
   }
   // The dialogs', the texts' and the placement's seeds (2 to 4) all go to Texts.

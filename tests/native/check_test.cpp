@@ -191,8 +191,8 @@ class AnsweringHost : public mcrlang::HostInterface {
   mcrlang::CallResult call(const mcrlang::WordInfo& word, const std::vector<mcrlang::Arg>& args) override {
     const mcrlang::CheckWord& w = Words()[static_cast<std::size_t>(&word - infos_.data())];
     for (std::size_t i = 0; i < args.size(); ++i)
-      if (w.params[i].required && args[i].kind == mcrlang::Arg::Kind::Omitted) return {std::string("omitted"), {}};
-    return {std::nullopt, w.givesString ? mcrlang::Value::Str("") : mcrlang::Value::Num(0)};
+      if (w.params[i].required && args[i].kind == mcrlang::Arg::Kind::Omitted) return {std::string("omitted"), {}, {}};
+    return {std::nullopt, w.givesString ? mcrlang::Value::Str("") : mcrlang::Value::Num(0), {}};
   }
   void output(const std::string&) override {}
 
@@ -223,7 +223,7 @@ bool Straight(const mcrlang::Program& p) {
 // judged it (it ran straight to its end).
 bool CheckAgainstRun(const std::string& source) {
   std::vector<Finding> findings = mcrlang::Check(source, Words(), HostSets());
-  mcrlang::ParseResult parsed = mcrlang::Parse(source, mcrlang::kIdentityCodec);
+  mcrlang::ParseResult parsed = mcrlang::Parse(source, mcrlang::kIdentityCodec, 1, mcrlang::SourceEncoding(source));
   if (parsed.error) {
     EXPECT_EQ(findings.size(), 1u);
     EXPECT_TRUE(!findings.empty() && findings[0].error && findings[0].line == parsed.error->line);
@@ -258,6 +258,39 @@ TEST(CheckRunningMacros, StraightMacrosThatRunAreClean) {
       CheckAgainstRun(bytes);
       if (!bytes.empty()) CheckAgainstRun(bytes.substr(1));
     }
+}
+
+// tests/check/cases.txt: each broken macro gives exactly its findings, each
+// valid one none.
+TEST(CheckCases, FindingsAreExactlyTheExpectedOnes) {
+  struct Case {
+    std::string title, macro;
+    std::vector<std::string> expected;
+  };
+  std::vector<Case> cases;
+  std::istringstream in(Source("tests/check/cases.txt"));
+  for (std::string l; std::getline(in, l);) {
+    if (l.rfind("== ", 0) == 0) cases.push_back({l.substr(3), "", {}});
+    else if (l.rfind("-> ", 0) == 0 && !cases.empty()) cases.back().expected.push_back(l.substr(3));
+    else if (!cases.empty()) cases.back().macro += l + "\n";
+  }
+  int broken = 0, found = 0, valid = 0, clean = 0;
+  for (const Case& c : cases) {
+    std::vector<std::string> got;
+    for (const Finding& f : mcrlang::Check(c.macro, Words(), SampleStartup()))
+      got.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + (f.error ? " error: " : " warning: ") + f.text);
+    bool same = got.size() == c.expected.size();
+    for (std::size_t i = 0; same && i < got.size(); ++i) same = got[i].rfind(c.expected[i], 0) == 0;
+    (c.expected.empty() ? valid : broken) += 1;
+    (c.expected.empty() ? clean : found) += same ? 1 : 0;
+    std::string shown;
+    for (const std::string& g : got) shown += "-> " + g + "\n";
+    EXPECT_TRUE(same) << c.title << "\n" << shown;
+    EXPECT_EQ(c.title.rfind("valid: ", 0) == 0, c.expected.empty()) << c.title;
+  }
+  std::printf("checker: %d of %d broken macros found, %d of %d valid macros clean\n", found, broken, clean, valid);
+  EXPECT_GE(broken, 40);
+  EXPECT_GE(valid, 10);
 }
 
 // A V parameter is described as what it is: an option word, or a variable.

@@ -54,8 +54,8 @@ class FakeHost : public mcrlang::HostInterface {
 };
 
 // What a macro printed and called, and how it ended.
-std::string Shown(const std::string& source, FakeHost& host) {
-  mcrlang::ParseResult p = mcrlang::Parse(source, mcrlang::kIdentityCodec);
+std::string Shown(const std::string& source, FakeHost& host, mcrlang::Encoding encoding = mcrlang::Encoding::Utf8) {
+  mcrlang::ParseResult p = mcrlang::Parse(source, mcrlang::kIdentityCodec, 1, encoding);
   mcrlang::RunResult run;
   if (p.program) run = mcrlang::Interpreter(host, host.vars, mcrlang::kIdentityCodec).run(*p.program);
   const mcrlang::Error e = p.error.value_or(run.error);
@@ -102,6 +102,62 @@ TEST(Language, MacrosAndErrors) {
   std::string want;
   for (std::string line; std::getline(in, line);) if (line.rfind("# ", 0) != 0) want += line + "\n";
   EXPECT_EQ(got, want);
+}
+
+// A refusing codec for the characters Shift-JIS has no code for: here, any
+// four-byte UTF-8 character.
+bool NoFourByte(const std::string& utf8, std::string* ansi) {
+  *ansi = utf8;
+  return utf8.find('\xF0') == std::string::npos;
+}
+
+// Macro files in either encoding: which one a file is read in, what its strings hand the words, and where
+// an error in or after a string is placed (columns count characters).
+TEST(Language, MacroFilesInEitherEncoding) {
+  using mcrlang::Encoding;
+  const std::string sjisKanji = "\x91\xAA\x92\xE8\x8A\x4A\x8E\x6E";  // 測定開始
+  const std::string trails = "\x95\x5C\x83\x5C\x94\x5C";              // 表ソ能: each ends in the byte of a backslash
+  const struct {
+    std::string source;
+    Encoding encoding;
+    const char* shown;  // what the run printed and called, and how it ended
+  } cases[] = {
+      {"print \"abc\"", Encoding::Utf8, "abc\n"},
+      {"print \"\xE6\xB8\xAC\xE5\xAE\x9A\", len(\"\xE6\xB8\xAC\")", Encoding::Utf8, "\xE6\xB8\xAC\xE5\xAE\x9A 3\n"},
+      {"\xEF\xBB\xBFprint \"\x82\xA0\"", Encoding::Utf8, "syntax error at line 1: byte 0x82 is no UTF-8 character"},
+      {"print \"" + sjisKanji + "\", len(\"" + sjisKanji + "\")", Encoding::ShiftJis, nullptr},
+      {"Record \"" + trails + "\", 1, x, \"" + trails + "\"\"\"", Encoding::ShiftJis, nullptr},
+      {"' " + trails + "\nprint \"" + trails + "\" & \"|\"", Encoding::ShiftJis, nullptr},
+      {"print \"\x82\" & 1", Encoding::ShiftJis, "syntax error at line 1: bytes 0x82 0x22 are no Shift-JIS character"},
+      {"print 1\nprint \"\xB1\xB2\xFD\"", Encoding::ShiftJis, "syntax error at line 2: byte 0xFD is no Shift-JIS"},
+      // Many UTF-8 characters and one stray byte: a damaged UTF-8 file, whose stray byte is reported.
+      {"print \"\xE6\xB8\xAC\xE5\xAE\x9A\xE9\x96\x8B\"\nprint \"\xE9\"", Encoding::Utf8,
+       "syntax error at line 2: byte 0xE9 is no UTF-8 character"},
+      {"print \"a\xF0\x9F\x98\x80\"", Encoding::Utf8, "syntax error at line 1: the character \"\xF0\x9F\x98\x80\" has no Shift-JIS code"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(mcrlang::SourceEncoding(c.source), c.encoding) << c.source;
+    FakeHost host;
+    mcrlang::ParseResult p = mcrlang::Parse(c.source, {NoFourByte, mcrlang::Identity}, 1, c.encoding);
+    mcrlang::RunResult run;
+    if (p.program) run = mcrlang::Interpreter(host, host.vars, mcrlang::kIdentityCodec).run(*p.program);
+    std::string shown = host.out + (p.error ? "syntax error at line " + std::to_string(p.error->line) + ": " + p.error->message : "");
+    if (c.shown) EXPECT_EQ(shown.substr(0, std::string(c.shown).size()), c.shown) << c.source;
+  }
+  // Shift-JIS strings reach the words and the output byte for byte, the 0x5C of a trail byte included.
+  FakeHost sjis;
+  EXPECT_EQ(Shown("print \"" + sjisKanji + "\", len(\"" + sjisKanji + "\")\nRecord \"" + trails + "\", 1, x, \"" + trails +
+                      "\"\"\"", sjis, Encoding::ShiftJis),
+            sjisKanji + " 8\ncall Record S:" + trails + " N:1 V:x S:" + trails + "\"\n");
+  // Columns count characters: the ^ after three kanji is the 13th, in either encoding; the 0x5C trail
+  // byte of 表 ends neither the string nor the comment's line.
+  for (auto [source, encoding] : {std::pair{std::string("print \"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\" ^"), Encoding::Utf8},
+                                  {"print \"\x93\xFA\x96\x7B\x8C\xEA\" ^", Encoding::ShiftJis},
+                                  {"print \"" + trails.substr(0, 2) + "\x93\xFA\x96\x7B\" ^ ' " + trails, Encoding::ShiftJis}}) {
+    mcrlang::ParseResult p = mcrlang::Parse(source, mcrlang::kIdentityCodec, 1, encoding);
+    ASSERT_TRUE(p.error) << source;
+    EXPECT_EQ(p.error->column, 13) << source;
+  }
 }
 
 // The host gets control between statements and while waiting; the text-file functions.

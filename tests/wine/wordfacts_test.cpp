@@ -4,6 +4,8 @@
 // (else --check would reject a macro that runs), and every variable a word
 // asks the host for under a name of its own must be among the host
 // variables its entry says it reads (else the hint and --check miss it).
+// A required option that is none of the word's option words must make it
+// fail too, since --check calls that an error.
 // (The bench points the WorkstationKey at its own sample, so the suite takes
 // its turn with the others that do.)
 #include <algorithm>
@@ -32,7 +34,7 @@ TEST(WordFacts, RequiredParametersAndHostVariablesHold) {
     if ((o == "GetStrVar" || o == "GetNumVar" || o == "GetTableVar") && detail.size() > 2)
       asked.push_back(Key(detail.substr(1, detail.size() - 2)));
   };
-  int required = 0;
+  int required = 0, options = 0;
   for (const mcrlang::CheckWord& f : Facts()) {
     const mcr::WordInfo* w = ReadyWord(f.name);
     if (!w || !PlanFor(f.name).valid) continue;
@@ -56,9 +58,16 @@ TEST(WordFacts, RequiredParametersAndHostVariablesHold) {
       without[i] = std::nullopt;
       Outcome o = bench.Call(*w, without, true, "without " + f.params[i].name);
       EXPECT_TRUE(o.status != 0 || o.error()) << f.name << " succeeds without its required " << f.params[i].name;
+      if (f.params[i].options.empty()) continue;
+      ++options;
+      std::vector<Arg> unknown = valid;
+      unknown[i] = Value::Str("NO_SUCH_OPTION");
+      o = bench.Call(*w, unknown, true, "with an unknown " + f.params[i].name);
+      EXPECT_TRUE(o.status != 0 || o.error()) << f.name << " takes NO_SUCH_OPTION for its required " << f.params[i].name;
     }
   }
   EXPECT_GE(required, 50);
+  EXPECT_GE(options, 5);  // DATATABLE's command and the sequence header's fields
 }
 
 }  // namespace
