@@ -33,23 +33,7 @@ using namespace mcrhost;
 
 enum ExitCode { kOk = 0, kMacroError = 1, kUsage = 2, kNoLibrary = 3 };
 
-// A character without a code of its own is refused, never replaced by "?"
-// or a look-alike from the system's best-fit table.
-bool ToAnsi(const std::string& utf8, std::string* ansi) {
-  ansi->clear();
-  if (utf8.empty()) return true;
-  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  if (n <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  BOOL replaced = FALSE;
-  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &replaced);
-  ansi->resize(static_cast<std::size_t>(m));
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi->data(), m, nullptr, &replaced);
-  return m > 0 && !replaced;
-}
-
-const mcrlang::Codec kCodec{ToAnsi, AnsiToUtf8};
+const mcrlang::Codec& kCodec = MacroCodec();
 
 std::string ToUtf8(const std::wstring& w) {
   if (w.empty()) return {};

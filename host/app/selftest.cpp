@@ -16,7 +16,7 @@ namespace mcrhost {
 
 namespace {
 
-const mcrlang::Codec kCodec{Utf8ToAnsi, AnsiToUtf8};
+const mcrlang::Codec& kCodec = MacroCodec();
 constexpr char kGot[] = "SelfTestGot$";
 
 std::wstring Wide(const std::string& utf8) {

@@ -6,6 +6,23 @@ namespace mcrhost {
 
 namespace {
 
+// A character without a code of its own is refused, never replaced by "?"
+// or a look-alike from the system's best-fit table.
+bool ToAnsi(const std::string& utf8, std::string* ansi) {
+  ansi->clear();
+  if (utf8.empty()) return true;
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  BOOL replaced = FALSE;
+  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &replaced);
+  ansi->resize(static_cast<std::size_t>(m));
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi->data(), m, nullptr, &replaced);
+  return m > 0 && !replaced;
+}
+
+
 char KindLetter(std::uint8_t kind) {
   switch (kind) {
     case mcr::kKindNumber: return 'N';
@@ -25,6 +42,11 @@ std::string Shown(const mcrlang::Arg& a) {
 }
 
 }  // namespace
+
+const mcrlang::Codec& MacroCodec() {
+  static const mcrlang::Codec codec{ToAnsi, AnsiToUtf8};
+  return codec;
+}
 
 Session::Session(Host& host, bool trace) : host_(host), trace_(trace) {}
 

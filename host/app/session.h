@@ -13,6 +13,11 @@
 
 namespace mcrhost {
 
+// The macro text's conversions between UTF-8 and the ANSI code page that
+// the library speaks (Shift-JIS): a character with no code there is
+// refused, never replaced.
+const mcrlang::Codec& MacroCodec();
+
 class Session : public mcrlang::HostInterface {
  public:
   Session(Host& host, bool trace);
