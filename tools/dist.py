@@ -79,6 +79,8 @@ ARCHIVE_WORDING = [
      "laid the sample out: see [sample.md](sample.md)). The example of every available word was run on a fresh "
      "sample and printed what its entry shows;"),
     ("docs/language.md", "(The cases `tests/host/ctrlc_*` [...] in each of these.)", ""),
+    ("docs/language.md", "as they do for a run; `./mcr check FILE.mac` checks\nagainst the sample's start-up macro, "
+     "as `./mcr demo FILE.mac` runs.", "as they do for a run."),
     ("docs/mcrhost.md", "Run it with `./mcr host ARGS` (after `./mcr build` or `./mcr demo`):",
      "Run it from a command prompt in the archive's folder: `pc-only\\tryout-64bit\\mcrhost.exe ARGS` on 64-bit "
      "Windows, `pc-only\\tryout-32bit\\mcrhost.exe --library for-the-workstation\\MCRPAK.dll ARGS` on any "
@@ -100,7 +102,7 @@ ARCHIVE_WORDING = [
     ("docs/sample.md", "What `./mcr demo` lays out and runs, and the small programs",
      "The sample workstation that `mkworkstation.exe` lays out to try macros on, and the small programs"),
     ("docs/sample.md", "## The demo and the sample workstation", "## The sample workstation"),
-    ("docs/sample.md", "`./mcr demo` builds, then runs `sample/demo.sh`: [...] ends with status 0.",
+    ("docs/sample.md", "`./mcr demo` builds what it runs [...] go to standard error.",
      "On a PC, never on the workstation (it points the workstation's registry key at the sample, which takes an "
      "administrator), in the archive's folder `pc-only\\tryout-64bit`: `mkworkstation.exe C:\\sample` lays the "
      "sample out in `C:\\sample`, and `mcrhost.exe --startup C:\\sample\\startup.mac my.mac` runs a macro on it."),
@@ -114,6 +116,9 @@ ARCHIVE_WORDING = [
      "host; `mcrhost.exe --startup C:\\sample\\startup.mac --class \"QRW VEXMON Class\"` opens the prompt with "
      "the general task's window class. `mkworkstation FOLDER [--no-registry]` lays the sample out in any "
      "folder; with `--no-registry` it leaves the registry as it is."),
+    ("docs/sample.md", "`./mcr check FILE.mac ...` checks macros as `./mcr demo` would run them: [...] "
+     "generator is newer.", "`mcrhost.exe --check --startup C:\\sample\\startup.mac FILE.mac ...` checks macros "
+     "as they would run on the sample."),
     ("docs/sample.md", "`mcrhost.exe`'s folder (`build/x64/bin`), which", "`mcrhost.exe`'s folder, which"),
     ("docs/sample.md", "copy `build/sample/icpexe/icpms.win` beside", "copy `C:\\sample\\icpexe\\icpms.win` beside"),
     ("docs/sample.md", "./mcr demo --tasks da,acq,tune:2 sample/tasks.mac [...] recorded, at the prompt",
