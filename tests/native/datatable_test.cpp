@@ -128,12 +128,13 @@ TEST(TableRow, Rows) {
   const Files cells = {{"D\\data01.icp", DataFile({}, {{140, 1, 1e20f}, {160, 1, 1e30f}, {180, 0, 1}, {200, 1, 1e28f},
                                                        {220, std::ldexp(1.0f, -70), 1}, {240, std::ldexp(1.0f, -74), 1}})},
                        {"D\\data03.icp", DataFile({}, {{140, 4, 1}})}, {"D\\data07.icp", DataFile({}, {{140, 1, 99}})}};
-  // A descriptor line far longer than one read, a title, empty tokens, two descriptors of one place (the later wins).
+  // A descriptor line far longer than one read, a title, empty tokens, two descriptors of one place (the later
+  // wins); a point one place past step 3's last position has no column (step 4's first is not its).
   std::string wide = "Title\tLi / 7[#1]\r\n\t\r\n";
   for (int m = 1; m <= 260; ++m) wide += "E" + std::to_string(m) + " / " + std::to_string(m) + ".50[#3]\t\t";
-  wide += "\r\nBe / 9[#2]\tLi / 7.00[#1]";
+  wide += "\r\nBe / 9[#2]\tLi / 7.00[#1]\tX / 0.55[#4]";
   const Files longLine = {{"D\\data01.icp", DataFile({}, {{140, 1, 1}})}, {"D\\data02.icp", DataFile({}, {{180, 1, 2}})},
-                          {"D\\data03.icp", DataFile({}, {{2610, 1, 3}, {5210, 1, 4}})}};
+                          {"D\\data03.icp", DataFile({}, {{2610, 1, 3}, {5210, 1, 4}, {5211, 1, 5}})}};
   const std::string a3 = "A / 7[#1]\tA / 8[#1]\tA / 9[#1]", a6 = a3 + "\tA / 10[#1]\tA / 11[#1]\tA / 12[#1]",
                     a8 = a6 + "\tA / 7[#3]\tA / 7[#2]", rsd = "ADDITIONAL=RSD\r\n", concKey = "DATA TYPE=CONC\r\n";
   const struct { const char* name; std::string keys, cols; Files files; std::string dir = "D"; } cases[] = {
@@ -145,6 +146,7 @@ TEST(TableRow, Rows) {
       {"header short", "HEADER INFO=ON\r\n", a3, data(Bytes(whole).resize(511))},
       {"quant more claimed", concKey, a3, conc(Bytes(quant).i32(938, 1000000))},
       {"quant not present", concKey, a3, conc(Bytes(quant).i32(1350, 0))}, {"quant count 0", concKey, a3, conc(Bytes(quant).i32(938, 0))},
+      {"quant count 1", concKey, a3, conc(Bytes(quant).i32(938, 1))},
       {"cells", "ADDITIONAL=COUNT\r\n", a8, cells}, {"no files", "", a8, {}}, {"conc without quant", concKey, a8, cells},
       {"no columns", "", "", {}}, {"long descriptor line", "TABLE TYPE=POINT\r\n", wide, longLine},
       {"corrected", "CORRECTION=ON\r\n", "A / 7[#1]", {{"X\\S.D\\data01.icp", DataFile({}, {{140, 1, 1}})},

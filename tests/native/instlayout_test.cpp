@@ -83,6 +83,12 @@ TEST(MassLists, ShortAndCorruptFiles) {
     EXPECT_EQ(list.status, c.status) << c.what;
     EXPECT_EQ(list.masses, c.masses) << c.what;
   }
+  // A list stops at its 260th mass: of 261 elements the last is left out.
+  std::vector<fx::Element> elements;
+  for (std::int32_t m = 1; m <= 261; ++m) elements.push_back({m, "E"});
+  const Bytes many = fx::QcDatabase(elements, {});
+  MemorySource all(many.data());
+  EXPECT_EQ(ListQcDatabase(all, Selector::Mass, nullptr).masses.size(), 260u);
 }
 
 MethodRunGroups Method(int mode, std::vector<std::int32_t> list = {}) {
@@ -120,6 +126,7 @@ TEST(TuneAndCalibration, AnswersFromOddFiles) {
               empty = fx::TuneCriteria({}), cut = Bytes(tune).resize(25);
   struct Tune { const char* what; const Bytes* tuneFile; int step; MethodRunGroups method; int result; } tunes[] = {
       {"tune step 3 has no run group", &tune, 3, Method(4), -1}, {"mode 6 is no method", &tune, 1, Method(6), -1},
+      {"a method of mode 0 has step 1 only", &tune, 2, Method(0), -1},
       {"each tune mass needs its own record", &twice, 1, Method(0), 1},
       {"same mass in two run groups", &twice, 1, Method(2, {1, 2}), 0}, {"no tune masses", &empty, 1, Method(0), 0},
       {"no tune masses, invalid method", &empty, 1, Method(-1), -1},

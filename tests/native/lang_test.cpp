@@ -74,7 +74,7 @@ TEST(Language, MacrosAndErrors) {
       "print " + Repeat("Echo$(", 199) + "\"e\"" + Repeat(")", 199), Repeat("If 1 Then\n", 100) + "print 1\n" + Repeat("ENDIF\n", 100),
       "x = " + Repeat("(", 200) + "1" + Repeat(")", 200), "x = " + Repeat("- ", 200) + "1", "x = " + Repeat("not ", 200) + "1",
       "x = " + Repeat("f(", 200) + "1" + Repeat(")", 200), "x = 1" + Repeat(" + 1", 1000), Repeat("if 1 then\n", 101),
-      "dim t[65535]\nt[65535] = 1\nprint size(t), t[65535]", "s$ = \"" + std::string(100000, 'x') + "\"\ns$ = s$ & s$\nprint len(s$)",
+      "dim t[65535]\nt[65535] = 1\nprint size(t), t[65535], len(chr$(255))", "s$ = \"" + std::string(100000, 'x') + "\"\ns$ = s$ & s$\nprint len(s$)",
       // Indexes round to the nearest element.
       "dim t[3]\nt[1.5] = 5\nt[3] = t[2] * 2\ndim e[0]\nprint t[1], t[2], t[3], size(t), size(e)",
       "i = 0\nwhile 1\n i = i + 1\n IF i > 2 AND 1 OR 0 THEN\n  exit\n else\n  print i\n endif\nwend\nprint \"not reached\"",

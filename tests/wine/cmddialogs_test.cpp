@@ -332,7 +332,7 @@ TEST_F(Dialogs, TuneCriteriaReadEditedAndWritten) {
     for (int id : {1100, 1301, 1304}) CheckDlgButton(d.hwnd(), id, BST_CHECKED);
     for (int id : {1300, 1302, 1303}) CheckDlgButton(d.hwnd(), id, BST_UNCHECKED);
     d.setText(1401, "0.2");
-    d.setText(1402, "");
+    d.setText(1402, std::string(260, 'g'));  // 259 bytes taken
     d.setText(1404, A("高い"));
     d.setText(1406, std::string(258, 'f') + A("高"));  // read in 259 bytes: no half character
     d.selectCombo(kFailAction, 1);
@@ -645,8 +645,8 @@ TEST_F(Dialogs, WindowInformation) {
   GetModuleFileNameA(host_->library(), module, sizeof module);
   const WPARAM both = MK_LBUTTON | MK_RBUTTON;
   struct Click { int dialog; WPARAM keys; int x, y; bool shows; } clicks[] = {
-      {369, both, 5, 5, true}, {369, both, 0, 6, false}, {369, MK_RBUTTON, 0, 0, false},
-      {353, both, 4, 4, true}, {353, both, 5, 2, false}, {355, both, 4, 4, true}};
+      {369, both, 5, 5, true}, {369, both, 0, 6, false}, {369, both, 6, 0, false}, {369, MK_RBUTTON, 0, 0, false},
+      {353, both, 4, 4, true}, {353, both, 5, 2, false}, {355, both, 4, 4, true}, {355, MK_RBUTTON, 2, 2, false}};
   for (const Click& c : clicks) {
     std::string want;
     HWND owner = nullptr;
