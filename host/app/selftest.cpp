@@ -84,7 +84,7 @@ std::string RunLine(mcrlang::Interpreter& in, const std::string& line, int lineN
   return r.status == mcrlang::RunStatus::Failed || r.status == mcrlang::RunStatus::Stopped ? r.error.message : "";
 }
 
-bool ReadFile(const std::string& path, std::string* text) {
+bool ReadText(const std::string& path, std::string* text) {
   FILE* f = _wfopen(Wide(path).c_str(), L"rb");
   if (!f) return false;
   char buffer[4096];
@@ -103,7 +103,7 @@ int RunSelfTest(const std::string& library, const std::string& checkFile) {
     std::fflush(stdout);
   };
   std::string list = checkFile.empty() ? std::string(Resource("MCR_SELFTEST")) : std::string();
-  if (!checkFile.empty() && !ReadFile(checkFile, &list)) {
+  if (!checkFile.empty() && !ReadText(checkFile, &list)) {
     verdict("FAILED, cannot read " + checkFile);
     return 1;
   }
@@ -116,7 +116,7 @@ int RunSelfTest(const std::string& library, const std::string& checkFile) {
   }
   const std::string sample = scratch.path() + "\\sample", work = scratch.path() + "\\work\\";
   if (!mcrsample::LayOut(sample, &error) || !CreateDirectoryW(Wide(work).c_str(), nullptr) ||
-      !ReadFile(sample + "\\startup.mac", &startup)) {
+      !ReadText(sample + "\\startup.mac", &startup)) {
     verdict("FAILED, its files could not be laid out in " + scratch.path() + ": " + error);
     return 1;
   }
