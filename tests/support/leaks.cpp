@@ -27,7 +27,7 @@ std::size_t ThreadWindowCount() {
 // the lowest free slot, so the slots in use lie close together; far past
 // the last one nothing more is in use.
 std::size_t ProcessHandleCount() {
-  constexpr std::uintptr_t kStep = 4, kPastTheLast = 4096 * kStep;
+  constexpr std::uintptr_t kStep = 4, kPastTheLast = 256 * kStep;
   std::size_t count = 0;
   for (std::uintptr_t value = kStep, last = 0; value <= last + kPastTheLast; value += kStep) {
     DWORD flags = 0;
