@@ -142,7 +142,9 @@ TEST(Language, MacroFilesInEitherEncoding) {
     mcrlang::RunResult run;
     if (p.program) run = mcrlang::Interpreter(host, host.vars, mcrlang::kIdentityCodec).run(*p.program);
     std::string shown = host.out + (p.error ? "syntax error at line " + std::to_string(p.error->line) + ": " + p.error->message : "");
-    if (c.shown) EXPECT_EQ(shown.substr(0, std::string(c.shown).size()), c.shown) << c.source;
+    if (c.shown) {
+      EXPECT_EQ(shown.substr(0, std::string(c.shown).size()), c.shown) << c.source;
+    }
   }
   // Shift-JIS strings reach the words and the output byte for byte, the 0x5C of a trail byte included.
   FakeHost sjis;
