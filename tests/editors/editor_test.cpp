@@ -60,7 +60,9 @@ TEST(EditorData, GrammarAndCompletionsNameTheWordsWithTheirUsageAndReference) {
   }
   // Every keyword has its hover (the line mcrhost --help prints).
   for (const auto& item : items)
-    if (item["kind"] == "keyword") EXPECT_NE(std::string(item["doc"]), "") << item["name"];
+    if (item["kind"] == "keyword") {
+      EXPECT_NE(std::string(item["doc"]), "") << item["name"];
+    }
 }
 
 // An argument's option words come from its word's entry: one said to go to
@@ -83,7 +85,9 @@ TEST(EditorData, OptionWordsOfEachArgument) {
       nlohmann::json::parse(mcrref::EditorFiles(sources.refs, sources.catalogue, {}).at("words.json"))["items"];
   for (const Case& c : cases)
     for (const auto& item : items)
-      if (item["name"] == c.word) EXPECT_EQ(item["params"][c.param]["options"], c.options) << c.word << " " << c.param;
+      if (item["name"] == c.word) {
+        EXPECT_EQ(item["params"][c.param]["options"], c.options) << c.word << " " << c.param;
+      }
 }
 
 }  // namespace
