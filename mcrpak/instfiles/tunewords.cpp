@@ -1,29 +1,23 @@
 // The tune-step words: a per-step summary of the files beside a method,
 // whether a step's tune criteria are measured, whether a calibration covers
-// a run group, and the small dialog in which the operator picks a step. The
-// functions answer their failure values (-1, -100) with status 0, also after
-// raising an error: macros test for those values.
+// a run group. The functions answer their failure values (-1, -100) with
+// status 0, also after raising an error: macros test for those values.
 #include "tunesteps.h"
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../dialogs/dlgcommon.h"
-#include "../resources/resource_ids.h"
 #include "filesource.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "masslist.h"
 #include "rungroups.h"
 
 static_assert(mcr::kMaxRunGroups == mcr::kMethodRunGroups, "one run-group list for all words");
-
-extern "C" INT_PTR CALLBACK DfDlg319Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp);
 
 namespace mcr {
 
@@ -38,9 +32,6 @@ int BuildRunGroupMassTable(const char* methodDir, RunGroupMassTable* table) {
 using namespace mcr;
 
 namespace {
-
-constexpr char kSelectedStepVar[] = "SelectedTuneStep";
-constexpr int kStepTextMax = 9;
 
 MethodRunGroups RunGroupsOf(const std::string& methodDir) {
   MethodRunGroups method;
@@ -122,37 +113,4 @@ MCR_FUNCTION(CompCalRunProc) {
   CalibrationComparison c = CompareCalibration(calibration.get(), runGroup.get());
   if (c.message) return answer.Raise(c.result, c.message);
   return answer(c.result);
-}
-
-MCR_COMMAND(SelectTuneStepProc) { return RunHostDialog(ctx, MCR_DLG_TUNE_STEP, DfDlg319Proc) ? 0 : 1; }
-
-extern "C" INT_PTR CALLBACK DfDlg319Proc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      SetPropA(dialog, kPasskeyProperty, reinterpret_cast<HANDLE>(lp));
-      HWND list = GetDlgItem(dialog, MCR_IDC_TUNE_STEP_LIST);
-      for (int step = kTuneStepMin; step <= kTuneStepMax; ++step)
-        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_string(step).c_str()));
-      SendMessageA(list, CB_SETCURSEL, 0, 0);
-      return TRUE;
-    }
-    case WM_COMMAND: {
-      WORD id = LOWORD(wp);
-      if (id != IDOK && id != IDCANCEL) return FALSE;
-      // Only the OK button itself takes the choice; anything else that
-      // closes the dialog answers step 1.
-      double step = 1;
-      if (id == IDOK && HIWORD(wp) == 0) {
-        char text[kStepTextMax + 1] = {};
-        GetDlgItemTextA(dialog, MCR_IDC_TUNE_STEP_LIST, text, sizeof text);
-        step = std::atoi(text);
-      }
-      auto ctx = static_cast<HostContext>(GetPropA(dialog, kPasskeyProperty));
-      SetNumVar(ctx, kSelectedStepVar, step);
-      RemovePropA(dialog, kPasskeyProperty);
-      EndDialog(dialog, id);
-      return TRUE;
-    }
-    default: return FALSE;
-  }
 }
