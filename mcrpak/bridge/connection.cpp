@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "../resources/resource_ids.h"
-#include "../windows/msgpopup.h"
 #include "hostops.h"
 #include "dlgframe.h"
 #include "registry.h"
@@ -16,6 +15,10 @@ namespace {
 
 HLOCAL g_clientTable = nullptr;
 bool g_initialised = false;
+// Constant-initialised, so filled in whatever order the subsystems' static
+// initialisers run.
+SubsystemHooks g_hooks[4] = {};
+int g_hookCount = 0;
 
 HLOCAL* Slots(ClientTableHeader* t) { return reinterpret_cast<HLOCAL*>(t + 1); }
 
@@ -144,12 +147,18 @@ void ClearHostIcons(HostContext ctx) {
   SetPropA(host, kIconProperty, nullptr);
 }
 
-void ClosePopupOf(HostContext ctx) {
-  HWND host = GetHostWindow(ctx);
-  if (HWND popup = host ? FindPopup(host, ctx) : nullptr) ClosePopup(popup);
+void MacroEnded(HostContext ctx) {
+  for (int i = 0; i < g_hookCount; ++i)
+    if (g_hooks[i].macroEnded) g_hooks[i].macroEnded(ctx);
 }
 
 }  // namespace
+
+bool RegisterSubsystemHooks(SubsystemHooks hooks) {
+  if (g_hookCount == static_cast<int>(sizeof g_hooks / sizeof g_hooks[0])) return false;
+  g_hooks[g_hookCount++] = hooks;
+  return true;
+}
 
 HFONT ConnectionPopupFont(HostContext ctx) {
   HGLOBAL block = AttachedData(ctx);
@@ -178,7 +187,7 @@ extern "C" std::uint16_t MCR_CALLEE OOCPSRV(HostContext ctx, std::uint32_t code,
       return 0;
     case kCodeMacroEnded:
     case kCodeClosePopups:
-      ClosePopupOf(ctx);
+      MacroEnded(ctx);
       return 0;
     case kCodeDisconnect:
       ClearHostIcons(ctx);
@@ -198,7 +207,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       g_initialised = true;
     }
     DlgFrameInit();
-    RegisterPopupClass(instance);
+    for (int i = 0; i < g_hookCount; ++i)
+      if (g_hooks[i].loaded) g_hooks[i].loaded(instance);
   } else if (reason == DLL_PROCESS_DETACH && g_initialised) {
     if (auto* t = static_cast<ClientTableHeader*>(LocalLock(g_clientTable))) {
       for (std::uint32_t i = t->count; i-- > 0;) LocalFree(Slots(t)[i]);

@@ -33,6 +33,17 @@ constexpr std::uint32_t kClientTableGrowth = 5;
 // The connection's popup font, or null.
 HFONT ConnectionPopupFont(HostContext ctx);
 
+// What a subsystem with windows of its own does once when the library loads
+// (register its window class) and when a task's macro ends (close what that
+// task left open). A subsystem registers its hooks from a static initialiser,
+// which runs before DllMain.
+struct SubsystemHooks {
+  void (*loaded)(HINSTANCE instance);
+  void (*macroEnded)(HostContext ctx);
+};
+// True, so that a static can hold it; false when the (small) table is full.
+bool RegisterSubsystemHooks(SubsystemHooks hooks);
+
 }  // namespace mcr
 
 extern "C" std::uint16_t MCR_CALLEE OOCPSRV(mcr::HostContext ctx, std::uint32_t code,

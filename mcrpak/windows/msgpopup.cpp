@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "../bridge/connection.h"
 #include "../bridge/hostops.h"
 #include "msgpopupclock.h"
 
@@ -81,6 +82,19 @@ std::string PopupIconName(int kind, int frame) {
   return stem ? stem + std::to_string(frame + 1) : std::string();
 }
 
+HWND FindPopup(HWND host, HostContext ctx) {
+  PopupSearch search{ctx, nullptr};
+  EnumChildWindows(host, FindMsgPopupWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void ClosePopup(HWND popup) {
+  ReleaseRecord(popup);
+  DestroyWindow(popup);
+}
+
+namespace {
+
 void RegisterPopupClass(HINSTANCE instance) {
   WNDCLASSA wc{};
   wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
@@ -93,16 +107,15 @@ void RegisterPopupClass(HINSTANCE instance) {
   RegisterClassA(&wc);
 }
 
-HWND FindPopup(HWND host, HostContext ctx) {
-  PopupSearch search{ctx, nullptr};
-  EnumChildWindows(host, FindMsgPopupWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+// A task's popup goes when its macro ends (or the host asks for it).
+void ClosePopupOf(HostContext ctx) {
+  HWND host = GetHostWindow(ctx);
+  if (HWND popup = host ? FindPopup(host, ctx) : nullptr) ClosePopup(popup);
 }
 
-void ClosePopup(HWND popup) {
-  ReleaseRecord(popup);
-  DestroyWindow(popup);
-}
+const bool g_hooked = RegisterSubsystemHooks({RegisterPopupClass, ClosePopupOf});
+
+}  // namespace
 
 }  // namespace mcr
 

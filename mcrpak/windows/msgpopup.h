@@ -87,7 +87,6 @@ using LockedRecord = GlobalLocked<PopupRecord>;
 // no icon.
 std::string PopupIconName(int kind, int frame);
 
-void RegisterPopupClass(HINSTANCE instance);
 // This connection's popup among the host window's children, or null.
 HWND FindPopup(HWND host, HostContext ctx);
 // Stops the popup's timer, frees its icons and record, and destroys it.
