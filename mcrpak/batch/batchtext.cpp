@@ -1,6 +1,6 @@
 #include "batchtext.h"
 
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 
 namespace mcr {
 

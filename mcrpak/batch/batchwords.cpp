@@ -12,7 +12,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "anlink.h"
 #include "batchtext.h"
 

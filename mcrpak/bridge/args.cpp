@@ -5,7 +5,7 @@
 
 #include "hostops.h"
 #include "rounding.h"
-#include "../util/sjistext.h"
+#include "sjistext.h"
 
 namespace mcr {
 

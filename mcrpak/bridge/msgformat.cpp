@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "../util/sjistext.h"
+#include "sjistext.h"
 
 namespace mcr {
 

@@ -5,7 +5,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/hostops.h"
 #include "../bridge/workstation.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 
 namespace mcr {
 

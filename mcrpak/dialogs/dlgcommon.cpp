@@ -1,7 +1,7 @@
 #include "dlgcommon.h"
 
 #include "../bridge/hostops.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "placement.h"
 
 namespace mcr {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 
 namespace mcr {
 

@@ -19,7 +19,7 @@
 #include "../bridge/rounding.h"
 #include "../instfiles/filesource.h"
 #include "../resources/resource_ids.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "dialogaids.h"
 #include "dlgcommon.h"
 #include "svmethcal.h"

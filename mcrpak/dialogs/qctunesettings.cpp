@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 
 namespace mcr {
 

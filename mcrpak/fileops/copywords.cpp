@@ -11,7 +11,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/msgformat.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "fsowners.h"
 #include "pathparts.h"
 

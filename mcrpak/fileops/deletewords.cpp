@@ -8,7 +8,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/msgformat.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "fsowners.h"
 #include "pathparts.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 
 namespace mcr {
 

@@ -8,7 +8,7 @@
 #include "../bridge/catalogue.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "fsowners.h"
 #include "pathparts.h"
 

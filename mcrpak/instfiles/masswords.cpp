@@ -12,7 +12,7 @@
 #include "../bridge/hostops.h"
 #include "calblayout.h"
 #include "filesource.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "masslist.h"
 #include "qclayout.h"
 

@@ -12,7 +12,7 @@
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
 #include "datalayout.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "filesource.h"
 #include "methlayout.h"
 #include "rungroups.h"

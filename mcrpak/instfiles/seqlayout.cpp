@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "../bridge/rounding.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "lebytes.h"
 
 namespace mcr {

@@ -10,7 +10,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "filesource.h"
 #include "seqlayout.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../util/numfmt.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "datalayout.h"
 #include "lebytes.h"
 

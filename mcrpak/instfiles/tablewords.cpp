@@ -12,7 +12,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/owners.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "datalayout.h"
 #include "filesource.h"
 #include "instio.h"

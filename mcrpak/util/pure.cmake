@@ -1,2 +1,2 @@
-list(APPEND MCR_PURE_SOURCES ${MCR_ROOT}/mcrpak/util/strtext.cpp ${MCR_ROOT}/mcrpak/util/sjistext.cpp)
+list(APPEND MCR_PURE_SOURCES ${MCR_ROOT}/mcrpak/util/strtext.cpp)
 list(APPEND MCR_PURE_SOURCES ${MCR_ROOT}/mcrpak/util/numfmt.cpp)

@@ -10,7 +10,7 @@
 #include "../bridge/connection.h"
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 #include "msgpopup.h"
 
 using namespace mcr;

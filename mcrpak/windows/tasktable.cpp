@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 
 namespace mcr {
 

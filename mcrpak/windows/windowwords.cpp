@@ -13,7 +13,7 @@
 #include "../bridge/handlers.h"
 #include "../bridge/hostops.h"
 #include "../bridge/rounding.h"
-#include "../util/sjistext.h"
+#include "../bridge/sjistext.h"
 
 using namespace mcr;
 

@@ -13,7 +13,7 @@
 #include "instfiles/runmasses.h"
 #include "instfiles/seqlayout.h"
 #include "qcfixtures.h"
-#include "util/sjistext.h"
+#include "bridge/sjistext.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bridge/msgformat.h"
-#include "util/sjistext.h"
+#include "bridge/sjistext.h"
 
 namespace {
 

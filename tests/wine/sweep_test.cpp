@@ -19,7 +19,7 @@
 
 #include "bridge/rounding.h"
 #include "leaks.h"
-#include "util/sjistext.h"
+#include "bridge/sjistext.h"
 #include "wordcalls.h"
 
 namespace mcrtest {
