@@ -221,6 +221,11 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # A stand-in for the HTML Help control that records the help the dialogs ask for.
 add_library(helprec SHARED tests/helprec/helprec.cpp tests/helprec/helprec.def)
 set_target_properties(helprec PROPERTIES PREFIX "")
+if(MCR_ARCH STREQUAL "i686")
+  # The control's HtmlHelpA is exported by its plain name, as the system's is:
+  # the linker finds it under its stdcall name (@16) and needs no word on it.
+  target_link_options(helprec PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 
 file(GLOB MCR_TEST_SUPPORT CONFIGURE_DEPENDS ${MCR_ROOT}/tests/support/*.cpp)
 add_library(mcr_test_support STATIC ${MCR_TEST_SUPPORT})
