@@ -69,10 +69,11 @@ make_root() {
     bookworm "$root" "${sources[@]}"
 }
 
-# An ext4 drive made from a folder, without mounting anything.
+# An ext4 drive made from a folder, without mounting anything. mkfs speaks
+# on standard output even when quiet, and image's output is the image's path.
 make_drive() {  # FOLDER IMAGE MIB
   rm -f "$2"
-  mkfs.ext4 -q -F -E root_owner=0:0 -d "$1" "$2" "$3M"
+  mkfs.ext4 -q -F -E root_owner=0:0 -d "$1" "$2" "$3M" >&2
 }
 
 # The root drive with snapshot=on takes the guest's writes in a temporary
