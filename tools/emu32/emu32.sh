@@ -69,11 +69,12 @@ make_root() {
     bookworm "$root" "${sources[@]}"
 }
 
-# An ext4 drive made from a folder, without mounting anything. mkfs speaks
-# on standard output even when quiet, and image's output is the image's path.
+# An ext4 drive made from a folder, without mounting anything. Quiet as it
+# is, mkfs still notes a new file on standard output, where image's output
+# is the image's path; its errors go to standard error.
 make_drive() {  # FOLDER IMAGE MIB
   rm -f "$2"
-  mkfs.ext4 -q -F -E root_owner=0:0 -d "$1" "$2" "$3M" >&2
+  mkfs.ext4 -q -F -E root_owner=0:0 -d "$1" "$2" "$3M" >/dev/null
 }
 
 # The root drive with snapshot=on takes the guest's writes in a temporary
