@@ -152,6 +152,10 @@ boot() {  # PAYLOAD LOG
   local dir payload=$1 log=$2 mib
   dir=$(image)
   mib=$(du -sm "$payload" | cut -f1)
+  # The x86_64 suites' win64 prefixes (about 1.4 GiB with their twin) go on
+  # this drive: the root drive has room for the win32 ones only. The image
+  # file is sparse, so room not written costs nothing here.
+  [[ -d $payload/bin64 ]] && mib=$((mib + 1536))
   make_drive "$payload" "$payload.img" $((mib * 2 + 256))
   # The prefix the guest boots with is the one made with the image, every time.
   qemu "$dir" "$payload.img" payload "$log" on

@@ -9,7 +9,7 @@
 #
 # /emu/out/results.txt gets one line per step: NAME STATUS SECONDS, and
 # /emu/out/reports/ GoogleTest's report of each suite; the x86_64 run the
-# same in results64.txt and reports64/.
+# same in results64.txt, reports64/ and logs64/.
 set -u
 cd /emu
 . ./config.sh
@@ -20,12 +20,13 @@ unset DISPLAY
 
 uptime_cs() { local u; u=$(cut -d' ' -f1 /proc/uptime); echo $((10#${u%.*} * 100 + 10#${u#*.})); }
 
-# One step: its output to logs/NAME.txt, its line to the results file.
+# One step: its output to $LOGS/NAME.txt, its line to the results file.
+LOGS=logs
 step() {  # RESULTS NAME LIMIT COMMAND...
   local results=$1 name=$2 limit=$3 t0 t1 status
   shift 3
   t0=$(uptime_cs)
-  timeout -k 10 "$limit" "$@" > "$OUT/logs/$name.txt" 2>&1 < /dev/null
+  timeout -k 10 "$limit" "$@" > "$OUT/$LOGS/$name.txt" 2>&1 < /dev/null
   status=$?
   t1=$(uptime_cs)
   printf '%s %d %d.%02d\n' "$name" "$status" $(((t1 - t0) / 100)) $(((t1 - t0) % 100)) >> "$OUT/$results"
@@ -57,7 +58,7 @@ twin_prefix() {  # PREFIX
 # run's, times the factor.
 run_suites() {  # BIN RESULTS REPORTS
   local bin=$1 results=$2 reports=$3 queue=/tmp/queue
-  mkdir -p "$OUT/$reports" "$OUT/logs"
+  mkdir -p "$OUT/$reports" "$OUT/$LOGS"
   cut -d' ' -f1 /emu/suites32.txt > "$queue"
   lane() {
     local name
@@ -110,13 +111,15 @@ if [[ ${COMPARE:-} && -d /emu/bin64 ]]; then
   # The same suites of the x86_64 build in a win64 prefix made here: the
   # slowdown of the 32-bit run against them on the same emulated PC. The
   # first wineboot of a win64 prefix can outlast its own wait under
-  # emulation; a second one (-u) finishes it.
-  export WINEPREFIX=/root/w64 WINEARCH=win64
+  # emulation; a second one (-u) finishes it. The prefixes go on the second
+  # drive, which has room for them; their logs in logs64.
+  export WINEPREFIX=/emu/w64 WINEARCH=win64 LOGS=logs64
+  mkdir -p "$OUT/$LOGS"
   t1=$(uptime_cs)
   { wineboot -i; wineserver -w; wineboot -u; wineserver -w
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
-    wineserver -w; } > "$OUT/logs/prefix64.txt" 2>&1
+    wineserver -w; } > "$OUT/$LOGS/prefix.txt" 2>&1
   twin_prefix "$WINEPREFIX"
   echo "emu32: win64 prefixes made in $((($(uptime_cs) - t1) / 100)) s"
   t1=$(uptime_cs)
